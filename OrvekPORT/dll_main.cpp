@@ -1,0 +1,4 @@
+// Load and unload of the library into a process.
+#include <windows.h>
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }

@@ -1,0 +1,66 @@
+#include "hostlink/discovery.h"
+
+#include <cstring>
+
+#include "hostlink/envelopes.h"
+#include "hostlink/host_link_state.h"
+#include "hostlink/host_protocol.h"
+#include "platform/unique_handle.h"
+
+namespace orvek::hostlink {
+namespace {
+
+// The registry read gets 200 bytes: at most 99 characters and a terminator.
+constexpr std::uint32_t kPathValueBytes = 200;
+
+// After a launch the window is looked for every 100 ms, 100 times (10 s).
+constexpr std::uint32_t kPollIntervalMs = 100;
+constexpr int kMaxPolls = 100;
+
+// The handshake's reply capacity; its result text is not read.
+constexpr std::uint32_t kHandshakeCapacity = 20;
+
+bool ReadHostPath(platform::Platform& os) {
+  platform::UniqueRegKey key(os);
+  if (!os.reg_open_key(kHostRegistryKey, key.put())) return false;
+  // Read aside first, so that a failed read leaves the old path in place.
+  char16_t path[kHostPathUnits] = {};
+  std::uint32_t size = kPathValueBytes;
+  if (!os.reg_query_value(key.get(), kHostPathValue, path, &size)) return false;
+  // A value stored without its terminator still ends within the string.
+  path[size / sizeof(char16_t)] = u'\0';
+  std::memcpy(HostExecutablePath, path, sizeof(path));
+  return true;
+}
+
+// "C:\Orvek\orvek.exe" gives "C:\Orvek"; a value without a backslash serves
+// whole, and one ending in a backslash loses only that.
+void DeriveHostDirectory() {
+  std::memcpy(HostDirectory, HostExecutablePath, sizeof(HostDirectory));
+  char16_t* last_backslash = nullptr;
+  for (char16_t* c = HostDirectory; *c != u'\0'; ++c)
+    if (*c == u'\\') last_backslash = c;
+  if (last_backslash) *last_backslash = u'\0';
+}
+
+}  // namespace
+
+StatusCode Init(platform::Platform& os) {
+  if (!ReadHostPath(os)) return kRegistry;
+  DeriveHostDirectory();
+
+  HostWindow = os.find_window(kHostWindowClass);
+  if (HostWindow == platform::kNullHandle && os.shell_open(HostExecutablePath)) {
+    for (int poll = 0; poll < kMaxPolls && HostWindow == platform::kNullHandle;
+         ++poll) {
+      os.sleep_ms(kPollIntervalMs);
+      HostWindow = os.find_window(kHostWindowClass);
+    }
+  }
+  if (HostWindow == platform::kNullHandle) return kNoHost;
+
+  char handshake_result[kHandshakeCapacity];
+  return GetString(os, "0", kHandshakeCapacity, handshake_result);
+}
+
+}  // namespace orvek::hostlink

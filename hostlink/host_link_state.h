@@ -1,0 +1,29 @@
+// The process-wide state of the host link. It is zero when the library is
+// loaded, shared by every caller without a lock, and never freed.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/platform.h"
+
+namespace orvek::hostlink {
+
+// Room of each path string, in UTF-16 units. The registry read gives at most
+// 100 units (200 bytes), so both strings always hold their terminator.
+inline constexpr std::size_t kHostPathUnits = 200;
+
+// The host's main window; null until OrvekGPSPort_Init finds one. Only
+// OrvekGPSPort_Init writes it, and never clears a stale handle.
+extern platform::Handle HostWindow;
+// Path_EXE as read: the host executable, the file that is launched.
+extern char16_t HostExecutablePath[kHostPathUnits];
+// HostExecutablePath cut at its last backslash: where the packet files live.
+extern char16_t HostDirectory[kHostPathUnits];
+// EventOrvekAPI, created by the first exchange and never closed.
+extern platform::Handle ReplyEvent;
+
+// Back to the state at load. For tests, whose fake platform changes between
+// cases; the library itself never forgets its link.
+void ResetHostLinkState();
+
+}  // namespace orvek::hostlink

@@ -1,0 +1,202 @@
+// An in-memory operating system for unit tests: registry, files with the
+// sharing rules that matter, windows, named events and processes, a virtual
+// clock that sleeps and waits advance at once, scripted failures ("fail the
+// Nth call of X, once or from then on"), and an ordered record of calls.
+//
+// Its ANSI code page is ISO-8859-1: byte b is U+00b, and a UTF-16 unit above
+// U+00FF has no form there and becomes '?'.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace orvek::platform::fake {
+
+enum class Op {
+  RegOpenKey, RegQueryValue, RegCloseKey,
+  FindWindow, ShellOpen, PostMessage, Sleep,
+  CreateFile, WriteFile, ReadFile, SeekFile, CloseHandle,
+  CreateEvent, ResetEvent, Wait,
+  CreateProcess, DeviceId, DiskFreeSpace,
+  WideToAnsi, AnsiToWide,
+};
+const char* op_name(Op op);
+
+// One platform call as the core made it. `text` is the path, name or class
+// the call was about (empty where there is none); `handle` the handle it was
+// given or returned; `arg` its main number (access, message, timeout, size).
+struct Call {
+  Op op;
+  std::u16string text;
+  Handle handle = kNullHandle;
+  std::uint64_t arg = 0;
+  std::uint64_t arg2 = 0;
+  std::uint64_t time_ms = 0;
+  bool ok = true;
+};
+
+struct PostedMessage {
+  Handle window;
+  std::uint32_t message;
+  std::uintptr_t wparam;
+  std::intptr_t lparam;
+  std::uint64_t time_ms;
+};
+
+class FakePlatform final : public Platform {
+ public:
+  FakePlatform();
+
+  // ---- Scripting the world -------------------------------------------
+  void add_registry_key(const std::u16string& key);
+  void set_registry_value(const std::u16string& key, const std::u16string& name,
+                          std::vector<std::uint8_t> data);
+  // A REG_SZ value: the text and its terminator.
+  void set_registry_string(const std::u16string& key,
+                           const std::u16string& name,
+                           const std::u16string& text);
+  void remove_registry_value(const std::u16string& key,
+                             const std::u16string& name);
+
+  // A top-level window that FindWindow sees from `appears_at_ms` on.
+  Handle add_window(const std::u16string& class_name,
+                    std::uint64_t appears_at_ms = 0);
+  void remove_window(Handle window);
+
+  void add_directory(const std::u16string& path);
+  void set_file(const std::u16string& path, std::string contents);
+  void remove_file(const std::u16string& path);
+  std::optional<std::string> file(const std::u16string& path) const;
+  // Another program keeps the file open with no sharing at all, so every
+  // open here fails until release_file.
+  void hold_file(const std::u16string& path);
+  void release_file(const std::u16string& path);
+
+  // Sets the named event (creating it if needed) at `at_ms`, or now.
+  void signal_event(const std::u16string& name,
+                    std::optional<std::uint64_t> at_ms = std::nullopt);
+  bool event_signaled(const std::u16string& name);
+
+  // Reactions of the outside world. Each returns whether the call succeeds.
+  std::function<bool(const std::u16string& path)> on_shell_open;
+  std::function<bool(const std::u16string& path)> on_create_process;
+  std::function<void(const PostedMessage&)> on_post;
+
+  std::optional<std::vector<std::uint8_t>> device_id_record;
+  std::map<std::u16string, std::uint64_t> free_space;
+
+  // Fails the call of `op` that comes after `skip` further calls of it,
+  // `times` times in a row (a negative count: from then on).
+  void fail(Op op, int skip = 0, int times = 1);
+
+  // ---- Looking at what happened --------------------------------------
+  std::uint64_t now_ms() const { return now_ms_; }
+  void advance_ms(std::uint64_t ms);
+  const std::vector<Call>& calls() const { return calls_; }
+  std::vector<Call> calls_of(Op op) const;
+  std::size_t count(Op op) const;
+  // Index in calls() of the n-th call of `op` (from 0), or -1.
+  long index_of(Op op, std::size_t nth = 0) const;
+  std::string describe_calls() const;
+  void clear_calls() { calls_.clear(); }
+  std::vector<PostedMessage> posted;
+  // Files, events, processes, threads and keys still open: a leak detector.
+  std::size_t open_handle_count() const { return objects_.size(); }
+
+  // ---- Platform ------------------------------------------------------
+  bool reg_open_key(const char16_t* subkey, Handle* key) override;
+  bool reg_query_value(Handle key, const char16_t* name, void* data,
+                       std::uint32_t* size_bytes) override;
+  void reg_close_key(Handle key) override;
+  Handle find_window(const char16_t* class_name) override;
+  bool shell_open(const char16_t* path) override;
+  bool post_message(Handle window, std::uint32_t message, std::uintptr_t wparam,
+                    std::intptr_t lparam) override;
+  void sleep_ms(std::uint32_t ms) override;
+  Handle create_file(const char16_t* path, std::uint32_t access,
+                     std::uint32_t share, Disposition disposition) override;
+  bool write_file(Handle file, const void* data, std::uint32_t size,
+                  std::uint32_t* written) override;
+  bool read_file(Handle file, void* data, std::uint32_t size,
+                 std::uint32_t* read) override;
+  bool seek_file(Handle file, std::uint32_t offset) override;
+  void close_handle(Handle handle) override;
+  Handle create_event(const char16_t* name) override;
+  bool reset_event(Handle event) override;
+  std::uint32_t wait(Handle object, std::uint32_t timeout_ms) override;
+  bool create_process(const char16_t* path, Handle* process,
+                      Handle* thread) override;
+  bool device_id(void* buffer, std::uint32_t size,
+                 std::uint32_t* returned) override;
+  bool disk_free_space(const char16_t* path,
+                       std::uint64_t* free_bytes_available) override;
+  int wide_to_ansi(const char16_t* text, char* out, int out_bytes) override;
+  int ansi_to_wide(const char* text, char16_t* out, int out_units) override;
+
+ private:
+  struct FileNode {
+    std::string data;
+    bool held = false;
+  };
+  struct OpenFile {
+    std::u16string path;  // normalised
+    std::uint32_t access;
+    std::uint32_t share;
+    std::uint32_t position = 0;
+  };
+  struct EventNode {
+    bool signaled = false;
+    std::multiset<std::uint64_t> scheduled;  // times of future signals
+  };
+  enum class Kind { File, Event, Process, Thread, Key };
+  struct Object {
+    Kind kind;
+    OpenFile file;            // Kind::File
+    std::u16string name;      // event name or key path, normalised
+  };
+  struct Window {
+    std::u16string class_name;
+    std::uint64_t appears_at_ms;
+  };
+  struct FailRule {
+    int skip;
+    int times;
+  };
+
+  bool should_fail(Op op);
+  Call& record(Op op, std::u16string text = {}, Handle handle = kNullHandle,
+               std::uint64_t arg = 0, std::uint64_t arg2 = 0);
+  Handle new_handle(Object object);
+  bool parent_exists(const std::u16string& path) const;
+  bool sharing_allows(const std::u16string& path, std::uint32_t access,
+                      std::uint32_t share) const;
+  void settle_events();
+  EventNode& event_node(const std::u16string& name);
+
+  std::uint64_t now_ms_ = 0;
+  Handle next_handle_ = 0x100;
+  Handle next_window_ = 0x10000;
+  std::map<std::u16string, std::map<std::u16string, std::vector<std::uint8_t>>>
+      registry_;
+  std::map<Handle, Window> windows_;
+  std::set<std::u16string> directories_;
+  std::map<std::u16string, FileNode> files_;
+  std::map<std::u16string, EventNode> events_;
+  std::map<Handle, Object> objects_;
+  std::map<Op, FailRule> fail_rules_;
+  std::vector<Call> calls_;
+};
+
+// Lower-cases ASCII letters: the file system and registry ignore case.
+std::u16string normalise(const std::u16string& text);
+// UTF-16 to UTF-8 for failure messages.
+std::string utf8(const std::u16string& text);
+
+}  // namespace orvek::platform::fake

@@ -1,0 +1,56 @@
+#include "tests/support/fake_host.h"
+
+#include "hostlink/host_protocol.h"
+
+namespace orvek::testing {
+
+using namespace orvek::hostlink;
+
+FakeHost::FakeHost(platform::fake::FakePlatform& os, std::u16string directory)
+    : os_(os), directory_(std::move(directory)) {
+  os_.add_directory(directory_);
+  os_.set_registry_string(kHostRegistryKey, kHostPathValue, executable());
+  os_.on_post = [this](const platform::fake::PostedMessage& message) {
+    on_post(message);
+  };
+  answer = [](const std::string& line) -> std::string {
+    return line.rfind("F|", 0) == 0 ? "G|\n" : "A\n";
+  };
+}
+
+void FakeHost::start(std::uint64_t after_ms) {
+  window = os_.add_window(kHostWindowClass, os_.now_ms() + after_ms);
+}
+
+void FakeHost::launch_on_shell_open(std::uint64_t after_ms) {
+  os_.on_shell_open = [this, after_ms](const std::u16string& path) {
+    if (path != executable()) return false;
+    start(after_ms);
+    return true;
+  };
+}
+
+void FakeHost::exit() {
+  os_.remove_window(window);
+  window = platform::kNullHandle;
+}
+
+void FakeHost::answer_always(std::string bytes) {
+  answer = [bytes](const std::string&) { return bytes; };
+}
+
+void FakeHost::on_post(const platform::fake::PostedMessage& message) {
+  if (message.window != window || message.message != WM_PORT_REQUEST) return;
+  if (message.wparam == PORT_WPARAM_MOVINGMAP_INIT) {
+    ++moving_map_inits;
+    return;
+  }
+  if (message.wparam != PORT_WPARAM_PACKET) return;
+  std::string line = os_.file(request_path()).value_or("");
+  requests.push_back(line);
+  if (write_reply) os_.set_file(reply_path(), answer(line));
+  if (hold_reply_open) os_.hold_file(reply_path());
+  if (signal) os_.signal_event(kReplyEventName, os_.now_ms() + reply_delay_ms);
+}
+
+}  // namespace orvek::testing
