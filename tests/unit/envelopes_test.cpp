@@ -1,1 +1,169 @@
-#include <gtest/gtest.h>
+// The envelopes' reply rules and request forms.
+#include <cstring>
+#include <string>
+
+#include "hostlink/envelopes.h"
+#include "hostlink/host_protocol.h"
+#include "tests/support/host_link_fixture.h"
+
+namespace orvek {
+namespace {
+
+using platform::fake::Op;
+using testing::HostLinkTest;
+
+class EnvelopeTest : public HostLinkTest {
+ protected:
+  void SetUp() override { Connect(); }
+};
+
+TEST_F(EnvelopeTest, CommandNeedsTwoBytesBeginningWithA) {
+  struct Case {
+    std::string answer;
+    StatusCode expected;
+  };
+  const Case cases[] = {
+      {"A", kOpenReply},     {"A\n", kOk},        {"AB", kOk},
+      {"A|done\n", kOk},     {"", kOpenReply},    {"B\n", kReadReply},
+      {"a\n", kReadReply},   {"G|1\n", kReadReply}, {std::string("\0A", 2), kReadReply},
+  };
+  for (const Case& c : cases) {
+    host.answer_always(c.answer);
+    EXPECT_EQ(hostlink::SendCommand(os, "I", "12"), c.expected)
+        << "reply \"" << c.answer << "\"";
+  }
+  EXPECT_EQ(host.requests.back(), "I|12\n");
+}
+
+TEST_F(EnvelopeTest, QueryResultIsTheTextAfterTheFirstBar) {
+  struct Case {
+    std::string answer;
+    StatusCode expected;
+    const char* result;
+  };
+  const Case cases[] = {
+      {"G|", kOk, ""},
+      {"G|12\n", kOk, "12\n"},
+      {"Gcount|12", kOk, "12"},
+      {"G|a|b", kOk, "a|b"},
+      {"G", kNoResult, nullptr},
+      {"G12", kNoResult, nullptr},
+      {std::string("G\0|x", 4), kNoResult, nullptr},  // the search stops at NUL
+      {std::string("G|a\0b", 5), kOk, "a"},
+      {"A|12", kReadReply, nullptr},
+      {"", kOpenReply, nullptr},
+  };
+  for (const Case& c : cases) {
+    host.answer_always(c.answer);
+    char result[64] = "untouched";
+    EXPECT_EQ(hostlink::GetString(os, "4", 60, result), c.expected)
+        << "reply \"" << c.answer << "\"";
+    EXPECT_STREQ(result, c.result ? c.result : "untouched")
+        << "reply \"" << c.answer << "\"";
+  }
+  EXPECT_EQ(host.requests.back(), "F|4\n");
+}
+
+TEST_F(EnvelopeTest, QueryRulesApplyToTheFirstCapacityBytesOnly) {
+  host.answer_always("G12345|x");
+  char result[16];
+  EXPECT_EQ(hostlink::GetString(os, "4", 6, result), kNoResult);
+  EXPECT_EQ(hostlink::GetString(os, "4", 7, result), kOk);
+  EXPECT_STREQ(result, "");
+}
+
+TEST_F(EnvelopeTest, CapacityBytesAlwaysHoldTheResult) {
+  for (std::uint32_t capacity : {2u, 3u, 20u, 100u}) {
+    host.answer_always("G|" + std::string(500, 'r'));
+    std::string result(capacity + 8, '#');
+    ASSERT_EQ(hostlink::GetString(os, "4", capacity, result.data()), kOk);
+    EXPECT_EQ(std::strlen(result.c_str()), capacity - 2) << capacity;
+    EXPECT_EQ(result.substr(capacity), "########") << capacity;
+  }
+}
+
+TEST_F(EnvelopeTest, QueryWithNullPointersIsRefusedUnsent) {
+  char result[8];
+  EXPECT_EQ(hostlink::GetString(os, nullptr, 8, result), kInvalidArgument);
+  EXPECT_EQ(hostlink::GetString(os, "4", 8, nullptr), kInvalidArgument);
+  EXPECT_TRUE(host.requests.empty());
+}
+
+TEST_F(EnvelopeTest, CommandsNeverStartDiscovery) {
+  hostlink::ResetHostLinkState();
+  EXPECT_EQ(hostlink::SendCommand(os, "I", "1"), kTimeout);
+  EXPECT_EQ(os.count(Op::RegOpenKey), 0u);
+  EXPECT_EQ(os.count(Op::FindWindow), 0u);
+  char16_t result[8];
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, result), kTimeout);
+  EXPECT_EQ(os.count(Op::RegOpenKey), 0u);
+}
+
+TEST_F(EnvelopeTest, RawRequestIsSentWithoutPrefixThroughTheCodePage) {
+  host.answer_always("R|\xE9t\xE9\n");
+  char16_t result[32];
+  ASSERT_EQ(hostlink::StringProtocolW(os, u"caf\u00E9 \u20AC", 32, result), kOk);
+  // The fake's code page has no euro sign: it becomes '?'.
+  EXPECT_EQ(host.requests.back(), "caf\xE9 ?\n");
+  EXPECT_EQ(std::u16string(result), u"R|\u00E9t\u00E9\n");
+}
+
+TEST_F(EnvelopeTest, RawReplyIsNotJudged) {
+  for (const std::string& answer : {std::string(""), std::string("X"),
+                                    std::string("A"), std::string("G")}) {
+    host.answer_always(answer);
+    char16_t result[8] = u"junk";
+    ASSERT_EQ(hostlink::StringProtocolW(os, u"", 8, result), kOk) << answer;
+    EXPECT_EQ(host.requests.back(), "\n");
+    EXPECT_EQ(platform::fake::utf8(result), answer);
+  }
+}
+
+TEST_F(EnvelopeTest, RawReplyTooLongIsCutToCapacity) {
+  host.answer_always("abcdef");
+  struct Case {
+    std::int32_t capacity;
+    std::u16string expected;
+  };
+  for (const Case& c : {Case{1, u""}, Case{4, u"abc"}, Case{6, u"abcde"},
+                        Case{7, u"abcdef"}}) {
+    std::u16string result(c.capacity + 4, u'#');
+    ASSERT_EQ(hostlink::StringProtocolW(os, u"x", c.capacity, result.data()), kOk);
+    EXPECT_EQ(std::u16string(result.c_str()), c.expected) << c.capacity;
+    EXPECT_EQ(result.substr(c.capacity), u"####") << c.capacity;
+  }
+  char16_t untouched[2] = {u'#', u'#'};
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 0, untouched), kOk);
+  EXPECT_EQ(untouched[0], u'#');
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 0, nullptr), kOk);
+}
+
+TEST_F(EnvelopeTest, RawRequestLimitIs198ConvertedBytes) {
+  char16_t result[8];
+  std::u16string request(198, u'r');
+  EXPECT_EQ(hostlink::StringProtocolW(os, request.c_str(), 8, result), kOk);
+  request += u'r';
+  os.clear_calls();
+  EXPECT_EQ(hostlink::StringProtocolW(os, request.c_str(), 8, result), kTooLong);
+  EXPECT_EQ(os.count(Op::CreateFile), 0u);
+  EXPECT_EQ(hostlink::StringProtocolW(os, nullptr, 8, result), kInvalidArgument);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, nullptr), kInvalidArgument);
+}
+
+TEST_F(EnvelopeTest, ExchangeFailuresPassThroughEveryEnvelopeUnchanged) {
+  host.signal = false;
+  char result[8];
+  char16_t wide_result[8];
+  EXPECT_EQ(hostlink::SendCommand(os, "K", "1,2"), kTimeout);
+  EXPECT_EQ(hostlink::GetString(os, "2", 8, result), kTimeout);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, wide_result), kTimeout);
+  host.signal = true;
+  os.fail(Op::ReadFile, 0, 3);
+  EXPECT_EQ(hostlink::SendCommand(os, "K", "1,2"), kReadReply);
+  EXPECT_EQ(hostlink::GetString(os, "2", 8, result), kReadReply);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, wide_result), kReadReply);
+  EXPECT_EQ(LeakedHandles(), 0u);
+}
+
+}  // namespace
+}  // namespace orvek

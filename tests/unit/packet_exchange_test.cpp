@@ -1,1 +1,233 @@
-#include <gtest/gtest.h>
+// One request/reply exchange: the bytes, the order of the platform calls,
+// the limits, and what each failure leaves behind.
+#include <cstring>
+#include <string>
+
+#include "hostlink/host_protocol.h"
+#include "hostlink/packet_exchange.h"
+#include "tests/support/host_link_fixture.h"
+
+namespace orvek {
+namespace {
+
+using platform::fake::Op;
+using testing::HostLinkTest;
+
+class PacketExchangeTest : public HostLinkTest {
+ protected:
+  void SetUp() override { Connect(); }
+
+  // Exchanges into a buffer with a canary after its capacity + 1 bytes.
+  StatusCode Exchange(const char* prefix, const char* body,
+                      std::uint32_t capacity = 1000) {
+    reply.assign(capacity + 1 + 8, '#');
+    bytes_read = 0xFFFFFFFF;
+    StatusCode status = hostlink::ExchangePacket(os, prefix, body, reply.data(),
+                                                 capacity, &bytes_read);
+    EXPECT_EQ(reply.substr(capacity + 1), "########") << "written past the reply";
+    return status;
+  }
+  std::string RequestFile() { return os.file(host.request_path()).value_or("<none>"); }
+
+  std::string reply;
+  std::uint32_t bytes_read = 0;
+};
+
+TEST_F(PacketExchangeTest, RequestLineIsPrefixBarBodyAndLineFeed) {
+  struct Case {
+    const char* prefix;
+    const char* body;
+    std::string line;
+  };
+  const Case cases[] = {
+      {"F", "0", "F|0\n"},
+      {"O", "2.100000,41.500000,0.000000", "O|2.100000,41.500000,0.000000\n"},
+      {nullptr, "raw text", "raw text\n"},
+      {nullptr, "", "\n"},
+      {"D", "", "D|\n"},
+      {"N", "a|b\nc", "N|a|b\nc\n"},  // nothing in the body is escaped
+      {"E", "\x80\xFF", "E|\x80\xFF\n"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Exchange(c.prefix, c.body), kOk) << c.line;
+    EXPECT_EQ(host.requests.back(), c.line);
+  }
+}
+
+TEST_F(PacketExchangeTest, ShorterRequestLeavesNoTailOfTheLongerOne) {
+  ASSERT_EQ(Exchange("D", "a-rather-long-file-name.map"), kOk);
+  ASSERT_EQ(Exchange("I", "1"), kOk);
+  EXPECT_EQ(RequestFile(), "I|1\n");
+}
+
+TEST_F(PacketExchangeTest, PlatformCallsComeInProtocolOrder) {
+  ASSERT_EQ(Exchange("F", "4"), kOk);
+  const Op expected[] = {Op::CreateFile, Op::WriteFile,   Op::CloseHandle,
+                         Op::ResetEvent, Op::PostMessage, Op::Wait,
+                         Op::CreateFile, Op::ReadFile,    Op::CloseHandle};
+  ASSERT_EQ(os.calls().size(), std::size(expected)) << os.describe_calls();
+  for (std::size_t i = 0; i < std::size(expected); ++i)
+    EXPECT_EQ(os.calls()[i].op, expected[i]) << "call " << i << "\n"
+                                             << os.describe_calls();
+
+  const auto& calls = os.calls();
+  // The request file is replaced, read-write, shared for reading only.
+  EXPECT_EQ(calls[0].text, host.request_path());
+  EXPECT_EQ(calls[0].arg, platform::kGenericRead | platform::kGenericWrite);
+  EXPECT_EQ(calls[0].arg2, static_cast<unsigned>(platform::Disposition::CreateAlways));
+  EXPECT_EQ(calls[2].handle, calls[0].handle);  // closed before the post
+  EXPECT_EQ(calls[4].arg, hostlink::WM_PORT_REQUEST);
+  EXPECT_EQ(calls[4].arg2, hostlink::PORT_WPARAM_PACKET);
+  EXPECT_EQ(calls[4].handle, host.window);
+  EXPECT_EQ(calls[5].arg, hostlink::kReplyWaitMs);
+  EXPECT_EQ(calls[6].text, host.reply_path());
+  EXPECT_EQ(calls[6].arg2, static_cast<unsigned>(platform::Disposition::OpenExisting));
+  EXPECT_EQ(calls[8].handle, calls[6].handle);
+  EXPECT_EQ(os.posted.back().lparam, 0);
+  EXPECT_EQ(LeakedHandles(), 0u);
+}
+
+TEST_F(PacketExchangeTest, LineLimitIsCheckedBeforeAnyFileIsTouched) {
+  struct Case {
+    const char* prefix;
+    std::size_t body_length;
+    StatusCode expected;
+  };
+  const Case cases[] = {
+      {"E", 196, kOk}, {"E", 197, kTooLong}, {nullptr, 198, kOk},
+      {nullptr, 199, kTooLong}, {"F", 5000, kTooLong},
+  };
+  for (const Case& c : cases) {
+    os.clear_calls();
+    std::string body(c.body_length, 'b');
+    std::string label = std::string(c.prefix ? c.prefix : "(none)") + " + " +
+                        std::to_string(c.body_length);
+    EXPECT_EQ(Exchange(c.prefix, body.c_str()), c.expected) << label;
+    if (c.expected == kOk) {
+      EXPECT_EQ(host.requests.back().size(), hostlink::kMaxRequestLine) << label;
+    } else {
+      EXPECT_EQ(os.count(Op::CreateFile), 0u) << label;
+      EXPECT_EQ(os.count(Op::PostMessage), 0u) << label;
+    }
+  }
+}
+
+TEST_F(PacketExchangeTest, ReplyIsCutAtCapacityWithTheNulAfterIt) {
+  struct Case {
+    std::string answer;
+    std::uint32_t capacity;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"G|0123456789", 5, "G|012"},
+      {"G|0123456789", 12, "G|0123456789"},
+      {"G|0123456789", 13, "G|0123456789"},
+      {"", 10, ""},
+      {"anything", 0, ""},
+  };
+  for (const Case& c : cases) {
+    host.answer_always(c.answer);
+    ASSERT_EQ(Exchange("F", "x", c.capacity), kOk) << c.answer;
+    EXPECT_EQ(bytes_read, c.expected.size()) << c.answer;
+    EXPECT_EQ(std::string(reply.c_str()), c.expected) << c.answer;
+    EXPECT_EQ(reply[c.expected.size()], '\0') << c.answer;
+  }
+}
+
+TEST_F(PacketExchangeTest, ReplyBytesComeBackUnchanged) {
+  host.answer_always(std::string("G|a\0b\r\n", 7));
+  ASSERT_EQ(Exchange("F", "x", 100), kOk);
+  EXPECT_EQ(bytes_read, 7u);
+  EXPECT_EQ(reply.substr(0, 8), std::string("G|a\0b\r\n\0", 8));
+}
+
+// Each failure: its status, when it happens, and that no file stays open.
+TEST_F(PacketExchangeTest, RequestFileThatCannotBeCreated) {
+  os.hold_file(host.request_path());  // the host still has it open
+  EXPECT_EQ(Exchange("F", "4"), kCreateRequest);
+  EXPECT_EQ(os.count(Op::PostMessage), 0u);
+  os.release_file(host.request_path());
+  hostlink::HostDirectory[0] = u'Q';  // a directory that does not exist
+  EXPECT_EQ(Exchange("F", "4"), kCreateRequest);
+  EXPECT_EQ(LeakedHandles(), 0u);
+}
+
+TEST_F(PacketExchangeTest, RequestLineThatCannotBeWritten) {
+  os.fail(Op::WriteFile);
+  EXPECT_EQ(Exchange("F", "4"), kWriteRequest);
+  EXPECT_EQ(os.count(Op::CloseHandle), 1u);
+  EXPECT_EQ(os.count(Op::PostMessage), 0u);
+  EXPECT_EQ(LeakedHandles(), 0u);
+}
+
+TEST_F(PacketExchangeTest, NoSignalWithinTheWait) {
+  host.signal = false;
+  EXPECT_EQ(Exchange("F", "4"), kTimeout);
+  EXPECT_EQ(os.now_ms(), hostlink::kReplyWaitMs);
+  EXPECT_EQ(os.count(Op::CreateFile), 1u);  // the reply is never opened
+  EXPECT_EQ(LeakedHandles(), 0u);
+}
+
+TEST_F(PacketExchangeTest, AnswerJustInTimeCounts) {
+  host.reply_delay_ms = hostlink::kReplyWaitMs;
+  EXPECT_EQ(Exchange("F", "4"), kOk);
+}
+
+TEST_F(PacketExchangeTest, ReplyFileThatCannotBeOpened) {
+  os.remove_file(host.reply_path());
+  host.write_reply = false;
+  EXPECT_EQ(Exchange("F", "4"), kOpenReply);
+  host.write_reply = true;
+  host.hold_reply_open = true;
+  EXPECT_EQ(Exchange("F", "4"), kOpenReply);
+  EXPECT_EQ(LeakedHandles(), 0u);
+}
+
+TEST_F(PacketExchangeTest, ReplyFileThatCannotBeRead) {
+  os.fail(Op::ReadFile);
+  EXPECT_EQ(Exchange("F", "4"), kReadReply);
+  EXPECT_EQ(os.index_of(Op::CloseHandle, 1), static_cast<long>(os.calls().size()) - 1);
+  EXPECT_EQ(LeakedHandles(), 0u);
+}
+
+TEST_F(PacketExchangeTest, LateSignalCannotEndTheNextWait) {
+  host.reply_delay_ms = hostlink::kReplyWaitMs + 500;
+  EXPECT_EQ(Exchange("F", "1"), kTimeout);
+  os.advance_ms(1000);  // the late signal arrives between the exchanges
+  ASSERT_TRUE(os.event_signaled(hostlink::kReplyEventName));
+
+  host.signal = false;  // the second request is never answered
+  EXPECT_EQ(Exchange("F", "2"), kTimeout);
+  EXPECT_LT(os.index_of(Op::ResetEvent, 1), os.index_of(Op::PostMessage, 1));
+}
+
+TEST_F(PacketExchangeTest, FailedEventCreationIsRetriedNextTime) {
+  hostlink::ReplyEvent = platform::kNullHandle;
+  os.fail(Op::CreateEvent);
+  // Reset and wait fail at once; the reply file is read as it stands.
+  host.answer_always("G|now");
+  EXPECT_EQ(Exchange("F", "4"), kOk);
+  EXPECT_STREQ(reply.c_str(), "G|now");
+  EXPECT_EQ(hostlink::ReplyEvent, platform::kNullHandle);
+
+  EXPECT_EQ(Exchange("F", "4"), kOk);
+  EXPECT_EQ(os.count(Op::CreateEvent), 2u);
+  EXPECT_NE(hostlink::ReplyEvent, platform::kNullHandle);
+}
+
+TEST_F(PacketExchangeTest, StaleWindowEndsInTimeOut) {
+  host.exit();
+  EXPECT_EQ(Exchange("F", "4"), kTimeout);
+  EXPECT_FALSE(os.calls_of(Op::PostMessage)[0].ok);
+}
+
+TEST_F(PacketExchangeTest, BeforeDiscoveryFilesAreAtTheRootAndNobodyHears) {
+  hostlink::ResetHostLinkState();
+  EXPECT_EQ(Exchange("I", "1"), kTimeout);
+  EXPECT_EQ(os.calls_of(Op::CreateFile)[0].text, u"\\PACKETTX.DAT");
+  EXPECT_EQ(os.calls_of(Op::PostMessage)[0].handle, platform::kNullHandle);
+  EXPECT_EQ(os.file(u"\\PACKETTX.DAT"), "I|1\n");
+}
+
+}  // namespace
+}  // namespace orvek

@@ -1,0 +1,38 @@
+// A fake platform with a scripted host application installed, and the host
+// link state reset before and after each test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "hostlink/discovery.h"
+#include "hostlink/host_link_state.h"
+#include "platform/fake/fake_platform.h"
+#include "tests/support/fake_host.h"
+
+namespace orvek::testing {
+
+class HostLinkTest : public ::testing::Test {
+ protected:
+  HostLinkTest() : host(os) { hostlink::ResetHostLinkState(); }
+  ~HostLinkTest() override { hostlink::ResetHostLinkState(); }
+
+  // Starts the host and runs discovery, then forgets what that recorded so
+  // that a test sees only its own calls and requests.
+  void Connect() {
+    host.start();
+    ASSERT_EQ(hostlink::Init(os), 0u) << os.describe_calls();
+    os.clear_calls();
+    host.requests.clear();
+  }
+
+  // Handles still open besides the reply event, which lives for ever.
+  std::size_t LeakedHandles() const {
+    return os.open_handle_count() -
+           (hostlink::ReplyEvent != platform::kNullHandle ? 1 : 0);
+  }
+
+  platform::fake::FakePlatform os;
+  FakeHost host;
+};
+
+}  // namespace orvek::testing
