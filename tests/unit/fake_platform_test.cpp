@@ -1,0 +1,40 @@
+// The fake keeps the platform's promises (the same contract runs against
+// the Win32 backend under Wine), plus its own scripting: the virtual clock.
+#include "platform/fake/fake_platform.h"
+#include "tests/support/platform_contract.h"
+
+namespace orvek {
+namespace {
+
+using platform::fake::FakePlatform;
+
+TEST(FakePlatformTest, KeepsThePlatformContract) {
+  FakePlatform os;
+  os.add_directory(u"C:\\Contract");
+  testing::ContractWorld world{
+      os,
+      u"C:\\Contract",
+      [&](const std::u16string& path) { os.hold_file(path); },
+      [&] { os.release_file(u"C:\\Contract\\contract.dat"); },
+      [&](const std::u16string& name) { os.signal_event(name); },
+      u"ContractEvent"};
+  testing::RunPlatformContract(world);
+  EXPECT_EQ(os.open_handle_count(), 0u);
+}
+
+TEST(FakePlatformTest, WaitsAdvanceTheClockToTheSignalOrTheTimeOut) {
+  FakePlatform os;
+  platform::Handle event = os.create_event(u"E");
+  os.signal_event(u"E", 250);
+  EXPECT_EQ(os.wait(event, 3000), platform::kWaitObject0);
+  EXPECT_EQ(os.now_ms(), 250u);
+  os.signal_event(u"E", 5000);
+  EXPECT_EQ(os.wait(event, 3000), platform::kWaitTimeout);
+  EXPECT_EQ(os.now_ms(), 3250u);
+  os.sleep_ms(2000);  // the late signal lands while nobody waits
+  EXPECT_TRUE(os.event_signaled(u"E"));
+  os.close_handle(event);
+}
+
+}  // namespace
+}  // namespace orvek
