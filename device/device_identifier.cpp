@@ -1,0 +1,148 @@
+#include "device/device_identifier.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "device/device_sources.h"
+#include "device/device_state.h"
+#include "platform/unique_handle.h"
+
+namespace orvek::device {
+namespace {
+
+// The asset read goes into a zeroed buffer twice the size of the read, so
+// the text always ends within it.
+constexpr std::size_t kAssetBufferBytes = 2 * kAssetIdBytes;
+constexpr std::size_t kAssetBufferUnits = kAssetBufferBytes / 2;
+// Three bytes a UTF-16 unit is the most any ANSI code page needs.
+constexpr int kAssetAnsiBytes = 3 * kAssetIdBytes / 2 + 1;
+
+// Room for the widened registry names, terminator included.
+constexpr int kRegistryNameUnits = 64;
+
+// The bytes a hardware source gave and where the identifier starts in their
+// hex text.
+struct HardwareBytes {
+  const std::uint8_t* data;
+  std::uint32_t count;
+  std::size_t hex_start;
+};
+
+// Reads ClientHWID into `value` and gives its bytes after the first 4; false
+// when the key does not open or the value is missing, too long or too short.
+bool ReadClientHwid(platform::Platform& os,
+                    std::uint8_t (&value)[kRegistryDataBytes],
+                    HardwareBytes* bytes) {
+  char16_t key_name[kRegistryNameUnits];
+  char16_t value_name[kRegistryNameUnits];
+  if (os.ansi_to_wide(kHardwareIdKey, key_name, kRegistryNameUnits) == 0 ||
+      os.ansi_to_wide(kHardwareIdValue, value_name, kRegistryNameUnits) == 0)
+    return false;
+  platform::UniqueRegKey key(os);
+  if (!os.reg_open_key(key_name, key.put())) return false;
+  std::uint32_t size = kRegistryDataBytes;
+  if (!os.reg_query_value(key.get(), value_name, value, &size)) return false;
+  size = std::min(size, kRegistryDataBytes);
+  if (size < kClientHwidSkippedBytes) return false;
+  *bytes = {value + kClientHwidSkippedBytes, size - kClientHwidSkippedBytes,
+            kClientHwidHexStart};
+  return true;
+}
+
+// "%02X" of each byte: {0x01, 0xAB} gives "01AB".
+std::string HexText(const std::uint8_t* data, std::uint32_t count) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  hex.reserve(std::size_t{count} * 2);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    hex += kDigits[data[i] >> 4];
+    hex += kDigits[data[i] & 0x0F];
+  }
+  return hex;
+}
+
+// Up to `digits` digits of `hex` from `from`; empty from its end on.
+std::string HexPart(const std::string& hex, std::size_t from,
+                    std::size_t digits) {
+  return from < hex.size() ? hex.substr(from, digits) : std::string();
+}
+
+}  // namespace
+
+std::string ReadAssetIdentifier(platform::Platform& os) {
+  {  // The tool's process and thread are closed before its file is read.
+    platform::UniqueObject process(os);
+    platform::UniqueObject thread(os);
+    if (!os.create_process(kAssetToolPath, process.put(), thread.put()))
+      return {};
+    os.wait(process.get(), platform::kInfinite);
+  }
+
+  // OPEN_ALWAYS: a tool that wrote nothing leaves an empty file behind.
+  platform::UniqueFile file(
+      os, os.create_file(kAssetFilePath, platform::kGenericRead,
+                         platform::kFileShareRead,
+                         platform::Disposition::OpenAlways));
+  if (!file) return {};
+  // Read from anywhere else, the file would give a wrong identifier.
+  if (!os.seek_file(file.get(), kAssetIdOffset)) return {};
+  std::uint8_t bytes[kAssetBufferBytes] = {};
+  // A short read leaves zeros behind, so its outcome does not matter.
+  std::uint32_t bytes_read = 0;
+  os.read_file(file.get(), bytes, kAssetIdBytes, &bytes_read);
+  file.reset();
+
+  char16_t text[kAssetBufferUnits];
+  for (std::size_t i = 0; i < kAssetBufferUnits; ++i)
+    text[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  char ansi[kAssetAnsiBytes];
+  if (os.wide_to_ansi(text, ansi, kAssetAnsiBytes) == 0) return {};
+  return ansi;
+}
+
+std::string ReadHardwareIdentifier(platform::Platform& os) {
+  std::uint8_t record[kHardwareIdBufferBytes];
+  std::uint8_t value[kRegistryDataBytes];
+  HardwareBytes bytes{};
+  std::uint32_t returned = 0;
+  if (os.device_id(record, kHardwareIdBufferBytes, &returned)) {
+    bytes = {record, std::min(returned, kHardwareIdBufferBytes),
+             kDeviceIdHexStart};
+  } else if (!ReadClientHwid(os, value, &bytes)) {
+    return kFallbackDeviceId;
+  }
+
+  // The byte after the part-1 byte and the high half of the next one are
+  // left out: record bytes 01 23 45 67 89 AB CD give "01" + "56789ABCD".
+  std::string hex = HexText(bytes.data, bytes.count);
+  return HexPart(hex, bytes.hex_start, kPart1Digits) +
+         HexPart(hex, bytes.hex_start + kPart2Skip, kPart2Digits);
+}
+
+std::string GetDeviceIdentifier(platform::Platform& os) {
+  if (!CachedDeviceId.empty()) return CachedDeviceId;
+  std::string identifier = ReadAssetIdentifier(os);
+  if (identifier.empty()) identifier = ReadHardwareIdentifier(os);
+  // Empty stays empty: the next call asks the sources again.
+  CachedDeviceId = identifier;
+  return identifier;
+}
+
+std::uint32_t PocketIdItvCe(platform::Platform& os, std::uint32_t* length,
+                            const void** result) {
+  std::string identifier;
+  try {
+    identifier = GetDeviceIdentifier(os);
+  } catch (const std::bad_alloc&) {
+    // Nothing may reach the caller but a text: without memory it is empty.
+  }
+  std::size_t bytes = std::min(identifier.size(), kPocketIdBufferBytes - 1);
+  std::memcpy(PocketIdBuffer, identifier.data(), bytes);
+  PocketIdBuffer[bytes] = '\0';
+  StoreItvCeResult(length, result, static_cast<std::uint32_t>(bytes + 1),
+                   PocketIdBuffer);
+  return 0;
+}
+
+}  // namespace orvek::device

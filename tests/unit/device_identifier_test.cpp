@@ -1,0 +1,336 @@
+// The device identifier on the fake platform: which source wins, which hex
+// digits are taken, what is cached, and what GetPocketIDItvCe hands out.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/device_identifier.h"
+#include "device/device_state.h"
+#include "platform/fake/fake_platform.h"
+
+namespace orvek::device {
+namespace {
+
+using platform::fake::FakePlatform;
+using platform::fake::Op;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr char16_t kTool[] = u"\\windows\\CreateAssetFile.exe";
+constexpr char16_t kAssetFile[] = u"\\windows\\cpqAssetData.dat";
+constexpr char16_t kHwidKey[] = u"SOFTWARE\\Microsoft\\MSLicensing\\HardwareID";
+constexpr char16_t kHwidValue[] = u"ClientHWID";
+
+// Bytes 0, 1, 2, ...: byte i reads as the two hex digits of i.
+Bytes Counting(std::size_t count) {
+  Bytes bytes(count);
+  for (std::size_t i = 0; i < count; ++i)
+    bytes[i] = static_cast<std::uint8_t>(i);
+  return bytes;
+}
+
+// An asset file holding `text` as UTF-16LE at byte 976, behind filler that
+// must not be read, with a zero unit after it when `terminated`.
+std::string AssetFile(const std::u16string& text, bool terminated = true) {
+  std::string file(976, 'x');
+  for (char16_t unit : text) {
+    file += static_cast<char>(unit & 0xFF);
+    file += static_cast<char>(unit >> 8);
+  }
+  if (terminated) file += std::string(2, '\0');
+  return file;
+}
+
+struct Delivered {
+  std::string text;
+  std::uint32_t length;
+  const void* address;
+};
+
+class DeviceIdTest : public ::testing::Test {
+ protected:
+  DeviceIdTest() {
+    ResetDeviceState();
+    os.add_directory(u"\\windows");
+  }
+  ~DeviceIdTest() override {
+    // Processes, threads, files and keys are closed on every path.
+    EXPECT_EQ(os.open_handle_count(), 0u) << os.describe_calls();
+    ResetDeviceState();
+  }
+
+  // The asset tool exists; each run writes `contents`, or nothing.
+  void InstallTool(std::optional<std::string> contents) {
+    os.on_create_process = [this, contents](const std::u16string& path) {
+      if (path != kTool) return false;
+      ++tool_runs;
+      if (contents) os.set_file(kAssetFile, *contents);
+      return true;
+    };
+  }
+
+  void SetClientHwid(Bytes value) {
+    os.set_registry_value(kHwidKey, kHwidValue, std::move(value));
+  }
+
+  Delivered CallPocketId() {
+    std::uint32_t length = 0xDEADBEEF;
+    const void* address = nullptr;
+    EXPECT_EQ(PocketIdItvCe(os, &length, &address), 0u);
+    EXPECT_EQ(address, PocketIdBuffer);
+    if (address == nullptr) return {"<null>", length, address};
+    return {static_cast<const char*>(address), length, address};
+  }
+
+  FakePlatform os;
+  int tool_runs = 0;
+};
+
+// Bytes 20..26 of a 28-byte DEVICE_ID record are 01 23 45 67 89 AB CD.
+Bytes SampleRecord() {
+  Bytes record(28, 0xEE);
+  const Bytes data = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD};
+  std::copy(data.begin(), data.end(), record.begin() + 20);
+  return record;
+}
+
+TEST_F(DeviceIdTest, FirstSourceThatYieldsWins) {
+  enum class Tool { Absent, WritesNothing, Writes };
+  struct Case {
+    const char* name;
+    Tool tool;
+    std::string asset_file;
+    std::optional<Bytes> record;
+    std::optional<Bytes> client_hwid;
+    const char* expected;
+    bool asks_device_id;
+    bool asks_registry;
+  };
+  const Bytes hwid = Counting(20);
+  const Case cases[] = {
+      {"asset text first", Tool::Writes, AssetFile(u"abc"), SampleRecord(),
+       hwid, "abc", false, false},
+      {"no tool: device id", Tool::Absent, "", SampleRecord(), hwid,
+       "0156789ABCD", true, false},
+      {"tool writes no file", Tool::WritesNothing, "", SampleRecord(), hwid,
+       "0156789ABCD", true, false},
+      {"asset file ends at 976", Tool::Writes, std::string(976, 'x'),
+       SampleRecord(), hwid, "0156789ABCD", true, false},
+      {"empty asset text", Tool::Writes, AssetFile(u""), SampleRecord(), hwid,
+       "0156789ABCD", true, false},
+      {"no device id: registry", Tool::Absent, "", std::nullopt, hwid,
+       "0460708090A", true, true},
+      {"nothing readable", Tool::Absent, "", std::nullopt, std::nullopt,
+       "QK508-316", true, true},
+      // A short record is a record: the registry is not asked.
+      {"20-byte device id", Tool::Absent, "", Counting(20), hwid, "", true,
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetDeviceState();
+    os = FakePlatform();
+    os.add_directory(u"\\windows");
+    if (c.tool != Tool::Absent)
+      InstallTool(c.tool == Tool::Writes ? std::optional(c.asset_file)
+                                         : std::nullopt);
+    os.device_id_record = c.record;
+    if (c.client_hwid) SetClientHwid(*c.client_hwid);
+
+    Delivered got = CallPocketId();
+    EXPECT_EQ(got.text, c.expected) << os.describe_calls();
+    EXPECT_EQ(got.length, std::strlen(c.expected) + 1);
+    EXPECT_EQ(os.count(Op::DeviceId) != 0, c.asks_device_id);
+    EXPECT_EQ(os.count(Op::RegOpenKey) != 0, c.asks_registry);
+    if (c.tool == Tool::WritesNothing) {
+      EXPECT_EQ(os.file(kAssetFile), std::optional<std::string>(""))
+          << "the open creates the missing file empty";
+    }
+    EXPECT_EQ(os.open_handle_count(), 0u);
+  }
+}
+
+TEST_F(DeviceIdTest, HexDigitsAtFixedPlacesOfDeviceIdRecord) {
+  // Counting bytes: record byte 20 is "14", then "6" from byte 22 and
+  // "1718191A" from bytes 23 to 26.
+  const struct {
+    std::size_t record_bytes;
+    const char* expected;
+  } cases[] = {
+      {0, ""},           {20, ""},
+      {21, "14"},        {22, "14"},
+      {23, "146"},       {24, "14617"},
+      {26, "146171819"}, {27, "1461718191A"},
+      {28, "1461718191A"}, {4096, "1461718191A"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("record of " + std::to_string(c.record_bytes) + " bytes");
+    ResetDeviceState();
+    os.device_id_record = Counting(c.record_bytes);
+    Delivered got = CallPocketId();
+    EXPECT_EQ(got.text, c.expected);
+    EXPECT_EQ(got.length, std::strlen(c.expected) + 1);
+  }
+  // Digits are upper case, and a record too large for 4096 bytes is refused.
+  ResetDeviceState();
+  os.device_id_record = SampleRecord();
+  EXPECT_EQ(CallPocketId().text, "0156789ABCD");
+  ResetDeviceState();
+  os.device_id_record = Counting(4097);
+  EXPECT_EQ(CallPocketId().text, "QK508-316");
+}
+
+TEST_F(DeviceIdTest, HexDigitsAtFixedPlacesOfClientHwid) {
+  // The first 4 bytes are skipped: value byte 4 is "04", then "6" from byte
+  // 6 and "0708090A" from bytes 7 to 10.
+  const struct {
+    std::size_t value_bytes;
+    const char* expected;
+  } cases[] = {
+      {0, "QK508-316"},  {3, "QK508-316"},  // too short to skip 4 bytes
+      {4, ""},           {5, "04"},
+      {7, "046"},        {10, "046070809"},
+      {11, "0460708090A"}, {20, "0460708090A"},
+      {2000, "0460708090A"}, {2001, "QK508-316"},  // does not fit
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("ClientHWID of " + std::to_string(c.value_bytes) + " bytes");
+    ResetDeviceState();
+    SetClientHwid(Counting(c.value_bytes));
+    Delivered got = CallPocketId();
+    EXPECT_EQ(got.text, c.expected);
+    EXPECT_EQ(got.length, std::strlen(c.expected) + 1);
+  }
+}
+
+TEST_F(DeviceIdTest, RegistryNamesAndRoom) {
+  SetClientHwid(Counting(20));
+  ReadHardwareIdentifier(os);
+  auto opens = os.calls_of(Op::RegOpenKey);
+  auto queries = os.calls_of(Op::RegQueryValue);
+  ASSERT_EQ(opens.size(), 1u);
+  ASSERT_EQ(queries.size(), 1u);
+  EXPECT_EQ(opens[0].text, kHwidKey);
+  EXPECT_EQ(queries[0].text, kHwidValue);
+  EXPECT_EQ(queries[0].arg, 2000u);
+  EXPECT_EQ(os.calls_of(Op::DeviceId).at(0).arg, 4096u);
+
+  // A key without the value: the fixed text, and the key is still closed.
+  os.remove_registry_value(kHwidKey, kHwidValue);
+  EXPECT_EQ(ReadHardwareIdentifier(os), "QK508-316");
+  EXPECT_EQ(os.count(Op::RegCloseKey), 2u);
+}
+
+TEST_F(DeviceIdTest, AssetTextAsAnsi) {
+  const std::u16string full(32, u'Z');
+  const struct {
+    const char* name;
+    std::string file;
+    std::string expected;
+  } cases[] = {
+      {"terminated", AssetFile(u"abc"), "abc"},
+      {"64 bytes without a zero unit", AssetFile(full + u"tail", false),
+       std::string(32, 'Z')},
+      {"file ends inside the text", AssetFile(u"ab", false), "ab"},
+      {"odd last byte", AssetFile(u"ab", false) + "c", "abc"},
+      {"no form in the code page", AssetFile(u"a\u20ACb"), "a?b"},
+      {"Latin-1 kept", AssetFile(u"\u00E9t\u00E9"), "\xE9t\xE9"},
+      {"zero unit first", AssetFile(u"") + "abc", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    InstallTool(c.file);
+    EXPECT_EQ(ReadAssetIdentifier(os), c.expected);
+  }
+}
+
+TEST_F(DeviceIdTest, AssetToolIsWaitedForBeforeTheFileIsRead) {
+  InstallTool(AssetFile(u"abc"));
+  ASSERT_EQ(ReadAssetIdentifier(os), "abc");
+
+  auto process = os.calls_of(Op::CreateProcess).at(0);
+  EXPECT_EQ(process.text, kTool);
+  auto wait = os.calls_of(Op::Wait).at(0);
+  EXPECT_EQ(wait.handle, process.handle);
+  EXPECT_EQ(wait.arg, platform::kInfinite);
+  // Process and thread are closed before the file is opened.
+  long open = os.index_of(Op::CreateFile);
+  EXPECT_LT(os.index_of(Op::CloseHandle, 1), open);
+  EXPECT_GT(os.index_of(Op::Wait), os.index_of(Op::CreateProcess));
+  EXPECT_LT(os.index_of(Op::Wait), os.index_of(Op::CloseHandle, 0));
+
+  auto create = os.calls_of(Op::CreateFile).at(0);
+  EXPECT_EQ(create.text, kAssetFile);
+  EXPECT_EQ(create.arg, platform::kGenericRead);
+  EXPECT_EQ(create.arg2,
+            static_cast<std::uint64_t>(platform::Disposition::OpenAlways));
+  EXPECT_EQ(os.calls_of(Op::SeekFile).at(0).arg, 976u);
+  EXPECT_EQ(os.calls_of(Op::ReadFile).at(0).arg, 64u);
+}
+
+TEST_F(DeviceIdTest, FailingAssetStepsFallThrough) {
+  InstallTool(AssetFile(u"abc"));
+  os.device_id_record = SampleRecord();
+  // A failing read leaves the buffer zero, which is an empty text.
+  for (Op op : {Op::CreateProcess, Op::CreateFile, Op::SeekFile, Op::ReadFile,
+                Op::WideToAnsi}) {
+    SCOPED_TRACE(platform::fake::op_name(op));
+    ResetDeviceState();
+    os.fail(op);
+    EXPECT_EQ(CallPocketId().text, "0156789ABCD");
+  }
+}
+
+TEST_F(DeviceIdTest, FirstIdentifierIsKeptForGood) {
+  InstallTool(AssetFile(u"first"));
+  ASSERT_EQ(CallPocketId().text, "first");
+  InstallTool(AssetFile(u"second"));
+  os.clear_calls();
+  Delivered again = CallPocketId();
+  EXPECT_EQ(again.text, "first");
+  EXPECT_EQ(again.length, 6u);
+  EXPECT_TRUE(os.calls().empty()) << os.describe_calls();
+}
+
+TEST_F(DeviceIdTest, FixedTextIsCachedToo) {
+  ASSERT_EQ(CallPocketId().text, "QK508-316");
+  SetClientHwid(Counting(20));
+  os.device_id_record = SampleRecord();
+  InstallTool(AssetFile(u"abc"));
+  EXPECT_EQ(CallPocketId().text, "QK508-316");
+  EXPECT_EQ(tool_runs, 0);
+}
+
+TEST_F(DeviceIdTest, EmptyIdentifierIsNotCached) {
+  InstallTool(std::nullopt);
+  os.device_id_record = Counting(20);
+  Delivered empty = CallPocketId();
+  EXPECT_EQ(empty.text, "");
+  EXPECT_EQ(empty.length, 1u);
+  EXPECT_EQ(tool_runs, 1);
+
+  // The next call starts over with the asset tool.
+  InstallTool(AssetFile(u"late"));
+  EXPECT_EQ(CallPocketId().text, "late");
+  EXPECT_EQ(tool_runs, 2);
+}
+
+TEST_F(DeviceIdTest, EveryCallRewritesTheBufferNullOutputsSkipped) {
+  os.device_id_record = SampleRecord();
+  std::uint32_t length = 0;
+  const void* address = nullptr;
+  EXPECT_EQ(PocketIdItvCe(os, nullptr, &address), 0u);
+  EXPECT_EQ(address, PocketIdBuffer);
+  std::memset(PocketIdBuffer, '#', sizeof(PocketIdBuffer));
+  EXPECT_EQ(PocketIdItvCe(os, &length, nullptr), 0u);
+  EXPECT_EQ(length, 12u);
+  EXPECT_STREQ(PocketIdBuffer, "0156789ABCD");
+  std::memset(PocketIdBuffer, '#', sizeof(PocketIdBuffer));
+  EXPECT_EQ(PocketIdItvCe(os, nullptr, nullptr), 0u);
+  EXPECT_STREQ(PocketIdBuffer, "0156789ABCD");
+}
+
+}  // namespace
+}  // namespace orvek::device
