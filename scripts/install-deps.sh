@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build and the tests need, when any
+# is missing; does nothing when all are present. Run as root.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ mingw-w64 wine wine64 googletest libgtest-dev
+          libbenchmark-dev)
+
+missing=()
+for package in "${packages[@]}"; do
+  status="$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)"
+  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+if [[ ${#missing[@]} -eq 0 ]]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+if [[ $(id -u) -ne 0 ]]; then
+  echo "install-deps: missing ${missing[*]}; run as root to install them" >&2
+  exit 1
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q "${missing[@]}"

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native unit tests, the x86_64
+# and i686 Windows builds, the Wine integration tests and the DLL table
+# checks. Exits non-zero on the first failure.
+#
+# Build directories are build/native, build/win64 and build/win32 (the
+# presets' own); ORVEK_BUILD_ROOT puts them elsewhere, and WINEPREFIX, when
+# set, chooses the Wine prefix (default build/wineprefix).
+set -euo pipefail
+
+repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$repo"
+build_root="${ORVEK_BUILD_ROOT:-$repo/build}"
+jobs="${ORVEK_JOBS:-2}"
+started=$SECONDS
+
+section() { printf '\n==== %s ====\n' "$*"; }
+
+configure_and_build() {
+  local preset="$1"
+  section "configure and build: $preset"
+  cmake --preset "$preset" -B "$build_root/$preset"
+  cmake --build "$build_root/$preset" -j "$jobs"
+}
+
+section "dependencies"
+bash scripts/install-deps.sh
+
+configure_and_build native
+section "unit tests (native)"
+ctest --test-dir "$build_root/native" --output-on-failure -j "$jobs"
+
+configure_and_build win64
+configure_and_build win32
+
+section "Wine prefix"
+# shellcheck source=wine-env.sh
+. scripts/wine-env.sh
+# Whatever happens from here on, no Wine process of ours outlives the run.
+trap wine_stop EXIT
+echo "WINEPREFIX=$WINEPREFIX"
+
+section "Wine integration tests and DLL tables (win64)"
+ctest --test-dir "$build_root/win64" --output-on-failure
+
+section "DLL tables (win32)"
+ctest --test-dir "$build_root/win32" --output-on-failure
+
+section "all tests passed in $((SECONDS - started)) s"

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The Wine environment of the tests: source it to get a ready prefix, or run
+# it with a command to run that command inside the environment:
+#   . scripts/wine-env.sh            # exports, prefix ready, wine_stop defined
+#   scripts/wine-env.sh wine foo.exe # the same, then runs the command
+#
+# WINEPREFIX defaults to <repo>/build/wineprefix unless already set. The
+# prefix is made once (wineboot -i) with the null graphics driver, so that
+# windows exist without a display, and without the crash debugger, so that
+# a crashing program ends instead of waiting in winedbg. Later calls only
+# check a marker file and return at once.
+
+_orvek_repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export WINEPREFIX="${WINEPREFIX:-$_orvek_repo/build/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+# No prompts to install Mono or Gecko: the tests need neither.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# A 64-bit prefix; the 32-bit DLL is only built, never run.
+export WINEARCH=win64
+
+# Ends the wineserver of this prefix (and every Wine process in it).
+wine_stop() {
+  WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true
+  WINEPREFIX="$WINEPREFIX" wineserver -w 2>/dev/null || true
+}
+
+_orvek_wine_prefix_ready() {
+  local marker="$WINEPREFIX/.orvek-prefix-ready"
+  [[ -f "$marker" ]] && return 0
+  echo "wine-env: creating prefix $WINEPREFIX" >&2
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  timeout 300 wineboot -i >/dev/null 2>&1 || {
+    echo "wine-env: wineboot -i failed" >&2
+    return 1
+  }
+  local aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
+  timeout 120 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 &&
+    timeout 120 wine reg add "$aedebug" /v Debugger /d '' /f >/dev/null 2>&1 &&
+    timeout 120 wine reg add "$aedebug" /v Auto /d 0 /f >/dev/null 2>&1 || {
+    echo "wine-env: registry settings failed" >&2
+    return 1
+  }
+  # Let the wineserver write the registry out before anyone else starts.
+  WINEPREFIX="$WINEPREFIX" timeout 120 wineserver -w || true
+  touch "$marker"
+}
+
+if [[ "${BASH_SOURCE[0]}" != "$0" ]]; then
+  _orvek_wine_prefix_ready
+else
+  set -euo pipefail
+  _orvek_wine_prefix_ready
+  [[ $# -gt 0 ]] && exec "$@"
+fi

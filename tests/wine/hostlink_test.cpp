@@ -1,0 +1,297 @@
+// The host link end to end under Wine: the real DLL, the host emulator, the
+// real registry, shell launch, packet files and named event. The emulator's
+// log is the witness of what crossed; the statuses are the DLL's.
+//
+// Each status 7 costs the library's whole 3000 ms wait, so only three tests
+// provoke one.
+#include <gmock/gmock.h>
+
+#include <cstring>
+#include <string>
+
+#include "OrvekPORT/OrvekPORT.h"
+#include "wine_support.h"
+
+namespace orvek::winetest {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
+
+constexpr char kHandshakeLine[] = "recv F|0\\n";
+
+// Runs a query through the DLL; the result text, or the status in `status`.
+struct Query {
+  std::uint32_t status;
+  std::string result;
+};
+Query query(const char* request, std::uint32_t capacity = 100) {
+  char result[1100];
+  std::memset(result, '#', sizeof result);
+  std::uint32_t status = OrvekGPSPort_GetString(request, capacity, result);
+  return {status, status == 0 ? std::string(result) : std::string()};
+}
+
+// Whether EventOrvekAPI is signalled; the signal is put back when it is.
+bool stale_signal_is_set() {
+  HANDLE event = OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE,
+                            L"EventOrvekAPI");
+  if (event == nullptr) return false;
+  bool set = WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+  if (set) SetEvent(event);
+  CloseHandle(event);
+  return set;
+}
+
+class HostLinkTest : public EmulatorTest {
+ protected:
+  // A fresh link to an emulator started directly, not through the shell.
+  void start_and_init() {
+    ASSERT_TRUE(host().start());
+    ASSERT_EQ(OrvekGPSPort_Init(), 0u);
+  }
+};
+
+TEST_F(HostLinkTest, DiscoveryLaunchesTheRegisteredHostAndShakesHands) {
+  double started = now_ms();
+  ASSERT_EQ(OrvekGPSPort_Init(), 0u);
+  EXPECT_LT(now_ms() - started, 10000);
+
+  EXPECT_EQ(count_emulator_windows(), 1);
+  // Launched once; the handshake is the only exchange.
+  EXPECT_THAT(host().log_lines(),
+              ElementsAre(StartsWith("start "), "ready", kHandshakeLine,
+                          "send G|orvek-host 3", "signal"));
+  EXPECT_EQ(host().read_file(L"PACKETTX.DAT"), "F|0\n");
+}
+
+TEST_F(HostLinkTest, DiscoveryUsesTheRunningHostAndStartsNoSecond) {
+  ASSERT_TRUE(host().start());
+  std::size_t mark = host().log_mark();
+  ASSERT_EQ(OrvekGPSPort_Init(), 0u);
+  // Each Init looks the window up again and repeats the handshake.
+  ASSERT_EQ(OrvekGPSPort_Init(), 0u);
+
+  EXPECT_EQ(host().count_log_since(mark, kHandshakeLine), 2);
+  EXPECT_EQ(count_emulator_windows(), 1);
+  // A second copy launched by mistake would log its refusal within a second.
+  EXPECT_FALSE(host().wait_for_log(0, "refused", 1000));
+  EXPECT_EQ(host().count_log_since(0, "start "), 1);
+}
+
+TEST_F(HostLinkTest, RegistryIsReadBeforeTheWindowIsLookedFor) {
+  ASSERT_TRUE(host().start());
+  ASSERT_TRUE(delete_host_path());
+  std::size_t mark = host().log_mark();
+  EXPECT_EQ(OrvekGPSPort_Init(), 4u) << "value missing, host running";
+  EXPECT_EQ(host().count_log_since(mark, "recv"), 0);
+
+  ASSERT_TRUE(host().stop());
+  EXPECT_EQ(OrvekGPSPort_Init(), 4u) << "value missing, no host";
+  EXPECT_EQ(count_emulator_windows(), 0);
+}
+
+TEST_F(HostLinkTest, MissingHostExecutableFailsAtOnceWithoutABox) {
+  ASSERT_TRUE(set_host_path(host().path_of(L"missing.exe")));
+  double started = now_ms();
+  // A failed start must neither poll for 10 s nor open a modal error box,
+  // which would hang this test until the watchdog ends it.
+  EXPECT_EQ(OrvekGPSPort_Init(), 1u);
+  EXPECT_LT(now_ms() - started, 2000);
+  EXPECT_EQ(count_emulator_windows(), 0);
+}
+
+TEST_F(HostLinkTest, RawRequestsCrossTheAnsiCodePageByteForByte) {
+  ASSERT_EQ(GetACP(), 1252u) << "the expected bytes below are code page 1252";
+  start_and_init();
+  const struct {
+    std::wstring request;
+    std::string wire;  // the request file's bytes without the line feed
+  } cases[] = {
+      {L"h\u00e9llo w\u00f6rld \u00bd", "h\xe9llo w\xf6rld \xbd"},
+      {L"caf\u00e9|\u20ac5", "caf\xe9|\x80" "5"},
+      {L"", ""},
+      // 198 converted bytes, the most a raw line holds, from 198 characters
+      // that are two UTF-16 bytes each.
+      {std::wstring(198, L'\u00e9'), std::string(198, '\xe9')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("request " + log_escape(c.wire));
+    std::size_t mark = host().log_mark();
+    wchar_t result[512];
+    ASSERT_EQ(OrvekGPSPort_StringProtocolW(c.request.c_str(), 512, result), 0u);
+    EXPECT_EQ(std::wstring(result), L"R|" + c.request);
+    EXPECT_EQ(host().read_file(L"PACKETTX.DAT"), c.wire + "\n");
+    EXPECT_THAT(host().log_lines_since(mark),
+                Contains("recv " + log_escape(c.wire + "\n")));
+  }
+
+  // One byte more is refused before anything is written.
+  std::size_t mark = host().log_mark();
+  wchar_t result[16];
+  EXPECT_EQ(OrvekGPSPort_StringProtocolW(std::wstring(199, L'\u00e9').c_str(),
+                                         16, result),
+            11u);
+  EXPECT_EQ(host().count_log_since(mark, "recv"), 0);
+  EXPECT_EQ(host().read_file(L"PACKETTX.DAT"), std::string(198, '\xe9') + "\n");
+}
+
+TEST_F(HostLinkTest, QueryRepliesAreJudgedAsTheHostWroteThem) {
+  start_and_init();
+  const struct {
+    const char* fault;  // applies to the next request only
+    std::uint32_t capacity;
+    std::uint32_t status;
+    const char* result;
+  } cases[] = {
+      {"reply G|7", 100, 0, "7"},
+      {"reply G|", 100, 0, ""},
+      {"reply Gtext|a|b\\r\\n", 100, 0, "a|b\r\n"},
+      {"reply G", 100, 10, nullptr},
+      {"reply Gabc", 100, 10, nullptr},
+      {"reply-hex 47 00 7C 78", 100, 10, nullptr},  // the search ends at NUL
+      {"reply G1234567|x", 8, 10, nullptr},  // the bar lies beyond capacity
+      {"reply G|12345678", 8, 0, "123456"},  // cut at capacity
+      {"reply A|7", 100, 9, nullptr},
+      {"reply", 100, 8, nullptr},  // an empty reply file
+      {"no-reply", 100, 8, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    ASSERT_TRUE(host().set_faults(std::string("once ") + c.fault + "\n"));
+    Query answer = query("4", c.capacity);
+    EXPECT_EQ(answer.status, c.status);
+    if (c.result != nullptr) {
+      EXPECT_EQ(answer.result, c.result);
+    }
+  }
+  EXPECT_EQ(query("4").result, "0") << "faults were meant for one request";
+}
+
+TEST_F(HostLinkTest, PacketFilesTheHostStillHoldsRefuseTheExchange) {
+  start_and_init();
+  std::size_t mark = host().log_mark();
+
+  ASSERT_TRUE(host().set_faults("once hold-reply 400\n"));
+  EXPECT_EQ(query("4").status, 8u) << "reply file held open";
+  ASSERT_TRUE(host().wait_for_log(mark, "release reply", 3000));
+  EXPECT_EQ(query("4").status, 0u);
+
+  ASSERT_TRUE(host().set_faults("once hold-request 400\n"));
+  EXPECT_EQ(query("4").status, 0u) << "the request that is held is answered";
+  double started = now_ms();
+  EXPECT_EQ(query("4").status, 5u) << "request file held open";
+  EXPECT_LT(now_ms() - started, 1000) << "refused before any wait";
+  ASSERT_TRUE(host().wait_for_log(mark, "release request", 3000));
+  EXPECT_EQ(query("4").status, 0u);
+
+  EXPECT_EQ(host().count_log_since(mark, "recv"), 4)
+      << "the refused request never reached the host";
+}
+
+TEST_F(HostLinkTest, MissingSignalTimesOutAfterTheReplyWait) {
+  start_and_init();
+  ASSERT_TRUE(host().set_faults("once no-signal\n"));
+  double started = now_ms();
+  EXPECT_EQ(query("4").status, 7u);
+  double waited = now_ms() - started;
+  EXPECT_GT(waited, 2500);
+  EXPECT_LT(waited, 6000);
+  EXPECT_EQ(query("4").result, "0") << "the link works again";
+}
+
+TEST_F(HostLinkTest, HostExitAfterDiscoveryTimesOutUntilInitRunsAgain) {
+  ASSERT_EQ(OrvekGPSPort_Init(), 0u);
+  ASSERT_TRUE(host().stop());
+  std::size_t mark = host().log_mark();
+
+  // The stale window is kept, so the query does not rediscover: it posts
+  // to nobody and waits out the 3000 ms.
+  EXPECT_EQ(query("4").status, 7u);
+  EXPECT_EQ(count_emulator_windows(), 0);
+  EXPECT_EQ(host().count_log_since(mark, "start "), 0);
+
+  ASSERT_EQ(OrvekGPSPort_Init(), 0u);
+  EXPECT_EQ(host().count_log_since(mark, "start "), 1);
+  EXPECT_EQ(query("4").result, "0");
+}
+
+TEST_F(HostLinkTest, LateAnswerDoesNotEndTheNextExchange) {
+  start_and_init();
+  std::size_t mark = host().log_mark();
+  ASSERT_TRUE(host().set_faults("once delay 3500\n"));
+  EXPECT_EQ(query("4").status, 7u);
+  // The late answer "G|0" arrives after the library gave up; its signal
+  // stays set and its reply stays in the file.
+  ASSERT_TRUE(host().wait_for_log(mark, "signal", 3000));
+  ASSERT_EQ(host().read_file(L"PACKETRX.DAT"), "G|0");
+  ASSERT_TRUE(stale_signal_is_set());
+
+  Query next = query("0", 20);
+  EXPECT_EQ(next.status, 0u);
+  EXPECT_EQ(next.result, "orvek-host 3") << "the stale answer was taken";
+}
+
+// The emulator's model, which the map API tests rely on, through the real
+// link: commands as raw lines (their replies come back unjudged), queries
+// through the query envelope.
+TEST_F(HostLinkTest, EmulatorKeepsWaypointsMobilesAndFixes) {
+  ASSERT_TRUE(host().seed_mobiles("# latitude,longitude,altitude,name,text\n"
+                                  "48.5,2.25,35,truck,red, big\n"));
+  start_and_init();
+  const struct {
+    const wchar_t* command;  // sent raw, or else...
+    const char* request;     // ...a query
+    std::uint32_t status;
+    const char* reply;  // the raw reply, or the query's result
+  } steps[] = {
+      {L"M|WP1,Home, sweet,2.5,41.5,120,flag", nullptr, 0, "A|created"},
+      {nullptr, "4", 0, "1"},
+      {nullptr, "2,0", 0, "WP1,Home, sweet,2.500000,41.500000,120.000000,flag"},
+      {nullptr, "2,1", 9, nullptr},
+      {L"L|WP9,2.5", nullptr, 0, "E|no waypoint WP9"},
+      {L"L|WP1,2.5", nullptr, 0, "A|centred"},
+      {nullptr, "centre", 0, "L|WP1,2.5"},
+      {L"N|WP1", nullptr, 0, "A|deleted"},
+      {L"N|WP1", nullptr, 0, "E|no waypoint WP1"},
+      {nullptr, "2", 0, "1"},
+      {nullptr, "3,0", 0, "48.500000,2.250000,35.000000,truck,red, big"},
+      {L"E|$AAGGAM,,4015.000,N,330.000,W,1,5,0,650,m,,,,,,,A,B,1.500000,2*64"
+       L"\r\n",
+       nullptr, 0, "A|fix 1"},
+      {L"E|$AAGGAM,,4015.000,N,330.000,W,1,5,0,650,m,,,,,,,A,B,1.500000,2*65"
+       L"\r\n",
+       nullptr, 0, "E|bad checksum, expected 64"},
+      {nullptr, "fixes", 0, "1"},
+      {nullptr, "3,1", 0, "40.250000,-3.500000,650.000000,A,B"},
+      {L"H|truck", nullptr, 0, "A|deleted"},
+      {L"H|truck", nullptr, 0, "E|no mobile truck"},
+      {nullptr, "2", 0, "1"},
+      {nullptr, "3,1", 9, nullptr},
+  };
+  for (const auto& step : steps) {
+    if (step.command != nullptr) {
+      SCOPED_TRACE(to_ansi(step.command));
+      wchar_t result[512];
+      ASSERT_EQ(OrvekGPSPort_StringProtocolW(step.command, 512, result), 0u);
+      EXPECT_EQ(to_ansi(result), step.reply);
+    } else {
+      SCOPED_TRACE(step.request);
+      Query answer = query(step.request, 1000);
+      EXPECT_EQ(answer.status, step.status);
+      if (step.reply != nullptr) {
+        EXPECT_EQ(answer.result, step.reply);
+      }
+    }
+  }
+
+  // The moving-map message is not answered, only counted.
+  std::size_t mark = host().log_mark();
+  ASSERT_TRUE(PostMessageW(find_emulator_window(), 0x4522, 2, 0));
+  ASSERT_TRUE(host().wait_for_log(mark, "mmap-init 1", 2000));
+  EXPECT_EQ(query("mmapinit").result, "1");
+}
+
+}  // namespace
+}  // namespace orvek::winetest

@@ -1,0 +1,37 @@
+// The emulator's log, orvek-host.log beside it: what crossed the link, one
+// event a line, written through at once so a test can read it while the
+// emulator runs. Lines look like
+//   14:02:31.207 recv F|0\n
+//   14:02:31.208 send G|orvek-host 3
+//   14:02:31.208 signal
+// the time, a one-word event and its detail; request and reply bytes are
+// escaped (byte_text.h), so every line is printable ASCII.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace orvek::host {
+
+class HostLog {
+ public:
+  // Appends to `path`; a log that can't be opened is silently skipped,
+  // since the emulator must never show anything.
+  explicit HostLog(const std::wstring& path);
+  ~HostLog();
+  HostLog(const HostLog&) = delete;
+  HostLog& operator=(const HostLog&) = delete;
+
+  void write(std::string_view event, std::string_view detail = {});
+  // The detail escaped first: for request and reply bytes. The space after
+  // the event is always written, so an empty reply logs as "send ".
+  void write_bytes(std::string_view event, std::string_view bytes);
+
+ private:
+  void write_line(std::string_view event, std::string_view detail,
+                  bool separate);
+
+  void* file_;
+};
+
+}  // namespace orvek::host

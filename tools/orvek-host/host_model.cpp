@@ -1,0 +1,286 @@
+#include "host_model.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "sentence.h"
+
+namespace orvek::host {
+namespace {
+
+constexpr std::string_view kCommandLetters = "DEHIJKLMNO";
+
+// Fields 2 to 5, 9, 17 and 18 of the 21 that the library's sentence holds.
+constexpr std::size_t kSentenceFields = 21;
+
+std::string error_reply(std::string_view reason) {
+  return "E|" + std::string(reason);
+}
+std::string result(std::string_view text) { return "G|" + std::string(text); }
+
+std::vector<std::string_view> split(std::string_view text) {
+  std::vector<std::string_view> fields;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t comma = text.find(',', start);
+    fields.push_back(text.substr(start, comma - start));
+    if (comma == std::string_view::npos) return fields;
+    start = comma + 1;
+  }
+}
+
+// Whole-field numbers only: "2.5" is read, "2.5x" and "" are not.
+std::optional<double> to_double(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  std::string copy(text);
+  char* end = nullptr;
+  double value = std::strtod(copy.c_str(), &end);
+  if (end != copy.c_str() + copy.size()) return std::nullopt;
+  return value;
+}
+std::optional<int> to_int(std::string_view text) {
+  int value = 0;
+  auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size() || text.empty())
+    return std::nullopt;
+  return value;
+}
+
+std::string format_double(double value) {
+  char text[400];  // "%f" of the largest double needs 316 characters
+  std::snprintf(text, sizeof text, "%f", value);
+  return text;
+}
+
+// "latitude,longitude,altitude,name,description"
+std::string mobile_record(const Mobile& mobile) {
+  return format_double(mobile.latitude) + "," +
+         format_double(mobile.longitude) + "," +
+         format_double(mobile.altitude) + "," + mobile.name + "," +
+         mobile.description;
+}
+
+// The same form back; the description is the rest of the line and may hold
+// commas, the name may not.
+std::optional<Mobile> parse_mobile(std::string_view line) {
+  std::vector<std::string_view> fields = split(line);
+  if (fields.size() < 5) return std::nullopt;
+  auto latitude = to_double(fields[0]);
+  auto longitude = to_double(fields[1]);
+  auto altitude = to_double(fields[2]);
+  if (!latitude || !longitude || !altitude || fields[3].empty())
+    return std::nullopt;
+  std::size_t description_start =
+      static_cast<std::size_t>(fields[4].data() - line.data());
+  return Mobile{*latitude, *longitude, *altitude, std::string(fields[3]),
+                std::string(line.substr(description_start))};
+}
+
+}  // namespace
+
+std::string HostModel::answer(std::string_view request_line) {
+  std::string_view line = request_line;
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  if (line.size() >= 2 && line[1] == '|') {
+    if (line[0] == 'F') return query(line.substr(2));
+    if (kCommandLetters.find(line[0]) != std::string_view::npos)
+      return command(line[0], line.substr(2));
+  }
+  // A raw request is echoed byte for byte behind "R|".
+  return "R|" + std::string(line);
+}
+
+std::string HostModel::command(char letter, std::string_view body) {
+  switch (letter) {
+    case 'D':
+    case 'J': {
+      if (body.empty()) return error_reply("empty file name");
+      (letter == 'D' ? opened_file_ : exported_file_) = body;
+      return letter == 'D' ? "A|opened" : "A|exported";
+    }
+    case 'E':
+      return position_fix(body);
+    case 'H': {
+      auto found = std::find_if(mobiles_.begin(), mobiles_.end(),
+                                [&](const Mobile& m) { return m.name == body; });
+      if (found == mobiles_.end())
+        return error_reply("no mobile " + std::string(body));
+      mobiles_.erase(found);
+      return "A|deleted";
+    }
+    case 'I': {
+      if (!to_int(body)) return error_reply("command number expected");
+      last_exec_ = body;
+      return "A|executed";
+    }
+    case 'K': {
+      std::vector<std::string_view> lengths = split(body);
+      if (lengths.size() != 2 || !to_int(lengths[0]) || !to_int(lengths[1]))
+        return error_reply("two lengths expected");
+      viewport_ = body;
+      return "A|viewport";
+    }
+    case 'L':
+      return centre_on_waypoint(body);
+    case 'M':
+      return new_waypoint(body);
+    case 'N': {
+      auto found = std::find_if(
+          waypoints_.begin(), waypoints_.end(),
+          [&](const Waypoint& w) { return w.id == body; });
+      if (found == waypoints_.end())
+        return error_reply("no waypoint " + std::string(body));
+      waypoints_.erase(found);
+      return "A|deleted";
+    }
+    case 'O': {
+      std::vector<std::string_view> values = split(body);
+      if (values.size() != 3 || !to_double(values[0]) ||
+          !to_double(values[1]) || !to_double(values[2]))
+        return error_reply("three numbers expected");
+      centre_ = "O|" + std::string(body);
+      return "A|centred";
+    }
+  }
+  return error_reply("unknown command");
+}
+
+// "E|$AAGGAM,,...*64\r\n": a fix whose field 17 names a mobile also moves
+// (or creates) that mobile, described by field 18.
+std::string HostModel::position_fix(std::string_view sentence) {
+  CheckedSentence checked = check_sentence(sentence);
+  if (!checked.error.empty()) return error_reply(checked.error);
+  ++fix_count_;
+  last_fix_ = sentence.substr(0, sentence.size() - 2);
+  const std::vector<std::string>& f = checked.fields;
+  if (f.size() == kSentenceFields && !f[17].empty()) {
+    auto latitude = decimal_degrees(f[2], f[3]);
+    auto longitude = decimal_degrees(f[4], f[5]);
+    auto altitude = to_double(f[9]);
+    if (latitude && longitude && altitude) {
+      Mobile moved{*latitude, *longitude, *altitude, f[17], f[18]};
+      auto found =
+          std::find_if(mobiles_.begin(), mobiles_.end(),
+                       [&](const Mobile& m) { return m.name == moved.name; });
+      if (found == mobiles_.end())
+        mobiles_.push_back(std::move(moved));
+      else
+        *found = std::move(moved);
+    }
+  }
+  return "A|fix " + std::to_string(fix_count_);
+}
+
+// "M|id,text,value1,value2,value3,icon". The id is the first field and the
+// icon the last, the three numbers stand before the icon, and the text is
+// whatever lies between, commas included. An existing id is replaced.
+std::string HostModel::new_waypoint(std::string_view body) {
+  std::vector<std::string_view> fields = split(body);
+  if (fields.size() < 6) return error_reply("six fields expected");
+  std::size_t n = fields.size();
+  auto value1 = to_double(fields[n - 4]);
+  auto value2 = to_double(fields[n - 3]);
+  auto value3 = to_double(fields[n - 2]);
+  if (!value1 || !value2 || !value3)
+    return error_reply("three numbers expected before the icon");
+  std::size_t text_start = fields[0].size() + 1;
+  std::size_t text_end =
+      static_cast<std::size_t>(fields[n - 4].data() - body.data()) - 1;
+  Waypoint waypoint{std::string(fields[0]),
+                    std::string(body.substr(text_start, text_end - text_start)),
+                    *value1, *value2, *value3, std::string(fields[n - 1])};
+  if (Waypoint* existing = find_waypoint(waypoint.id)) {
+    *existing = std::move(waypoint);
+    return "A|replaced";
+  }
+  waypoints_.push_back(std::move(waypoint));
+  return "A|created";
+}
+
+// "L|WP1,2.500000": the waypoint is everything before the last comma.
+std::string HostModel::centre_on_waypoint(std::string_view body) {
+  std::size_t comma = body.rfind(',');
+  if (comma == std::string_view::npos || !to_double(body.substr(comma + 1)))
+    return error_reply("waypoint and value expected");
+  if (find_waypoint(body.substr(0, comma)) == nullptr)
+    return error_reply("no waypoint " + std::string(body.substr(0, comma)));
+  centre_ = "L|" + std::string(body);
+  return "A|centred";
+}
+
+Waypoint* HostModel::find_waypoint(std::string_view id) {
+  for (Waypoint& waypoint : waypoints_)
+    if (waypoint.id == id) return &waypoint;
+  return nullptr;
+}
+
+// Queries: "0" handshake, "2" and "4" counts, "2,<i>" and "3,<i>" records
+// (0-based), plus the emulator's own state queries for tests.
+std::string HostModel::query(std::string_view request) {
+  if (request == "0")
+    return result("orvek-host " + std::to_string(kHostInterfaceVersion));
+  if (request == "2") return result(std::to_string(mobiles_.size()));
+  if (request == "4") return result(std::to_string(waypoints_.size()));
+  if (request.size() > 2 && (request[0] == '2' || request[0] == '3') &&
+      request[1] == ',') {
+    auto index = to_int(request.substr(2));
+    if (!index) return error_reply("bad index");
+    if (request[0] == '2') {
+      if (*index < 0 || static_cast<std::size_t>(*index) >= waypoints_.size())
+        return error_reply("no waypoint " + std::to_string(*index));
+      const Waypoint& w = waypoints_[static_cast<std::size_t>(*index)];
+      return result(w.id + "," + w.text + "," + format_double(w.value1) + "," +
+                    format_double(w.value2) + "," + format_double(w.value3) +
+                    "," + w.icon);
+    }
+    if (*index < 0 || static_cast<std::size_t>(*index) >= mobiles_.size())
+      return error_reply("no mobile " + std::to_string(*index));
+    return result(mobile_record(mobiles_[static_cast<std::size_t>(*index)]));
+  }
+  if (request == "fixes") return result(std::to_string(fix_count_));
+  if (request == "lastfix") return result(last_fix_);
+  if (request == "mmapinit") return result(std::to_string(moving_map_inits_));
+  if (request == "centre") return result(centre_);
+  if (request == "viewport") return result(viewport_);
+  if (request == "exec") return result(last_exec_);
+  if (request == "opened") return result(opened_file_);
+  if (request == "exported") return result(exported_file_);
+  return error_reply("unknown query " + std::string(request));
+}
+
+std::vector<std::string> HostModel::seed_mobiles(std::string_view text) {
+  std::vector<std::string> problems;
+  std::size_t line_number = 0;
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view{}
+                                         : text.substr(end + 1);
+    ++line_number;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line.front() == '#') continue;
+    if (auto mobile = parse_mobile(line))
+      mobiles_.push_back(std::move(*mobile));
+    else
+      problems.push_back("line " + std::to_string(line_number) + ": " +
+                         std::string(line));
+  }
+  return problems;
+}
+
+std::string HostModel::summary() const {
+  std::string text = "Orvek host emulator\n";
+  text += "fixes: " + std::to_string(fix_count_) + "\n";
+  text += "waypoints: " + std::to_string(waypoints_.size()) + "\n";
+  text += "mobiles: " + std::to_string(mobiles_.size()) + "\n";
+  text += "moving map inits: " + std::to_string(moving_map_inits_) + "\n";
+  if (!centre_.empty()) text += "centre: " + centre_ + "\n";
+  if (!last_fix_.empty()) text += "last fix: " + last_fix_ + "\n";
+  return text;
+}
+
+}  // namespace orvek::host

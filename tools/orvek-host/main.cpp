@@ -1,0 +1,157 @@
+// orvek-host.exe: a stand-in for the moving-map host application, for
+// integration tests and demonstrations. It owns the window class the
+// library looks for, answers packet requests from its model and logs every
+// byte that crosses. It never shows a message box.
+#include <windows.h>
+
+#include <optional>
+
+#include "host_files.h"
+#include "host_log.h"
+#include "host_model.h"
+#include "hostlink/host_protocol.h"
+#include "packet_server.h"
+
+namespace {
+
+using orvek::host::HostLog;
+using orvek::host::HostModel;
+using orvek::host::PacketServer;
+namespace hostlink = orvek::hostlink;
+
+const wchar_t* wide(const char16_t* text) {
+  return reinterpret_cast<const wchar_t*>(text);
+}
+
+// Held for the emulator's life: a second copy started in the same instant,
+// before the first one's window exists, still sees it.
+constexpr wchar_t kInstanceMutexName[] = L"OrvekHostEmulator.SingleInstance";
+
+struct Emulator {
+  std::wstring directory;
+  HostLog& log;
+  HostModel model;
+  std::optional<PacketServer> server;
+};
+
+void paint(HWND window, const Emulator& emulator) {
+  PAINTSTRUCT paint_info;
+  HDC dc = BeginPaint(window, &paint_info);
+  RECT area;
+  GetClientRect(window, &area);
+  InflateRect(&area, -8, -8);
+  std::wstring text = orvek::host::from_ansi(emulator.model.summary());
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area,
+            DT_LEFT | DT_TOP | DT_NOPREFIX | DT_WORDBREAK);
+  EndPaint(window, &paint_info);
+}
+
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam,
+                                  LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+    SetWindowLongPtrW(window, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* emulator =
+      reinterpret_cast<Emulator*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (emulator == nullptr)
+    return DefWindowProcW(window, message, wparam, lparam);
+
+  switch (message) {
+    case WM_CREATE:
+      emulator->server.emplace(window, emulator->directory, emulator->model,
+                               emulator->log);
+      return 0;
+    case hostlink::WM_PORT_REQUEST:
+      if (wparam == hostlink::PORT_WPARAM_PACKET) {
+        emulator->server->on_packet_request();
+      } else if (wparam == hostlink::PORT_WPARAM_MOVINGMAP_INIT) {
+        emulator->log.write("mmap-init",
+                            std::to_string(emulator->model.moving_map_init()));
+        InvalidateRect(window, nullptr, TRUE);
+      } else {
+        emulator->log.write("ignored",
+                            "wParam " + std::to_string(wparam));
+      }
+      return 0;
+    case WM_TIMER:
+      if (wparam == PacketServer::kTimerId) emulator->server->on_timer();
+      return 0;
+    case WM_PAINT:
+      paint(window, *emulator);
+      return 0;
+    case WM_DESTROY:
+      emulator->server.reset();
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+void seed_mobiles(Emulator& emulator) {
+  auto seeds =
+      orvek::host::read_whole_file(emulator.directory + L"\\orvek-host.mobiles");
+  if (!seeds) return;
+  for (const std::string& problem : emulator.model.seed_mobiles(*seeds))
+    emulator.log.write("seed-error", problem);
+  emulator.log.write("seed",
+                     std::to_string(emulator.model.mobiles().size()) +
+                         " mobiles");
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+  // No error boxes from the system either: a crash just ends the process.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX |
+               SEM_NOOPENFILEERRORBOX);
+  std::wstring directory = orvek::host::executable_directory();
+  HostLog log(directory + L"\\orvek-host.log");
+  std::string pid = std::to_string(GetCurrentProcessId());
+
+  HANDLE instance_mutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
+  bool already_running = instance_mutex != nullptr &&
+                         GetLastError() == ERROR_ALREADY_EXISTS;
+  if (already_running ||
+      FindWindowW(wide(hostlink::kHostWindowClass), nullptr) != nullptr) {
+    log.write("refused", "pid " + pid + ": another instance is running");
+    if (instance_mutex != nullptr) CloseHandle(instance_mutex);
+    return 0;
+  }
+  log.write("start", "pid " + pid + " in " + orvek::host::to_utf8(directory));
+
+  Emulator emulator{directory, log, {}, {}};
+  seed_mobiles(emulator);
+
+  WNDCLASSW window_class{};
+  window_class.lpfnWndProc = window_procedure;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  window_class.lpszClassName = wide(hostlink::kHostWindowClass);
+  if (RegisterClassW(&window_class) == 0) {
+    log.write("error", "window class can't be registered");
+    return 1;
+  }
+  HWND window = CreateWindowExW(
+      0, wide(hostlink::kHostWindowClass), L"Orvek host emulator",
+      WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 480, 320, nullptr,
+      nullptr, instance, &emulator);
+  if (window == nullptr) {
+    log.write("error", "window can't be created");
+    return 1;
+  }
+  ShowWindow(window, show);
+  UpdateWindow(window);
+  log.write("ready");
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  log.write("stop", "pid " + pid);
+  CloseHandle(instance_mutex);
+  return 0;
+}

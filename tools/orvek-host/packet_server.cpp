@@ -1,0 +1,177 @@
+#include "packet_server.h"
+
+#include <algorithm>
+
+#include "host_files.h"
+#include "hostlink/host_protocol.h"
+
+namespace orvek::host {
+namespace {
+
+const wchar_t* wide(const char16_t* text) {
+  return reinterpret_cast<const wchar_t*>(text);
+}
+
+// A request line holds at most 199 bytes; reading more lets the log show
+// what a faulty client wrote beyond that.
+constexpr DWORD kRequestReadLimit = 4096;
+
+std::string error_text(const char* what) {
+  return std::string(what) + " (error " + std::to_string(GetLastError()) + ")";
+}
+
+}  // namespace
+
+PacketServer::PacketServer(HWND window, const std::wstring& directory,
+                           HostModel& model, HostLog& log)
+    : window_(window),
+      request_path_(directory + wide(hostlink::kRequestFileName)),
+      reply_path_(directory + wide(hostlink::kReplyFileName)),
+      fault_path_(directory + L"\\orvek-host.faults"),
+      model_(model),
+      log_(log),
+      // Named, auto-reset, non-signalled; opened if a client made it first.
+      reply_event_(CreateEventW(nullptr, FALSE, FALSE,
+                                wide(hostlink::kReplyEventName))) {
+  if (reply_event_ == nullptr) log_.write("error", error_text("no event"));
+}
+
+PacketServer::~PacketServer() {
+  KillTimer(window_, kTimerId);
+  for (const HeldFile& held : held_) CloseHandle(held.file);
+  if (reply_event_ != nullptr) CloseHandle(reply_event_);
+}
+
+// The request file's content. Read with read sharing only, like the library
+// opens it, so a held request file refuses the library's next create.
+std::string PacketServer::read_request(HANDLE* still_open, bool* found) {
+  *still_open = CreateFileW(request_path_.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  *found = *still_open != INVALID_HANDLE_VALUE;
+  if (!*found) {
+    log_.write("error", error_text("request file can't be opened"));
+    return {};
+  }
+  std::string line(kRequestReadLimit, '\0');
+  DWORD count = 0;
+  if (!ReadFile(*still_open, line.data(), kRequestReadLimit, &count, nullptr))
+    log_.write("error", error_text("request file can't be read"));
+  line.resize(count);
+  return line;
+}
+
+FaultReading PacketServer::read_fault_file(const std::string& request_line) {
+  std::optional<std::string> text = read_whole_file(fault_path_);
+  if (!text) return {};
+  FaultReading reading = read_faults(*text, request_line);
+  // The used "once" lines go, so the next request runs without them.
+  if (reading.consumed_once && !write_whole_file(fault_path_, reading.remaining))
+    log_.write("error", error_text("fault file can't be rewritten"));
+  for (const std::string& line : reading.applied) log_.write("fault", line);
+  for (const std::string& error : reading.errors)
+    log_.write("fault-error", error);
+  return reading;
+}
+
+void PacketServer::on_packet_request() {
+  ULONGLONG now = GetTickCount64();
+  HANDLE request = INVALID_HANDLE_VALUE;
+  bool found = false;
+  std::string line = read_request(&request, &found);
+  log_.write_bytes("recv", line);
+  FaultReading faults = read_fault_file(line);
+
+  if (found) {
+    if (faults.plan.hold_request_ms > 0)
+      held_.push_back({request, now + faults.plan.hold_request_ms, "request"});
+    else
+      CloseHandle(request);
+  }
+
+  std::string reply;
+  if (faults.plan.reply)
+    reply = *faults.plan.reply;
+  else if (found)
+    reply = model_.answer(line);
+  else
+    reply = "E|no request file";
+  queue_.push_back({now + faults.plan.delay_ms, std::move(reply), faults.plan});
+  if (faults.plan.delay_ms > 0)
+    log_.write("delay", std::to_string(faults.plan.delay_ms) + " ms");
+
+  run_due_work();
+  arm_timer();
+  InvalidateRect(window_, nullptr, TRUE);
+}
+
+void PacketServer::on_timer() {
+  run_due_work();
+  arm_timer();
+}
+
+// Reply file first, closed (unless held), then the signal: the library
+// opens the reply as soon as the event is set.
+void PacketServer::deliver(const PendingReply& reply) {
+  if (reply.plan.no_reply) {
+    DeleteFileW(reply_path_.c_str());
+    log_.write("noreply", "reply file deleted");
+  } else {
+    HANDLE file = CreateFileW(reply_path_.c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      log_.write("error", error_text("reply file can't be created"));
+    } else {
+      DWORD written = 0;
+      if (!WriteFile(file, reply.bytes.data(),
+                     static_cast<DWORD>(reply.bytes.size()), &written, nullptr))
+        log_.write("error", error_text("reply can't be written"));
+      log_.write_bytes("send", reply.bytes);
+      if (reply.plan.hold_reply_ms > 0)
+        held_.push_back(
+            {file, GetTickCount64() + reply.plan.hold_reply_ms, "reply"});
+      else
+        CloseHandle(file);
+    }
+  }
+  if (reply.plan.no_signal) {
+    log_.write("nosignal");
+  } else {
+    SetEvent(reply_event_);
+    log_.write("signal");
+  }
+}
+
+void PacketServer::run_due_work() {
+  ULONGLONG now = GetTickCount64();
+  // In arrival order: a due reply behind a delayed one waits for it.
+  while (!queue_.empty() && queue_.front().due_ms <= now) {
+    PendingReply reply = std::move(queue_.front());
+    queue_.pop_front();
+    deliver(reply);
+  }
+  auto due = [&](const HeldFile& held) { return held.release_ms <= now; };
+  for (const HeldFile& held : held_) {
+    if (!due(held)) continue;
+    CloseHandle(held.file);
+    log_.write("release", std::string(held.name) + " file closed");
+  }
+  held_.erase(std::remove_if(held_.begin(), held_.end(), due), held_.end());
+}
+
+void PacketServer::arm_timer() {
+  ULONGLONG next = ~0ULL;
+  if (!queue_.empty()) next = queue_.front().due_ms;
+  for (const HeldFile& held : held_) next = std::min(next, held.release_ms);
+  if (next == ~0ULL) {
+    KillTimer(window_, kTimerId);
+    return;
+  }
+  ULONGLONG now = GetTickCount64();
+  UINT wait_ms = next > now ? static_cast<UINT>(next - now) : 0;
+  SetTimer(window_, kTimerId, std::max<UINT>(wait_ms, USER_TIMER_MINIMUM),
+           nullptr);
+}
+
+}  // namespace orvek::host
