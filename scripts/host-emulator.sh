@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the host emulator for the demo and the benchmark; source it after
+# scripts/wine-env.sh.
+#
+#   install_host_emulator BUILD_DIR NAME   # sets HOST_DIR and HOST_PATH
+#   stop_host_emulator                     # closes it; it logs its stop
+
+# Copies BUILD_DIR's orvek-host.exe into a fresh BUILD_DIR/NAME and points
+# Path_EXE at it. The library reads at most 99 characters of Path_EXE, so a
+# long checkout path falls back to a short folder on the prefix's drive C:.
+install_host_emulator() {
+  local build="$1" name="$2"
+  HOST_DIR="$build/$name"
+  HOST_PATH="$(winepath -w "$HOST_DIR/orvek-host.exe" 2>/dev/null)"
+  if (( ${#HOST_PATH} > 99 )); then
+    HOST_DIR="$WINEPREFIX/drive_c/$name"
+    HOST_PATH="C:\\$name\\orvek-host.exe"
+  fi
+  rm -rf "$HOST_DIR"
+  mkdir -p "$HOST_DIR"
+  cp "$build/tools/orvek-host/orvek-host.exe" "$HOST_DIR/"
+  timeout 120 wine reg add 'HKLM\SOFTWARE\OrvekGPS\General' /v Path_EXE \
+    /d "$HOST_PATH" /f >/dev/null
+  export HOST_DIR HOST_PATH
+}
+
+# Closes the emulator's window (taskkill without /f sends WM_CLOSE), then
+# waits up to 5 s for the stop line in its log.
+stop_host_emulator() {
+  timeout 60 wine taskkill /im orvek-host.exe >/dev/null 2>&1 || true
+  local _
+  for _ in $(seq 50); do
+    grep -q ' stop ' "$HOST_DIR/orvek-host.log" 2>/dev/null && return 0
+    sleep 0.1
+  done
+}

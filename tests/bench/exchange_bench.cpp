@@ -1,0 +1,320 @@
+// orvek-exchange-bench: what one exchange through OrvekPORT.dll costs next
+// to the same system calls made by hand, against the same running host, in
+// the same process. Each pair runs in alternating blocks (DLL first in even
+// blocks, raw first in odd ones) so that drift in the host or in Wine falls
+// on both sides alike. Every exchange is timed; each side's figure is the
+// median of its exchanges, and the ratio compares those medians.
+//
+//   orvek-exchange-bench [--blocks N] [--per-block N] [--pair NAME]
+//
+// Path_EXE must name the host (the emulator); OrvekGPSPort_Init starts it
+// when it is not running. Prints figures; exit 1 when an exchange fails.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "OrvekPORT/OrvekPORT.h"
+
+namespace {
+
+// What the library and the host agree on, restated here because this
+// program stands where any other client of the host would.
+constexpr wchar_t kHostKey[] = L"SOFTWARE\\OrvekGPS\\General";
+constexpr wchar_t kHostWindowClass[] = L"ORVEKPOCKETMAINW";
+constexpr wchar_t kReplyEventName[] = L"EventOrvekAPI";
+constexpr UINT kPortRequest = 0x4522;
+constexpr WPARAM kPortPacket = 15;
+constexpr DWORD kReplyWaitMs = 3000;
+
+// The host link as the raw loop sees it, found once.
+struct RawLink {
+  std::wstring request_path;  // <host dir>\PACKETTX.DAT
+  std::wstring reply_path;    // <host dir>\PACKETRX.DAT
+  HWND window = nullptr;
+  HANDLE event = nullptr;
+};
+
+bool open_raw_link(RawLink* link) {
+  wchar_t exe[MAX_PATH] = {};
+  DWORD size = sizeof exe;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, kHostKey, L"Path_EXE", RRF_RT_REG_SZ,
+                   nullptr, exe, &size) != ERROR_SUCCESS)
+    return false;
+  std::wstring directory(exe);
+  directory.resize(directory.rfind(L'\\') == std::wstring::npos
+                       ? directory.size()
+                       : directory.rfind(L'\\'));
+  link->request_path = directory + L"\\PACKETTX.DAT";
+  link->reply_path = directory + L"\\PACKETRX.DAT";
+  link->window = FindWindowW(kHostWindowClass, nullptr);
+  link->event = CreateEventW(nullptr, FALSE, FALSE, kReplyEventName);
+  return link->window != nullptr && link->event != nullptr;
+}
+
+// One exchange by hand: the calls the library makes, in its order, with
+// nothing around them. The reply and its NUL go to `reply` (capacity + 1
+// bytes); false on any failure.
+bool raw_exchange(const RawLink& link, const std::string& line, char* reply,
+                  DWORD capacity, DWORD* read) {
+  HANDLE request =
+      CreateFileW(link.request_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (request == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL wrote = WriteFile(request, line.data(), static_cast<DWORD>(line.size()),
+                         &written, nullptr);
+  CloseHandle(request);
+  if (!wrote) return false;
+  ResetEvent(link.event);
+  PostMessageW(link.window, kPortRequest, kPortPacket, 0);
+  if (WaitForSingleObject(link.event, kReplyWaitMs) != WAIT_OBJECT_0)
+    return false;
+  HANDLE answer = CreateFileW(link.reply_path.c_str(),
+                              GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+  if (answer == INVALID_HANDLE_VALUE) return false;
+  BOOL got = ReadFile(answer, reply, capacity, read, nullptr);
+  CloseHandle(answer);
+  if (!got) return false;
+  reply[*read] = '\0';
+  return true;
+}
+
+// The request line the DLL wrote last, so that the raw loop replays exactly
+// the bytes the DLL sends.
+std::string last_request_line(const RawLink& link) {
+  HANDLE file = CreateFileW(link.request_path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  char bytes[256];  // a request line has at most 199 bytes
+  DWORD read = 0;
+  BOOL ok = ReadFile(file, bytes, sizeof bytes, &read, nullptr);
+  CloseHandle(file);
+  return ok ? std::string(bytes, read) : std::string();
+}
+
+// One side of a pair: a single operation, true when it succeeded.
+using Operation = std::function<bool()>;
+
+struct Pair {
+  const char* name;        // for --pair
+  const char* title;       // what is measured
+  const char* per_second;  // unit of the rate line: "exchanges", "fixes"
+  Operation dll;
+  // Made after one DLL call, from the line that call wrote.
+  std::function<Operation(const std::string& line)> make_raw;
+};
+
+double now_us() {
+  static const double ticks_per_us = [] {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart) / 1e6;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) / ticks_per_us;
+}
+
+// Runs `operation` `count` times, appending each run's microseconds to
+// `samples`; false as soon as one run fails.
+bool time_block(const Operation& operation, int count,
+                std::vector<double>* samples) {
+  for (int i = 0; i < count; ++i) {
+    double start = now_us();
+    if (!operation()) return false;
+    samples->push_back(now_us() - start);
+  }
+  return true;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Short blocks: load elsewhere on the machine comes in bursts of seconds,
+// and blocks of ten exchanges let both sides see the same mix of it.
+struct Options {
+  int blocks = 200;
+  int per_block = 10;
+  std::string pair = "all";
+};
+
+double mean(const std::vector<double>& values) {
+  double sum = 0;
+  for (double value : values) sum += value;
+  return sum / static_cast<double>(values.size());
+}
+
+// The median is the figure: a burst of load elsewhere on the machine slows
+// a few exchanges a lot, which moves the mean but hardly the median.
+void print_side(const char* label, const std::vector<double>& samples,
+                const char* per_second) {
+  double typical = median(samples);
+  std::printf("  %-4s %8.1f us median, %8.1f us mean  %6.0f %s/s\n", label,
+              typical, mean(samples), 1e6 / typical, per_second);
+}
+
+bool run_pair(const Pair& pair, const RawLink& link, const Options& options) {
+  std::printf("\n%s\n", pair.title);
+  if (!pair.dll()) {
+    std::printf("  the DLL's call failed; is the host answering?\n");
+    return false;
+  }
+  std::string line = last_request_line(link);
+  if (line.empty()) {
+    std::printf("  the DLL's request line can't be read back\n");
+    return false;
+  }
+  Operation raw = pair.make_raw(line);
+  std::string shown = line.substr(0, line.find_first_of("\r\n"));
+  std::printf("  request line: %s (%zu bytes)\n", shown.c_str(), line.size());
+
+  // Warm-up, not counted: first-use costs of files, event and caches.
+  constexpr int kWarmUpRuns = 50;
+  std::vector<double> dll_samples, raw_samples;
+  if (!time_block(pair.dll, kWarmUpRuns, &dll_samples) ||
+      !time_block(raw, kWarmUpRuns, &raw_samples))
+    return false;
+  dll_samples.clear();
+  raw_samples.clear();
+
+  for (int block = 0; block < options.blocks; ++block) {
+    bool dll_first = block % 2 == 0;
+    bool ok = dll_first
+                  ? time_block(pair.dll, options.per_block, &dll_samples) &&
+                        time_block(raw, options.per_block, &raw_samples)
+                  : time_block(raw, options.per_block, &raw_samples) &&
+                        time_block(pair.dll, options.per_block, &dll_samples);
+    if (!ok) {
+      std::printf("  an exchange failed in block %d\n", block);
+      return false;
+    }
+  }
+  print_side("DLL", dll_samples, pair.per_second);
+  print_side("raw", raw_samples, pair.per_second);
+  double ratio = median(dll_samples) / median(raw_samples);
+  std::printf("  DLL / raw = %.3f (%+.1f%%) of the medians, %d blocks x %d "
+              "each side\n",
+              ratio, (ratio - 1) * 100, options.blocks, options.per_block);
+  return true;
+}
+
+bool parse_options(int argc, char** argv, Options* options) {
+  for (int i = 1; i < argc; ++i) {
+    std::string name = argv[i];
+    if (i + 1 >= argc) return false;
+    const char* value = argv[++i];
+    if (name == "--blocks")
+      options->blocks = std::atoi(value);
+    else if (name == "--per-block")
+      options->per_block = std::atoi(value);
+    else if (name == "--pair")
+      options->pair = value;
+    else
+      return false;
+  }
+  return options->blocks > 0 && options->per_block > 0;
+}
+
+const char* wine_version() {
+  using Version = const char*(CDECL*)();
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  auto get = reinterpret_cast<Version>(reinterpret_cast<void*>(
+      GetProcAddress(ntdll, "wine_get_version")));
+  return get ? get() : nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Plain line feeds: the figures are read on the Unix side.
+  _setmode(_fileno(stdout), _O_BINARY);
+  Options options;
+  if (!parse_options(argc, argv, &options)) {
+    std::fprintf(stderr,
+                 "usage: orvek-exchange-bench [--blocks N] [--per-block N] "
+                 "[--pair exchange|newpoint|all]\n");
+    return 2;
+  }
+  const char* wine = wine_version();
+  std::printf("orvek-exchange-bench: %s%s, %zu-bit\n", wine ? "Wine " : "Windows",
+              wine ? wine : "", sizeof(void*) * 8);
+
+  std::uint32_t status = OrvekGPSPort_Init();
+  if (status != ORVEKPORT_OK) {
+    std::printf("OrvekGPSPort_Init failed with status %u\n",
+                static_cast<unsigned>(status));
+    return 1;
+  }
+  RawLink link;
+  if (!open_raw_link(&link)) {
+    std::printf("the host link can't be opened by hand\n");
+    return 1;
+  }
+
+  // Query capacity of both sides; the handshake's reply is short.
+  constexpr DWORD kQueryCapacity = 100;
+  // Command replies are read into 1000 bytes, as the library does.
+  constexpr DWORD kCommandCapacity = 1000;
+
+  const Pair pairs[] = {
+      {"exchange", "One query exchange: OrvekGPSPort_GetString(\"0\") vs raw",
+       "exchanges",
+       [] {
+         char result[kQueryCapacity];
+         return OrvekGPSPort_GetString("0", kQueryCapacity, result) ==
+                ORVEKPORT_OK;
+       },
+       [&link](const std::string& line) -> Operation {
+         return [&link, line] {
+           char reply[kQueryCapacity + 1];
+           DWORD read = 0;
+           return raw_exchange(link, line, reply, kQueryCapacity, &read) &&
+                  read > 0 && reply[0] == 'G' &&
+                  std::strchr(reply, '|') != nullptr;
+         };
+       }},
+      {"newpoint",
+       "One position fix: OrvekGPSPort_NewPoint vs raw \"E|sentence\"",
+       "fixes",
+       [] {
+         // A fix of the demo's track (garmin15x.log, 113258 UTC).
+         return OrvekGPSPort_NewPoint(-108.374110, 32.648580, 1577.4, "BENCH",
+                                      "bench", 5.3, 8) == ORVEKPORT_OK;
+       },
+       [&link](const std::string& line) -> Operation {
+         return [&link, line] {
+           char reply[kCommandCapacity + 1];
+           DWORD read = 0;
+           return raw_exchange(link, line, reply, kCommandCapacity, &read) &&
+                  read >= 2 && reply[0] == 'A';
+         };
+       }},
+  };
+
+  bool ok = true, any = false;
+  for (const Pair& pair : pairs) {
+    if (options.pair != "all" && options.pair != pair.name) continue;
+    any = true;
+    ok = run_pair(pair, link, options) && ok;
+  }
+  if (!any) {
+    std::fprintf(stderr, "no pair named '%s'\n", options.pair.c_str());
+    return 2;
+  }
+  return ok ? 0 : 1;
+}
