@@ -116,10 +116,14 @@ uint32_t ORVEKPORT_CALL OrvekGPSPort_StringProtocolW(const wchar_t* request,
 /* Sends one position fix as the command "E" with the sentence
  *   $AAGGAM,,DDMM.mmm,N,DDDMM.mmm,E,1,5,0,ALT,m,,,,,,,TEXT1,TEXT2,REAL,INT*CS
  * and CR LF, CS being the XOR of the bytes between "$" and "*". Coordinates
- * and altitude are truncated, never rounded. 12 when a text is null, or when
- * longitude, latitude or altitude is not finite or of magnitude 2^31 or
- * more; 11 when the sentence passes 196 characters with its CR LF or
- * `realValue` needs more than 49 characters. Nothing is sent then. */
+ * (degrees, minutes, thousandths of a minute) and altitude are truncated,
+ * never rounded; -0.0 counts as north and east. Texts are copied unchanged.
+ * realValue is "%f" (a non-finite one prints as inf, -inf or nan).
+ * 12 when a text is null, or when longitude, latitude or altitude is not
+ * finite or of magnitude 2^31 or more; 11 when the sentence passes 196
+ * characters with its CR LF or `realValue` needs more than 49 characters.
+ * Nothing is sent then; otherwise the command's status. Like every command
+ * it needs a host link set up before. */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_NewPoint(double longitude, double latitude,
                                               double altitude,
                                               const char* text1,
@@ -129,9 +133,13 @@ uint32_t ORVEKPORT_CALL OrvekGPSPort_NewPoint(double longitude, double latitude,
 
 /* ---- Map and view -------------------------------------------------------
  * Each command sends its letter and body and succeeds (0) when the host's
- * reply begins with "A". Passed-through texts may hold 196 bytes; the
- * formatted bodies of "I", "K", "L" and "O" 99. Longer: 11. Null text: 12.
- * Numbers are written as "%d" and "%f" (six decimals, correctly rounded). */
+ * reply has at least 2 bytes and begins with "A"; otherwise the host link's
+ * status. Passed-through texts may hold 196 bytes; the formatted bodies of
+ * "I", "K", "L" and "O" 99. Longer: 11. Null text: 12. Nothing is sent
+ * then. Numbers are written as "%d" and "%f" (six decimals, correctly
+ * rounded, ties to even, never an exponent; -0.0 gives -0.000000); these
+ * commands don't refuse non-finite values, which print as inf, -inf and
+ * nan. */
 
 /* Posts 0x4522 with wParam 2 to the host window; no packet, no wait.
  * Runs OrvekGPSPort_Init first while no host window is known. */
@@ -150,33 +158,49 @@ uint32_t ORVEKPORT_CALL OrvekGPSPort_ExportViewFile(const char* fileName); /* J 
 
 /* ---- Waypoints and moving map -------------------------------------------- */
 
-/* "M|id,text,value1,value2,value3,icon"; a null text is sent empty. */
+/* "M|id,text,value1,value2,value3,icon", numbers as "%f" (non-finite ones
+ * as inf, -inf, nan); a null text is sent empty. 11 when the body passes
+ * 196 characters; nothing is sent then. */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_New_Waypoint(const char* id,
                                                   const char* text,
                                                   double value1, double value2,
                                                   double value3,
                                                   const char* icon);
-/* "N|waypoint". */
+/* "N|waypoint". 12 null `waypoint`, 11 over 196 bytes. */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_Delete_Waypoint(const char* waypoint);
-/* Query "4": the decimal count into `*count` (a reply without digits
- * counts 0). On failure `*count` is not written. 12 null `count`. */
+/* Query "4": the decimal count into `*count`: blanks skipped, an optional
+ * sign, the digits up to the first other character (a reply without them
+ * counts 0; beyond 32 bits it stops at the limit). On failure `*count` is
+ * not written. 12 null `count`. */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_Get_WaypointCount(int32_t* count);
 /* Query "2,index": reads the waypoint "id,text,value1,value2,value3,icon"
- * out of the reply. Each text buffer holds ORVEKPORT_WAYPOINT_TEXT_SIZE
- * bytes; a longer field gives 11. A reply with fewer than six fields gives
+ * (the form of the "M" body) out of the reply, field by field from the
+ * left, each stored once the comma after it is found; the icon runs to a
+ * further comma or the end. Nothing is trimmed, so a text holding a comma
+ * can't be read back whole. Numbers: blanks, sign, decimal digits with point
+ * and exponent, as far as they go (else 0.0). Each text buffer holds
+ * ORVEKPORT_WAYPOINT_TEXT_SIZE bytes; a longer field gives 11 and is not
+ * written. A reply with fewer than six fields gives
  * ORVEKPORT_E_NO_COMMA_AFTER_FIELDn (5 to 9) for the first comma missing.
- * Out-parameters filled before a failing field keep their new values. */
+ * Out-parameters filled before a failing field keep their new values; a
+ * failed query writes none. 12 when an out-parameter is null (nothing
+ * sent). */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_Get_Waypoint(int32_t index, char* id,
                                                   char* text, double* value1,
                                                   double* value2,
                                                   double* value3, char* icon);
-/* Query "2": the number of moving-map entries, or -1 on any failure. */
+/* Query "2": the number of moving-map entries, read as by
+ * OrvekGPSPort_Get_WaypointCount, or -1 on any failure (a host answer of -1
+ * looks the same). */
 int32_t ORVEKPORT_CALL OrvekGPSPort_GetMovingMapCount(void);
-/* Query "3,index": the record "f1,f2,f3,f4,f5"; f1 goes to *value2, f2 to
- * *value1, f3 to *value3, f4 to text1, f5 to text2 (each buffer of
- * `textSize` bytes). 5 to 8 when the comma after field 1 to 4 is missing;
- * 11 when a field needs more than textSize - 1 bytes. Values stored before
- * a failing step keep their new values. */
+/* Query "3,index", reading up to textSize + 100 reply bytes: the record
+ * "f1,f2,f3,f4,f5"; f1 goes to *value2, f2 to *value1, f3 to *value3 (read
+ * as by OrvekGPSPort_Get_Waypoint), f4 to text1, f5 (up to a further comma
+ * or the end, line end included) to text2, each buffer of `textSize` bytes.
+ * 5 to 8 when the comma after field 1 to 4 is missing; 11 when a text field
+ * needs more than textSize - 1 bytes (that buffer is not written). Values
+ * stored before a failing step keep their new values; a failed query writes
+ * none. 12 when a pointer is null (nothing sent); 13 no memory. */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_GetMovingMapPosition(
     int32_t index, char* text1, double* value1, double* value2,
     double* value3, uint32_t textSize, char* text2);
@@ -185,20 +209,25 @@ uint32_t ORVEKPORT_CALL OrvekGPSPort_GetMovingMapPosition(
  * The ItvCe result convention: argument 1 is ignored; the result's length in
  * bytes goes to *length and its address to *result. The result lies in a
  * static buffer of the library, valid until the next call of the same
- * export. The return value is always 0. On 64-bit builds arguments 2 to 4
- * are 64-bit pointers. A null `length` or `result` is skipped. */
+ * export; the caller neither frees nor writes it. The return value is
+ * always 0. On 64-bit builds arguments 2 to 4 are 64-bit pointers. A null
+ * `length` or `result` is skipped. Neither export needs the host. */
 
-/* A stable identifier of the device, with its NUL (length counts it).
- * Worked out once per process and cached, from the device asset tool, the
- * hardware device id, the registry value ClientHWID, or "QK508-316". A
- * ClientHWID value shorter than 4 bytes counts as unreadable. */
+/* A stable identifier of the device, with its NUL (length counts it);
+ * `input` is ignored. Worked out once per process and cached, from the
+ * first source that yields one: the device asset tool (while nothing is
+ * cached, a call runs \windows\CreateAssetFile.exe of the current drive and
+ * waits for it without a time limit), the hardware device id, the registry
+ * value ClientHWID, or "QK508-316", which is cached too. A ClientHWID value
+ * shorter than 4 bytes counts as unreadable. A source too short for the
+ * identifier gives an empty one (length 1), which is not cached. */
 uint32_t ORVEKPORT_CALL GetPocketIDItvCe(uint32_t reserved, const void* input,
                                          uint32_t* length,
                                          const void** result);
 /* A 12-byte record, little-endian: uint32 success (1/0), then the free
  * bytes available to the caller on the volume of `path` as uint64 (low word
- * first, 4-byte aligned). After a failure the count is the latest successful
- * one (0 if none). */
+ * first, 4-byte aligned). `path` goes to GetDiskFreeSpaceExW unchanged.
+ * After a failure the count is the latest successful one (0 if none). */
 uint32_t ORVEKPORT_CALL GetDiskFreeSpaceItvCe(uint32_t reserved,
                                               const wchar_t* path,
                                               uint32_t* length,

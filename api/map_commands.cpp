@@ -1,0 +1,95 @@
+#include "api/map_commands.h"
+
+#include <cstring>
+
+#include "api/bounded_text.h"
+#include "api/number_format.h"
+#include "hostlink/discovery.h"
+#include "hostlink/envelopes.h"
+#include "hostlink/host_link_state.h"
+#include "hostlink/host_protocol.h"
+
+namespace orvek::api {
+namespace {
+
+// Sends a body composed in kFormattedBodyRoom bytes, or refuses it whole.
+StatusCode SendFormatted(platform::Platform& os, const char* letter,
+                         const BoundedText& body) {
+  if (body.overflowed()) return kTooLong;
+  return hostlink::SendCommand(os, letter, body.c_str());
+}
+
+}  // namespace
+
+StatusCode MovingMapInit(platform::Platform& os) {
+  if (hostlink::HostWindow == platform::kNullHandle) {
+    StatusCode status = hostlink::Init(os);
+    if (status != kOk) return status;
+  }
+  // Fire and forget: the host never answers this message, and a window
+  // that has closed meanwhile is not looked up again.
+  os.post_message(hostlink::HostWindow, hostlink::WM_PORT_REQUEST,
+                  hostlink::PORT_WPARAM_MOVINGMAP_INIT, 0);
+  return kOk;
+}
+
+StatusCode SendTextCommand(platform::Platform& os, const char* letter,
+                           const char* text) {
+  if (text == nullptr) return kInvalidArgument;
+  if (std::strlen(text) > hostlink::kMaxCommandBody) return kTooLong;
+  return hostlink::SendCommand(os, letter, text);
+}
+
+StatusCode OpenFile(platform::Platform& os, const char* fileName) {
+  return SendTextCommand(os, "D", fileName);
+}
+
+StatusCode DeleteMobile(platform::Platform& os, const char* mobileName) {
+  return SendTextCommand(os, "H", mobileName);
+}
+
+StatusCode ExportViewFile(platform::Platform& os, const char* fileName) {
+  return SendTextCommand(os, "J", fileName);
+}
+
+StatusCode ExecCommand(platform::Platform& os, std::int32_t command) {
+  char buffer[kFormattedBodyRoom];
+  BoundedText body(buffer, sizeof(buffer));
+  body.append(DecimalText(command).view());  // I|12
+  return SendFormatted(os, "I", body);
+}
+
+StatusCode SetViewportLen(platform::Platform& os, std::int32_t len1,
+                          std::int32_t len2) {
+  char buffer[kFormattedBodyRoom];
+  BoundedText body(buffer, sizeof(buffer));
+  // K|320,-240
+  body.append(DecimalText(len1).view()).append(",").append(
+      DecimalText(len2).view());
+  return SendFormatted(os, "K", body);
+}
+
+StatusCode CenterWaypoint(platform::Platform& os, const char* waypoint,
+                          double value) {
+  if (waypoint == nullptr) return kInvalidArgument;
+  char buffer[kFormattedBodyRoom];
+  BoundedText body(buffer, sizeof(buffer));
+  // L|WP1,2.500000
+  body.append(waypoint).append(",").append(FixedText(value).view());
+  return SendFormatted(os, "L", body);
+}
+
+StatusCode CenterCoordinate(platform::Platform& os, double value1,
+                            double value2, double value3) {
+  char buffer[kFormattedBodyRoom];
+  BoundedText body(buffer, sizeof(buffer));
+  // O|2.100000,41.500000,0.000000
+  body.append(FixedText(value1).view())
+      .append(",")
+      .append(FixedText(value2).view())
+      .append(",")
+      .append(FixedText(value3).view());
+  return SendFormatted(os, "O", body);
+}
+
+}  // namespace orvek::api

@@ -1,0 +1,195 @@
+// Moving-map entries on the fake host: the count and the five-field
+// position record, with its out-of-order fields and its parse statuses.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "api/moving_map.h"
+#include "hostlink/discovery.h"
+#include "hostlink/host_link_state.h"
+#include "hostlink/host_protocol.h"
+#include "tests/support/fake_host.h"
+
+namespace orvek::api {
+namespace {
+
+using platform::fake::FakePlatform;
+using platform::fake::Op;
+
+class MovingMapTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hostlink::ResetHostLinkState();
+    host.start();
+    ASSERT_EQ(hostlink::Init(os), kOk);
+    host.requests.clear();
+    os.clear_calls();
+  }
+
+  FakePlatform os;
+  orvek::testing::FakeHost host{os};
+};
+
+TEST_F(MovingMapTest, CountOrMinusOne) {
+  struct {
+    const char* reply;
+    std::int32_t count;
+  } cases[] = {{"G|3\n", 3}, {"G|0", 0},   {"G|x", 0},   {"G|-1", -1},
+               {"A\n", -1},  {"G", -1},    {"", -1},     {"Gabc", -1}};
+  for (const auto& c : cases) {
+    host.answer_always(c.reply);
+    host.requests.clear();
+    EXPECT_EQ(GetMovingMapCount(os), c.count) << "reply " << c.reply;
+    ASSERT_EQ(host.requests.size(), 1u);
+    EXPECT_EQ(host.requests[0], "F|2\n");
+  }
+  host.signal = false;
+  EXPECT_EQ(GetMovingMapCount(os), -1);  // time-out
+}
+
+TEST_F(MovingMapTest, CountWithoutAHostIsMinusOne) {
+  hostlink::ResetHostLinkState();
+  os.remove_registry_value(hostlink::kHostRegistryKey,
+                           hostlink::kHostPathValue);
+  EXPECT_EQ(GetMovingMapCount(os), -1);
+  EXPECT_TRUE(host.requests.empty());
+}
+
+// The five out-parameters, each text buffer of `text_size` bytes followed by
+// a guard zone.
+struct PositionOut {
+  static constexpr std::size_t kGuard = 16;
+  explicit PositionOut(std::uint32_t size)
+      : text_size(size),
+        text1(size + kGuard, '#'),
+        text2(size + kGuard, '#') {}
+
+  StatusCode Get(platform::Platform& os, std::int32_t index) {
+    return GetMovingMapPosition(os, index, text1.data(), &v1, &v2, &v3,
+                                text_size, text2.data());
+  }
+  // The text as stored, or "#" when untouched.
+  std::string Text(const std::vector<char>& text) const {
+    if (text[0] == '#') return "#";
+    return text.data();
+  }
+  bool GuardsIntact() const {
+    for (const auto* text : {&text1, &text2})
+      for (std::size_t i = text_size; i < text->size(); ++i)
+        if ((*text)[i] != '#') return false;
+    return true;
+  }
+
+  std::uint32_t text_size;
+  std::vector<char> text1, text2;
+  double v1 = -777, v2 = -777, v3 = -777;
+};
+
+TEST_F(MovingMapTest, PositionRecord) {
+  struct {
+    std::string result;
+    std::uint32_t text_size;
+    StatusCode status;
+    double v1, v2, v3;  // -777: not written
+    const char* text1;  // "#": not written
+    const char* text2;
+  } cases[] = {
+      // The first field goes to value2, the second to value1.
+      {"1.5,2.5,3.5,x,y", 50, kOk, 2.5, 1.5, 3.5, "x", "y"},
+      {"1.5,2.5,3.5,x,y,z", 50, kOk, 2.5, 1.5, 3.5, "x", "y"},
+      {"1.5,2.5,3.5,x,y\r\n", 50, kOk, 2.5, 1.5, 3.5, "x", "y\r\n"},
+      {",,,,", 50, kOk, 0, 0, 0, "", ""},
+      {" -1e1,+.25,abc, Boat 1 , moored", 50, kOk, 0.25, -10, 0, " Boat 1 ",
+       " moored"},
+      {"", 50, ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, -777, -777, -777, "#", "#"},
+      {"1.5", 50, ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, -777, -777, -777, "#",
+       "#"},
+      {"1.5,2.5", 50, ORVEKPORT_E_NO_COMMA_AFTER_FIELD2, -777, 1.5, -777, "#",
+       "#"},
+      {"1.5,2.5,3.5", 50, ORVEKPORT_E_NO_COMMA_AFTER_FIELD3, 2.5, 1.5, -777,
+       "#", "#"},
+      {"1.5,2.5,3.5,x", 50, ORVEKPORT_E_NO_COMMA_AFTER_FIELD4, 2.5, 1.5, 3.5,
+       "#", "#"},
+      // Texts of textSize - 1 bytes fit; one more is refused, and what was
+      // stored before stays.
+      {"1,2,3,abc,def", 4, kOk, 2, 1, 3, "abc", "def"},
+      {"1,2,3,abcd,d", 4, kTooLong, 2, 1, 3, "#", "#"},
+      {"1,2,3,a,defg", 4, kTooLong, 2, 1, 3, "a", "#"},
+      {"1,2,3,,", 1, kOk, 2, 1, 3, "", ""},
+      {"1,2,3,,", 0, kTooLong, 2, 1, 3, "#", "#"},
+  };
+  for (const auto& c : cases) {
+    host.answer_always("G|" + c.result);
+    PositionOut out(c.text_size);
+    EXPECT_EQ(out.Get(os, 7), c.status) << "result " << c.result;
+    EXPECT_EQ(out.v1, c.v1) << "result " << c.result;
+    EXPECT_EQ(out.v2, c.v2) << "result " << c.result;
+    EXPECT_EQ(out.v3, c.v3) << "result " << c.result;
+    EXPECT_EQ(out.Text(out.text1), c.text1) << "result " << c.result;
+    EXPECT_EQ(out.Text(out.text2), c.text2) << "result " << c.result;
+    EXPECT_TRUE(out.GuardsIntact()) << "result " << c.result;
+  }
+  EXPECT_EQ(os.open_handle_count(), 1u);  // only the reply event
+}
+
+TEST_F(MovingMapTest, RequestAndCapacity) {
+  PositionOut out(20);
+  out.Get(os, 7);
+  out.Get(os, -3);
+  ASSERT_EQ(host.requests.size(), 2u);
+  EXPECT_EQ(host.requests[0], "F|3,7\n");
+  EXPECT_EQ(host.requests[1], "F|3,-3\n");
+  // textSize + 100 reply bytes are read, no more.
+  EXPECT_EQ(os.calls_of(Op::ReadFile)[0].arg, 120u);
+}
+
+// A reply longer than textSize + 100 is read only that far: the record is
+// cut, and here that leaves no comma after field 4.
+TEST_F(MovingMapTest, ReplyBeyondCapacityIsNotSeen) {
+  host.answer_always("G|1,2,3," + std::string(200, 't') + ",y");
+  PositionOut out(20);
+  EXPECT_EQ(out.Get(os, 0), ORVEKPORT_E_NO_COMMA_AFTER_FIELD4);
+  EXPECT_EQ(out.v3, 3);
+}
+
+TEST_F(MovingMapTest, FailuresWriteNothing) {
+  struct {
+    const char* reply;
+    StatusCode status;
+  } cases[] = {{"A\n", kReadReply}, {"G", kNoResult}, {"", kOpenReply}};
+  for (const auto& c : cases) {
+    host.answer_always(c.reply);
+    PositionOut out(50);
+    EXPECT_EQ(out.Get(os, 1), c.status) << "reply " << c.reply;
+    EXPECT_EQ(out.v1, -777);
+    EXPECT_EQ(out.v2, -777);
+    EXPECT_EQ(out.Text(out.text1), "#");
+  }
+  char text[8];
+  double v = 0;
+  host.requests.clear();
+  EXPECT_EQ(GetMovingMapPosition(os, 0, nullptr, &v, &v, &v, 8, text),
+            kInvalidArgument);
+  EXPECT_EQ(GetMovingMapPosition(os, 0, text, &v, nullptr, &v, 8, text),
+            kInvalidArgument);
+  EXPECT_EQ(GetMovingMapPosition(os, 0, text, &v, &v, &v, 8, nullptr),
+            kInvalidArgument);
+  EXPECT_TRUE(host.requests.empty());
+}
+
+TEST_F(MovingMapTest, PositionStartsTheLink) {
+  hostlink::ResetHostLinkState();
+  host.answer = [](const std::string& line) -> std::string {
+    return line == "F|3,1\n" ? "G|1,2,3,a,b" : "G|\n";
+  };
+  PositionOut out(10);
+  EXPECT_EQ(out.Get(os, 1), kOk);
+  ASSERT_EQ(host.requests.size(), 2u);
+  EXPECT_EQ(host.requests[0], "F|0\n");
+  EXPECT_EQ(out.Text(out.text2), "b");
+}
+
+}  // namespace
+}  // namespace orvek::api

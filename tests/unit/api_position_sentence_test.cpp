@@ -1,0 +1,249 @@
+// The position sentence of OrvekGPSPort_NewPoint: its bytes, its checksum,
+// its refusals, and the "E" command that carries it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "api/position_sentence.h"
+#include "hostlink/discovery.h"
+#include "hostlink/host_link_state.h"
+#include "tests/support/fake_host.h"
+
+namespace orvek::api {
+namespace {
+
+using platform::fake::FakePlatform;
+using platform::fake::Op;
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct Fix {
+  double longitude = 0, latitude = 0, altitude = 0;
+  const char* text1 = "";
+  const char* text2 = "";
+  double real = 0;
+  std::int32_t integer = 0;
+};
+
+StatusCode Build(const Fix& fix, std::string* sentence) {
+  char buffer[kMaxSentence + 1];
+  StatusCode status = BuildPositionSentence(
+      fix.longitude, fix.latitude, fix.altitude, fix.text1, fix.text2,
+      fix.real, fix.integer, buffer);
+  *sentence = buffer;
+  return status;
+}
+
+// Checks the frame independently of the builder: "$", "*", two upper-case
+// hex digits of the XOR of everything between them, CR LF.
+void ExpectFramed(const std::string& sentence) {
+  ASSERT_GE(sentence.size(), 6u) << sentence;
+  EXPECT_EQ(sentence.front(), '$');
+  std::string tail = sentence.substr(sentence.size() - 5);
+  unsigned sum = 0;
+  for (std::size_t i = 1; i < sentence.size() - 5; ++i)
+    sum ^= static_cast<unsigned char>(sentence[i]);
+  char expected[6];
+  std::snprintf(expected, sizeof(expected), "*%02X\r\n", sum);
+  EXPECT_EQ(tail, expected) << sentence;
+}
+
+std::vector<std::string> Fields(const std::string& sentence) {
+  std::vector<std::string> fields(1);
+  for (char c : sentence.substr(0, sentence.rfind('*'))) {
+    if (c == ',') fields.emplace_back();
+    else fields.back() += c;
+  }
+  return fields;
+}
+
+TEST(PositionSentence, WholeSentences) {
+  struct {
+    const char* name;
+    Fix fix;
+    const char* sentence;
+  } cases[] = {
+      {"west and north",
+       {-3.5, 40.25, 650.7, "A", "B", 1.5, 2},
+       "$AAGGAM,,4015.000,N,330.000,W,1,5,0,650,m,,,,,,,A,B,1.500000,2*64\r\n"},
+      {"all zero, empty texts",
+       {},
+       "$AAGGAM,,000.000,N,000.000,E,1,5,0,0,m,,,,,,,,,0.000000,0*40\r\n"},
+      {"texts with a star and a comma, negative numbers",
+       {2.35, 48.85, 35, "Boat 1", "x*y,z", -0.25, -7},
+       "$AAGGAM,,4851.000,N,221.000,E,1,5,0,35,m,,,,,,,Boat 1,x*y,z,"
+       "-0.250000,-7*1B\r\n"},
+      {"south-west extremes, 8-bit text, widest real and integer",
+       {-179.999999, -89.999999, -12.9, "\xE9t\xE9", "", 1e41, INT32_MIN},
+       "$AAGGAM,,8959.999,S,17959.999,W,1,5,0,-12,m,,,,,,,\xE9t\xE9,,"
+       "100000000000000000620008645040778319495168.000000,-2147483648*39\r\n"},
+  };
+  for (const auto& c : cases) {
+    std::string sentence;
+    EXPECT_EQ(Build(c.fix, &sentence), kOk) << c.name;
+    EXPECT_EQ(sentence, c.sentence) << c.name;
+    ExpectFramed(sentence);
+  }
+}
+
+// Each step truncates: the double nearest 41.4 lies just below it.
+TEST(PositionSentence, CoordinatesTruncateEveryStep) {
+  struct {
+    double value;
+    const char* field;
+    bool negative;  // "S" and "W"
+  } cases[] = {
+      {40.25, "4015.000", false},
+      {41.4, "4123.999", false},
+      {-33.8568, "3351.407", true},
+      {5.5, "530.000", false},
+      {-0.5, "030.000", true},
+      {0.1, "006.000", false},
+      {179.999999, "17959.999", false},
+      {12.345678, "1220.740", false},
+      {100, "10000.000", false},  // no range check
+      {-0.0, "000.000", false},   // not less than zero
+      {-0.000001, "000.000", true},
+      {0.0166666, "000.999", false},
+      {1 - 0x1p-53, "059.999", false},  // minutes stay below 60
+      {2147483647.9999998, "214748364759.999", false},
+      {-2147483647.9999998, "214748364759.999", true},
+  };
+  for (const auto& c : cases) {
+    std::string sentence;
+    ASSERT_EQ(Build({.latitude = c.value}, &sentence), kOk) << c.value;
+    std::vector<std::string> fields = Fields(sentence);
+    ASSERT_EQ(fields.size(), 21u) << sentence;
+    EXPECT_EQ(fields[2], c.field) << "latitude " << c.value;
+    EXPECT_EQ(fields[3], c.negative ? "S" : "N") << "latitude " << c.value;
+
+    ASSERT_EQ(Build({.longitude = c.value}, &sentence), kOk) << c.value;
+    fields = Fields(sentence);
+    EXPECT_EQ(fields[4], c.field) << "longitude " << c.value;
+    EXPECT_EQ(fields[5], c.negative ? "W" : "E") << "longitude " << c.value;
+    EXPECT_EQ(fields[2], "000.000") << "longitude must not leak into field 2";
+  }
+}
+
+TEST(PositionSentence, AltitudeTruncatesTowardZero) {
+  struct {
+    double altitude;
+    const char* field;
+  } cases[] = {{650.7, "650"},   {-12.9, "-12"},   {-0.9, "0"},
+               {0.999, "0"},     {2147483647.9, "2147483647"},
+               {-2147483647.9, "-2147483647"}};
+  for (const auto& c : cases) {
+    std::string sentence;
+    ASSERT_EQ(Build({.altitude = c.altitude}, &sentence), kOk) << c.altitude;
+    EXPECT_EQ(Fields(sentence)[9], c.field) << c.altitude;
+    EXPECT_EQ(Fields(sentence)[10], "m");
+  }
+}
+
+TEST(PositionSentence, RefusalsLeaveNothing) {
+  std::string long_text(200, 'x');
+  struct {
+    const char* name;
+    Fix fix;
+    StatusCode status;
+  } cases[] = {
+      {"null text1", {.text1 = nullptr}, kInvalidArgument},
+      {"null text2", {.text2 = nullptr}, kInvalidArgument},
+      {"NaN longitude", {.longitude = kNaN}, kInvalidArgument},
+      {"infinite latitude", {.latitude = -kInf}, kInvalidArgument},
+      {"infinite altitude", {.altitude = kInf}, kInvalidArgument},
+      {"latitude 2^31", {.latitude = 2147483648.0}, kInvalidArgument},
+      {"longitude -2^31", {.longitude = -2147483648.0}, kInvalidArgument},
+      {"altitude -2^31", {.altitude = -2147483648.0}, kInvalidArgument},
+      {"altitude 1e300", {.altitude = 1e300}, kInvalidArgument},
+      {"real value of 50 characters", {.real = -1e41}, kTooLong},
+      {"real value 1e300", {.real = 1e300}, kTooLong},
+      {"text of 200", {.text1 = long_text.c_str()}, kTooLong},
+  };
+  for (const auto& c : cases) {
+    std::string sentence = "untouched";
+    EXPECT_EQ(Build(c.fix, &sentence), c.status) << c.name;
+    EXPECT_EQ(sentence, "") << c.name;
+  }
+}
+
+// realValue is not a coordinate: non-finite values are printed, not refused.
+TEST(PositionSentence, NonFiniteRealValueIsPrinted) {
+  std::string sentence;
+  ASSERT_EQ(Build({.real = -kInf}, &sentence), kOk);
+  EXPECT_EQ(Fields(sentence)[19], "-inf");
+  ASSERT_EQ(Build({.real = kNaN}, &sentence), kOk);
+  EXPECT_EQ(Fields(sentence)[19], "nan");
+  ExpectFramed(sentence);
+}
+
+TEST(PositionSentence, LengthLimitCountsCrLf) {
+  std::string base;
+  ASSERT_EQ(Build({}, &base), kOk);
+  std::string fits(kMaxSentence - base.size(), 'x');
+  std::string sentence;
+  ASSERT_EQ(Build({.text1 = fits.c_str()}, &sentence), kOk);
+  EXPECT_EQ(sentence.size(), kMaxSentence);
+  ExpectFramed(sentence);
+
+  std::string one_more = fits + "x";
+  EXPECT_EQ(Build({.text1 = one_more.c_str()}, &sentence), kTooLong);
+  EXPECT_EQ(Build({.text2 = one_more.c_str()}, &sentence), kTooLong);
+}
+
+TEST(SentenceChecksum, XorsBytesAsUnsigned) {
+  struct {
+    const char* text;
+    std::uint8_t sum;
+  } cases[] = {{"", 0x00}, {"A", 0x41}, {"AB", 0x03}, {"AA", 0x00},
+               {"\xFF\x01", 0xFE}, {"\x80", 0x80}};
+  for (const auto& c : cases)
+    EXPECT_EQ(SentenceChecksum(c.text), c.sum) << "text " << c.text;
+}
+
+class NewPointTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hostlink::ResetHostLinkState();
+    host.start();
+    ASSERT_EQ(hostlink::Init(os), kOk);
+    host.requests.clear();
+    os.clear_calls();
+  }
+
+  FakePlatform os;
+  orvek::testing::FakeHost host{os};
+};
+
+TEST_F(NewPointTest, SendsTheSentenceAsCommandE) {
+  EXPECT_EQ(NewPoint(os, -3.5, 40.25, 650.7, "A", "B", 1.5, 2), kOk);
+  ASSERT_EQ(host.requests.size(), 1u);
+  EXPECT_EQ(host.requests[0],
+            "E|$AAGGAM,,4015.000,N,330.000,W,1,5,0,650,m,,,,,,,A,B,1.500000,"
+            "2*64\r\n\n");
+}
+
+TEST_F(NewPointTest, LongestSentenceMakesA199ByteLine) {
+  std::string base;
+  ASSERT_EQ(Build({}, &base), kOk);
+  std::string text(kMaxSentence - base.size(), 'x');
+  EXPECT_EQ(NewPoint(os, 0, 0, 0, text.c_str(), "", 0, 0), kOk);
+  ASSERT_EQ(host.requests.size(), 1u);
+  EXPECT_EQ(host.requests[0].size(), 199u);
+}
+
+TEST_F(NewPointTest, RefusedFixTouchesNoFile) {
+  EXPECT_EQ(NewPoint(os, kNaN, 0, 0, "", "", 0, 0), kInvalidArgument);
+  EXPECT_EQ(NewPoint(os, 0, 0, 0, nullptr, "", 0, 0), kInvalidArgument);
+  EXPECT_EQ(NewPoint(os, 0, 0, 0, "", "", -1e41, 0), kTooLong);
+  EXPECT_TRUE(host.requests.empty());
+  EXPECT_EQ(os.count(Op::CreateFile), 0u) << os.describe_calls();
+  EXPECT_EQ(os.count(Op::PostMessage), 0u);
+}
+
+}  // namespace
+}  // namespace orvek::api

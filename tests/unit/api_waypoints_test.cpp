@@ -1,0 +1,211 @@
+// Waypoints on the fake host: the "M" and "N" commands, the count query and
+// reading one waypoint back out of the reply.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "api/waypoints.h"
+#include "hostlink/discovery.h"
+#include "hostlink/host_link_state.h"
+#include "tests/support/fake_host.h"
+
+namespace orvek::api {
+namespace {
+
+using platform::fake::FakePlatform;
+using platform::fake::Op;
+
+class WaypointsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hostlink::ResetHostLinkState();
+    host.start();
+    ASSERT_EQ(hostlink::Init(os), kOk);
+    host.requests.clear();
+    os.clear_calls();
+  }
+
+  FakePlatform os;
+  orvek::testing::FakeHost host{os};
+};
+
+TEST_F(WaypointsTest, NewWaypointBodies) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct {
+    const char* id;
+    const char* text;
+    double v1, v2, v3;
+    const char* icon;
+    const char* line;
+  } cases[] = {
+      {"a", "b", 2.1, 41.5, 120, "c",
+       "M|a,b,2.100000,41.500000,120.000000,c\n"},
+      {"a", nullptr, 2.1, 41.5, 120, "c",
+       "M|a,,2.100000,41.500000,120.000000,c\n"},
+      {nullptr, nullptr, 0, 0, 0, nullptr,
+       "M|,,0.000000,0.000000,0.000000,\n"},
+      {"x,y", "|", -0.0, -1e-7, 0.0000025, "\xE9",
+       "M|x,y,|,-0.000000,-0.000000,0.000003,\xE9\n"},
+      {"n", "", inf, -inf, std::numeric_limits<double>::quiet_NaN(), "",
+       "M|n,,inf,-inf,nan,\n"},
+  };
+  for (const auto& c : cases) {
+    host.requests.clear();
+    EXPECT_EQ(NewWaypoint(os, c.id, c.text, c.v1, c.v2, c.v3, c.icon), kOk)
+        << c.line;
+    ASSERT_EQ(host.requests.size(), 1u) << c.line;
+    EXPECT_EQ(host.requests[0], c.line);
+  }
+}
+
+TEST_F(WaypointsTest, NewWaypointLimit) {
+  // ",,0.000000,0.000000,0.000000," is 29 characters.
+  std::string fits(196 - 29, 'i');
+  std::string over(197 - 29, 'i');
+  EXPECT_EQ(NewWaypoint(os, fits.c_str(), "", 0, 0, 0, ""), kOk);
+  ASSERT_EQ(host.requests.size(), 1u);
+  EXPECT_EQ(host.requests[0].size(), 199u);
+  os.clear_calls();
+  EXPECT_EQ(NewWaypoint(os, "", "", 0, 0, 0, over.c_str()), kTooLong);
+  EXPECT_EQ(NewWaypoint(os, "", over.c_str(), 0, 0, 0, ""), kTooLong);
+  EXPECT_EQ(NewWaypoint(os, "", "", 1e300, 0, 0, ""), kTooLong);
+  EXPECT_EQ(host.requests.size(), 1u);
+  EXPECT_EQ(os.count(Op::CreateFile), 0u);
+}
+
+TEST_F(WaypointsTest, DeleteWaypoint) {
+  EXPECT_EQ(DeleteWaypoint(os, "WP1"), kOk);
+  EXPECT_EQ(DeleteWaypoint(os, ""), kOk);
+  EXPECT_EQ(DeleteWaypoint(os, nullptr), kInvalidArgument);
+  EXPECT_EQ(DeleteWaypoint(os, std::string(197, 'w').c_str()), kTooLong);
+  ASSERT_EQ(host.requests.size(), 2u);
+  EXPECT_EQ(host.requests[0], "N|WP1\n");
+  EXPECT_EQ(host.requests[1], "N|\n");
+  host.answer_always("N\n");
+  EXPECT_EQ(DeleteWaypoint(os, "WP1"), kReadReply);
+}
+
+TEST_F(WaypointsTest, WaypointCount) {
+  struct {
+    const char* reply;
+    StatusCode status;
+    std::int32_t count;  // -99: not written
+  } cases[] = {
+      {"G|12\n", kOk, 12},  {"G|0", kOk, 0},      {"G|abc", kOk, 0},
+      {"G|", kOk, 0},       {"Gx|  7 m", kOk, 7}, {"G|-2", kOk, -2},
+      {"A\n", kReadReply, -99}, {"G", kNoResult, -99}, {"", kOpenReply, -99},
+  };
+  for (const auto& c : cases) {
+    host.answer_always(c.reply);
+    host.requests.clear();
+    std::int32_t count = -99;
+    EXPECT_EQ(GetWaypointCount(os, &count), c.status) << "reply " << c.reply;
+    EXPECT_EQ(count, c.count) << "reply " << c.reply;
+    ASSERT_EQ(host.requests.size(), 1u);
+    EXPECT_EQ(host.requests[0], "F|4\n");
+  }
+  EXPECT_EQ(GetWaypointCount(os, nullptr), kInvalidArgument);
+}
+
+// The six out-parameters with a guard zone behind each text buffer, so a
+// write past ORVEKPORT_WAYPOINT_TEXT_SIZE bytes shows.
+struct WaypointOut {
+  static constexpr std::size_t kGuard = 16;
+  char id[kWaypointTextSize + kGuard];
+  char text[kWaypointTextSize + kGuard];
+  char icon[kWaypointTextSize + kGuard];
+  double v1 = -777, v2 = -777, v3 = -777;
+
+  WaypointOut() {
+    std::memset(id, '#', sizeof(id));
+    std::memset(text, '#', sizeof(text));
+    std::memset(icon, '#', sizeof(icon));
+    id[0] = text[0] = icon[0] = '\0';
+  }
+  StatusCode Get(platform::Platform& os, std::int32_t index) {
+    return GetWaypoint(os, index, id, text, &v1, &v2, &v3, icon);
+  }
+  bool GuardsIntact() const {
+    for (const char* buffer : {id, text, icon})
+      for (std::size_t i = kWaypointTextSize; i < sizeof(id); ++i)
+        if (buffer[i] != '#') return false;
+    return true;
+  }
+};
+
+TEST_F(WaypointsTest, GetWaypointReadsTheMForm) {
+  std::string id99(99, 'i');
+  std::string id100(100, 'i');
+  struct {
+    std::string reply;
+    StatusCode status;
+    const char* id;  // "" also when not written
+    const char* text;
+    double v1, v2, v3;  // -777: not written
+    const char* icon;
+  } cases[] = {
+      {"G|WP1,Harbour,2.100000,41.500000,120.000000,anchor", kOk, "WP1",
+       "Harbour", 2.1, 41.5, 120, "anchor"},
+      {"G|a,b,1,2,3,c,extra", kOk, "a", "b", 1, 2, 3, "c"},
+      {"G|a,b,1,2,3,c\r\n", kOk, "a", "b", 1, 2, 3, "c\r\n"},
+      {"G|,,,,,", kOk, "", "", 0, 0, 0, ""},
+      {"G| a , b ,x,-1e2,.5, c", kOk, " a ", " b ", 0, -100, 0.5, " c"},
+      {"G|", ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, "", "", -777, -777, -777, ""},
+      {"G|a", ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, "", "", -777, -777, -777,
+       ""},
+      {"G|a,b", ORVEKPORT_E_NO_COMMA_AFTER_FIELD2, "a", "", -777, -777, -777,
+       ""},
+      {"G|a,b,1", ORVEKPORT_E_NO_COMMA_AFTER_FIELD3, "a", "b", -777, -777,
+       -777, ""},
+      {"G|a,b,1,2", ORVEKPORT_E_NO_COMMA_AFTER_FIELD4, "a", "b", 1, -777,
+       -777, ""},
+      {"G|a,b,1,2,3", ORVEKPORT_E_NO_COMMA_AFTER_FIELD5, "a", "b", 1, 2, -777,
+       ""},
+      {"G|" + id99 + ",b,1,2,3," + id99, kOk, id99.c_str(), "b", 1, 2, 3,
+       id99.c_str()},
+      {"G|" + id100 + ",b,1,2,3,c", kTooLong, "", "", -777, -777, -777, ""},
+      {"G|a," + id100 + ",1,2,3,c", kTooLong, "a", "", -777, -777, -777, ""},
+      {"G|a,b,1,2,3," + id100, kTooLong, "a", "b", 1, 2, 3, ""},
+      {"A\n", kReadReply, "", "", -777, -777, -777, ""},
+      {"G\n", kNoResult, "", "", -777, -777, -777, ""},
+  };
+  for (const auto& c : cases) {
+    host.answer_always(c.reply);
+    WaypointOut out;
+    EXPECT_EQ(out.Get(os, 5), c.status) << "reply " << c.reply;
+    EXPECT_STREQ(out.id, c.id) << "reply " << c.reply;
+    EXPECT_STREQ(out.text, c.text) << "reply " << c.reply;
+    EXPECT_EQ(out.v1, c.v1) << "reply " << c.reply;
+    EXPECT_EQ(out.v2, c.v2) << "reply " << c.reply;
+    EXPECT_EQ(out.v3, c.v3) << "reply " << c.reply;
+    EXPECT_STREQ(out.icon, c.icon) << "reply " << c.reply;
+    EXPECT_TRUE(out.GuardsIntact()) << "reply " << c.reply;
+  }
+}
+
+TEST_F(WaypointsTest, GetWaypointRequest) {
+  WaypointOut out;
+  out.Get(os, 5);
+  out.Get(os, -1);
+  out.Get(os, std::numeric_limits<std::int32_t>::min());
+  ASSERT_EQ(host.requests.size(), 3u);
+  EXPECT_EQ(host.requests[0], "F|2,5\n");
+  EXPECT_EQ(host.requests[1], "F|2,-1\n");
+  EXPECT_EQ(host.requests[2], "F|2,-2147483648\n");
+  // Up to 1000 reply bytes are read.
+  EXPECT_EQ(os.calls_of(Op::ReadFile)[0].arg, 1000u);
+}
+
+TEST_F(WaypointsTest, GetWaypointNullOutSendsNothing) {
+  char a[kWaypointTextSize], b[kWaypointTextSize];
+  double v = 0;
+  EXPECT_EQ(GetWaypoint(os, 0, nullptr, b, &v, &v, &v, a), kInvalidArgument);
+  EXPECT_EQ(GetWaypoint(os, 0, a, b, &v, nullptr, &v, a), kInvalidArgument);
+  EXPECT_EQ(GetWaypoint(os, 0, a, b, &v, &v, &v, nullptr), kInvalidArgument);
+  EXPECT_TRUE(host.requests.empty());
+}
+
+}  // namespace
+}  // namespace orvek::api
