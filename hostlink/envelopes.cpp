@@ -1,5 +1,6 @@
 #include "hostlink/envelopes.h"
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -33,8 +34,12 @@ StatusCode GetString(platform::Platform& os, const char* request,
     if (status != kOk) return status;
   }
   // Ten spare bytes: the exchange's NUL goes right after the last byte read.
+  // On 32-bit builds a capacity near 4 GiB would wrap the size around to a
+  // tiny buffer; no such buffer can exist there anyway.
+  std::uint64_t reply_room = std::uint64_t{capacity} + 10;
+  if (reply_room > SIZE_MAX) return kNoMemory;
   std::unique_ptr<char[]> reply(
-      new (std::nothrow) char[std::size_t{capacity} + 10]);
+      new (std::nothrow) char[static_cast<std::size_t>(reply_room)]);
   if (!reply) return kNoMemory;
   std::uint32_t bytes_read = 0;
   StatusCode status =
