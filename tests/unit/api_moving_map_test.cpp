@@ -7,29 +7,19 @@
 #include <vector>
 
 #include "api/moving_map.h"
-#include "hostlink/discovery.h"
 #include "hostlink/host_link_state.h"
 #include "hostlink/host_protocol.h"
-#include "tests/support/fake_host.h"
+#include "tests/support/host_link_fixture.h"
 
 namespace orvek::api {
 namespace {
 
-using platform::fake::FakePlatform;
 using platform::fake::Op;
 
-class MovingMapTest : public ::testing::Test {
+// A host link to a running fake host, the discovery's calls forgotten.
+class MovingMapTest : public orvek::testing::HostLinkTest {
  protected:
-  void SetUp() override {
-    hostlink::ResetHostLinkState();
-    host.start();
-    ASSERT_EQ(hostlink::Init(os), kOk);
-    host.requests.clear();
-    os.clear_calls();
-  }
-
-  FakePlatform os;
-  orvek::testing::FakeHost host{os};
+  void SetUp() override { Connect(); }
 };
 
 TEST_F(MovingMapTest, CountOrMinusOne) {

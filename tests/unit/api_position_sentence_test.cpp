@@ -8,14 +8,12 @@
 #include <vector>
 
 #include "api/position_sentence.h"
-#include "hostlink/discovery.h"
 #include "hostlink/host_link_state.h"
-#include "tests/support/fake_host.h"
+#include "tests/support/host_link_fixture.h"
 
 namespace orvek::api {
 namespace {
 
-using platform::fake::FakePlatform;
 using platform::fake::Op;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -205,18 +203,10 @@ TEST(SentenceChecksum, XorsBytesAsUnsigned) {
     EXPECT_EQ(SentenceChecksum(c.text), c.sum) << "text " << c.text;
 }
 
-class NewPointTest : public ::testing::Test {
+// A host link to a running fake host, the discovery's calls forgotten.
+class NewPointTest : public orvek::testing::HostLinkTest {
  protected:
-  void SetUp() override {
-    hostlink::ResetHostLinkState();
-    host.start();
-    ASSERT_EQ(hostlink::Init(os), kOk);
-    host.requests.clear();
-    os.clear_calls();
-  }
-
-  FakePlatform os;
-  orvek::testing::FakeHost host{os};
+  void SetUp() override { Connect(); }
 };
 
 TEST_F(NewPointTest, SendsTheSentenceAsCommandE) {
