@@ -16,6 +16,29 @@ started=$SECONDS
 
 section() { printf '\n==== %s ====\n' "$*"; }
 
+# Runs ctest, adds its counts to the totals, and stops the script on a
+# failure after saying how far it got.
+passed=0
+failed=0
+run_ctest() {
+  local log rc counts
+  log="$(mktemp)"
+  set +e
+  ctest "$@" 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  set -e
+  counts="$(grep -Eo '[0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)"
+  rm -f "$log"
+  if [[ $counts =~ ^([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+)$ ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  fi
+  if ((rc != 0)); then
+    printf '\ntests: %d passed, %d failed\n' "$passed" "$((failed > 0 ? failed : 1))"
+    exit "$rc"
+  fi
+}
+
 configure_and_build() {
   local preset="$1"
   section "configure and build: $preset"
@@ -28,7 +51,7 @@ bash scripts/install-deps.sh
 
 configure_and_build native
 section "unit tests (native)"
-ctest --test-dir "$build_root/native" --output-on-failure -j "$jobs"
+run_ctest --test-dir "$build_root/native" --output-on-failure -j "$jobs"
 
 configure_and_build win64
 configure_and_build win32
@@ -41,9 +64,10 @@ trap wine_stop EXIT
 echo "WINEPREFIX=$WINEPREFIX"
 
 section "Wine integration tests and DLL tables (win64)"
-ctest --test-dir "$build_root/win64" --output-on-failure
+run_ctest --test-dir "$build_root/win64" --output-on-failure
 
 section "DLL tables (win32)"
-ctest --test-dir "$build_root/win32" --output-on-failure
+run_ctest --test-dir "$build_root/win32" --output-on-failure
 
 section "all tests passed in $((SECONDS - started)) s"
+printf 'tests: %d passed, %d failed\n' "$passed" "$failed"
