@@ -1,6 +1,8 @@
 // The two number forms of request bodies: "%d" and "%f" (six decimals).
-// They are written with std::to_chars, never the C runtime's printf, so the
-// text is the same on every platform and every C runtime.
+// They are written here, never by the C runtime's printf, so the text is the
+// same on every platform and every C runtime. "%f" works on the double's
+// exact binary value with a small big-number type instead of the standard
+// library's floating-point to_chars, whose tables would triple the DLL.
 #pragma once
 
 #include <cstddef>
