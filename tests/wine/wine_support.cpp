@@ -9,6 +9,7 @@
 
 #include "byte_text.h"
 #include "hostlink/host_protocol.h"
+#include "tools/common/win_text.h"
 
 namespace orvek::winetest {
 namespace {
@@ -188,24 +189,11 @@ std::string log_escape(std::string_view bytes) {
 }
 
 std::string to_ansi(const std::wstring& text) {
-  if (text.empty()) return {};
-  int size = WideCharToMultiByte(CP_ACP, 0, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                      out.data(), size, nullptr, nullptr);
-  return out;
+  return tools::narrow(CP_ACP, text);
 }
 
 std::wstring from_ansi(std::string_view bytes) {
-  if (bytes.empty()) return {};
-  int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(),
-                                 static_cast<int>(bytes.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
-                      out.data(), size);
-  return out;
+  return tools::widen(CP_ACP, bytes);
 }
 
 double now_ms() {

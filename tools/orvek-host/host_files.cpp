@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "tools/common/win_text.h"
+
 namespace orvek::host {
 
 std::wstring executable_directory() {
@@ -46,24 +48,11 @@ bool write_whole_file(const std::wstring& path, const std::string& bytes) {
 }
 
 std::string to_utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                      out.data(), size, nullptr, nullptr);
-  return out;
+  return tools::narrow(CP_UTF8, text);
 }
 
 std::wstring from_ansi(const std::string& text) {
-  if (text.empty()) return {};
-  int size = MultiByteToWideChar(CP_ACP, 0, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                      out.data(), size);
-  return out;
+  return tools::widen(CP_ACP, text);
 }
 
 }  // namespace orvek::host

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <cctype>
 
+#include "tools/common/win_text.h"
+
 namespace orvekport_cli {
 namespace {
 
@@ -178,12 +180,7 @@ void print_wide(const std::wstring& text) {
                   nullptr);
     return;
   }
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                      utf8.data(), size, nullptr, nullptr);
+  std::string utf8 = orvek::tools::narrow(CP_UTF8, text);
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
   std::fflush(stdout);
 }
