@@ -9,6 +9,7 @@
 
 #include "byte_text.h"
 #include "hostlink/host_protocol.h"
+#include "tools/common/win_files.h"
 #include "tools/common/win_text.h"
 
 namespace orvek::winetest {
@@ -308,31 +309,12 @@ bool HostInstall::wait_for_log(std::size_t mark, std::string_view prefix,
 
 std::optional<std::string> HostInstall::read_file(
     std::wstring_view file_name) const {
-  HANDLE file = CreateFileW(
-      path_of(file_name).c_str(), GENERIC_READ,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes;
-  char chunk[4096];
-  DWORD count = 0;
-  while (ReadFile(file, chunk, sizeof chunk, &count, nullptr) && count > 0)
-    bytes.append(chunk, count);
-  CloseHandle(file);
-  return bytes;
+  return tools::read_whole_file(path_of(file_name));
 }
 
 bool HostInstall::write_file(std::wstring_view file_name,
                              std::string_view bytes) const {
-  HANDLE file = CreateFileW(path_of(file_name).c_str(), GENERIC_WRITE,
-                            FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
-                      &written, nullptr);
-  CloseHandle(file);
-  return ok && written == bytes.size();
+  return tools::write_whole_file(path_of(file_name), bytes);
 }
 
 // ---- Fixture -----------------------------------------------------------------

@@ -5,17 +5,16 @@
 #include <optional>
 #include <string>
 
+#include "tools/common/win_files.h"
+
 namespace orvek::host {
 
 // The directory of the running executable, without a trailing backslash.
 std::wstring executable_directory();
 
-// The whole content of a small file, or nothing when it can't be read.
-// Opened with every sharing mode so that a test writing it does not fail.
-std::optional<std::string> read_whole_file(const std::wstring& path);
-
-// Replaces a file's content; false on failure.
-bool write_whole_file(const std::wstring& path, const std::string& bytes);
+// Whole-file reads and writes are the tools' common ones.
+using tools::read_whole_file;
+using tools::write_whole_file;
 
 // UTF-16 to UTF-8 for the log, and back for the window text.
 std::string to_utf8(const std::wstring& text);
