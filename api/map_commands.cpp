@@ -1,6 +1,5 @@
 #include "api/map_commands.h"
 
-#include <cstring>
 
 #include "api/bounded_text.h"
 #include "api/number_format.h"
@@ -22,10 +21,8 @@ StatusCode SendFormatted(platform::Platform& os, const char* letter,
 }  // namespace
 
 StatusCode MovingMapInit(platform::Platform& os) {
-  if (hostlink::HostWindow == platform::kNullHandle) {
-    StatusCode status = hostlink::Init(os);
-    if (status != kOk) return status;
-  }
+  if (StatusCode status = hostlink::EnsureHostWindow(os); status != kOk)
+    return status;
   // Fire and forget: the host never answers this message, and a window
   // that has closed meanwhile is not looked up again.
   os.post_message(hostlink::HostWindow, hostlink::WM_PORT_REQUEST,
@@ -36,7 +33,7 @@ StatusCode MovingMapInit(platform::Platform& os) {
 StatusCode SendTextCommand(platform::Platform& os, const char* letter,
                            const char* text) {
   if (text == nullptr) return kInvalidArgument;
-  if (std::strlen(text) > hostlink::kMaxCommandBody) return kTooLong;
+  // A text over 196 bytes is refused by the exchange, before any file.
   return hostlink::SendCommand(os, letter, text);
 }
 

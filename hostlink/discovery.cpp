@@ -63,4 +63,11 @@ StatusCode Init(platform::Platform& os) {
   return GetString(os, "0", kHandshakeCapacity, handshake_result);
 }
 
+// Init's handshake goes through GetString, which calls this: the recursion
+// ends because Init sends the handshake only once a window is known.
+StatusCode EnsureHostWindow(platform::Platform& os) {
+  if (HostWindow != platform::kNullHandle) return kOk;
+  return Init(os);
+}
+
 }  // namespace orvek::hostlink

@@ -17,4 +17,7 @@ inline constexpr std::uint32_t kInterfaceVersion = 3;
 // 0; 4 registry unreadable; 1 no window; else the handshake's status.
 StatusCode Init(platform::Platform& os);
 
+// Runs Init only while no host window is known; 0 when one is.
+StatusCode EnsureHostWindow(platform::Platform& os);
+
 }  // namespace orvek::hostlink

@@ -29,10 +29,7 @@ StatusCode SendCommand(platform::Platform& os, const char* letter,
 StatusCode GetString(platform::Platform& os, const char* request,
                      std::uint32_t capacity, char* result) {
   if (request == nullptr || result == nullptr) return kInvalidArgument;
-  if (HostWindow == platform::kNullHandle) {
-    StatusCode status = Init(os);
-    if (status != kOk) return status;
-  }
+  if (StatusCode status = EnsureHostWindow(os); status != kOk) return status;
   // Ten spare bytes: the exchange's NUL goes right after the last byte read.
   // On 32-bit builds a capacity near 4 GiB would wrap the size around to a
   // tiny buffer; no such buffer can exist there anyway.

@@ -90,16 +90,10 @@ std::string HostState(const char* query) {
   return result;
 }
 
-class ApiTest : public EmulatorTest {
- protected:
-  void StartAndInit() {
-    ASSERT_TRUE(host().start());
-    ASSERT_EQ(OrvekGPSPort_Init(), 0u);
-  }
-};
+using ApiTest = EmulatorTest;
 
 TEST_F(ApiTest, PositionFixesCrossByteForByte) {
-  StartAndInit();
+  start_and_init();
   std::string longest_text(196 - 62, 'x');  // 62: the sentence of all zeros
   const struct {
     double longitude, latitude, altitude;
@@ -142,7 +136,7 @@ TEST_F(ApiTest, PositionFixesCrossByteForByte) {
 }
 
 TEST_F(ApiTest, RefusedFixesNeverReachTheHost) {
-  StartAndInit();
+  start_and_init();
   std::string long_text(135, 'x');  // a 197-character sentence
   std::size_t mark = host().log_mark();
   EXPECT_EQ(OrvekGPSPort_NewPoint(kNaN, 0, 0, "", "", 0, 0), 12u);
@@ -154,7 +148,7 @@ TEST_F(ApiTest, RefusedFixesNeverReachTheHost) {
 }
 
 TEST_F(ApiTest, MapCommandsSendTheirLines) {
-  StartAndInit();
+  start_and_init();
   ASSERT_EQ(OrvekGPSPort_New_Waypoint("WP1", "", 0, 0, 0, ""), 0u);
   ASSERT_EQ(OrvekGPSPort_NewPoint(1, 2, 3, "Truck 7", "", 0, 0), 0u);
   const struct {
@@ -206,7 +200,7 @@ TEST_F(ApiTest, MapCommandsSendTheirLines) {
 // Every "%f" of the table travels in an "O" body; those that make the body
 // longer than 99 characters are refused before anything is written.
 TEST_F(ApiTest, CenterCoordinateCarriesTheNumberTable) {
-  StartAndInit();
+  start_and_init();
   for (const auto& c : orvek::testing::kFixedCases) {
     SCOPED_TRACE(c.text);
     std::string body = std::string(c.text) + ",1.000000,-0.000000";
@@ -223,7 +217,7 @@ TEST_F(ApiTest, CenterCoordinateCarriesTheNumberTable) {
 }
 
 TEST_F(ApiTest, MovingMapInitPostsAndWaitsForNothing) {
-  StartAndInit();
+  start_and_init();
   std::size_t mark = host().log_mark();
   double started = now_ms();
   EXPECT_EQ(OrvekGPSPort_MovingMapInit(), 0u);
@@ -240,7 +234,7 @@ TEST_F(ApiTest, MovingMapInitPostsAndWaitsForNothing) {
 }
 
 TEST_F(ApiTest, WaypointsAreCountedReadBackAndDeleted) {
-  StartAndInit();
+  start_and_init();
   std::size_t mark = host().log_mark();
   ASSERT_EQ(OrvekGPSPort_New_Waypoint("WP1", "Harbour", 2.1, 41.5, 120,
                                       "anchor"),
@@ -289,7 +283,7 @@ TEST_F(ApiTest, MobilesComeBackAsRecords) {
   ASSERT_TRUE(host().seed_mobiles(
       "-37.784788,175.314897,59.9,KIWI1,BU-353S4 at Hamilton\n"
       "20.628799,-87.068080,-30.4,PLAYA1,AC12 at Playa, Mexico\n"));
-  StartAndInit();
+  start_and_init();
   EXPECT_EQ(OrvekGPSPort_GetMovingMapCount(), 2);
 
   PositionOut kiwi;
@@ -326,7 +320,7 @@ TEST_F(ApiTest, MobilesComeBackAsRecords) {
 
 // The parse rules in the DLL's build; the unit tests hold the full tables.
 TEST_F(ApiTest, RecordsAreJudgedAsTheHostWroteThem) {
-  StartAndInit();
+  start_and_init();
   ASSERT_TRUE(host().set_faults("once reply G|1.5,2.5,3.5\n"));
   PositionOut position;
   EXPECT_EQ(position.Get(7), 7u);

@@ -44,14 +44,7 @@ bool stale_signal_is_set() {
   return set;
 }
 
-class HostLinkTest : public EmulatorTest {
- protected:
-  // A fresh link to an emulator started directly, not through the shell.
-  void start_and_init() {
-    ASSERT_TRUE(host().start());
-    ASSERT_EQ(OrvekGPSPort_Init(), 0u);
-  }
-};
+using HostLinkTest = EmulatorTest;
 
 TEST_F(HostLinkTest, DiscoveryLaunchesTheRegisteredHostAndShakesHands) {
   double started = now_ms();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cwctype>
 
+#include "OrvekPORT/OrvekPORT.h"
 #include "byte_text.h"
 #include "hostlink/host_protocol.h"
 #include "tools/common/win_files.h"
@@ -318,6 +319,11 @@ bool HostInstall::write_file(std::wstring_view file_name,
 }
 
 // ---- Fixture -----------------------------------------------------------------
+
+void EmulatorTest::start_and_init() {
+  ASSERT_TRUE(host().start());
+  ASSERT_EQ(OrvekGPSPort_Init(), 0u);
+}
 
 void EmulatorTest::SetUp() {
   const ::testing::TestInfo* test =

@@ -147,6 +147,8 @@ class EmulatorTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
   HostInstall& host() { return *host_; }
+  // A fresh link to an emulator started directly, not through the shell.
+  void start_and_init();
 
  private:
   std::unique_ptr<HostInstall> host_;

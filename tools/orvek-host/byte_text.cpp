@@ -86,4 +86,17 @@ std::optional<std::string> decode_hex(std::string_view text) {
   return bytes;
 }
 
+std::string_view take_line(std::string_view& text) {
+  std::size_t end = text.find('\n');
+  std::string_view line = text.substr(0, end);
+  text = end == std::string_view::npos ? std::string_view{}
+                                       : text.substr(end + 1);
+  return line;
+}
+
+std::string_view without_cr(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line;
+}
+
 }  // namespace orvek::host

@@ -16,6 +16,13 @@ std::string escape_bytes(std::string_view bytes);
 // dangling or unknown escape.
 std::optional<std::string> unescape_bytes(std::string_view text);
 
+// Takes the next line off `text`: the bytes before the first line feed, as
+// written (a CR before the line feed stays). Empty `text` has no line left.
+std::string_view take_line(std::string_view& text);
+
+// The line without a CR at its end: files written on Windows end lines so.
+std::string_view without_cr(std::string_view line);
+
 // "47 7C 0a" or "477C0A": pairs of hex digits, blanks between pairs allowed.
 // Nothing on an odd digit count or a non-hex character.
 std::optional<std::string> decode_hex(std::string_view text);

@@ -63,13 +63,10 @@ FaultReading read_faults(std::string_view file_text,
   FaultReading reading;
   std::size_t line_number = 0;
   while (!file_text.empty()) {
-    std::size_t end = file_text.find('\n');
-    std::string_view raw = file_text.substr(0, end);
-    file_text = end == std::string_view::npos ? std::string_view{}
-                                              : file_text.substr(end + 1);
+    const bool line_feed_follows = file_text.find('\n') != std::string_view::npos;
+    std::string_view raw = take_line(file_text);
     ++line_number;
-    std::string_view line = raw;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::string_view line = without_cr(raw);
 
     bool keep = true;
     std::string_view rest = line;
@@ -105,7 +102,7 @@ FaultReading read_faults(std::string_view file_text,
     }
     if (keep) {
       reading.remaining.append(raw);
-      if (end != std::string_view::npos) reading.remaining += '\n';
+      if (line_feed_follows) reading.remaining += '\n';
     }
   }
   return reading;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "byte_text.h"
 #include "sentence.h"
 
 namespace orvek::host {
@@ -256,12 +257,8 @@ std::vector<std::string> HostModel::seed_mobiles(std::string_view text) {
   std::vector<std::string> problems;
   std::size_t line_number = 0;
   while (!text.empty()) {
-    std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view{}
-                                         : text.substr(end + 1);
+    std::string_view line = without_cr(take_line(text));
     ++line_number;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line.front() == '#') continue;
     if (auto mobile = parse_mobile(line))
       mobiles_.push_back(std::move(*mobile));

@@ -29,6 +29,7 @@ constexpr std::int64_t kDefaultRawCapacity = 1001;
 
 // Reads "--capacity N" into *capacity when given; false when N is not a
 // number from 0 to kMaxCapacity.
+constexpr char kCapacityProblem[] = "--capacity needs a number from 0 to 1048576";
 bool take_capacity(Arguments& args, std::int64_t* capacity) {
   const char* text = args.take_option("capacity");
   return text == nullptr || parse_integer(text, 0, kMaxCapacity, capacity);
@@ -103,7 +104,7 @@ int run_query(int argc, char** argv) {
   Arguments args(argc, argv);
   std::int64_t capacity = kDefaultQueryCapacity;
   if (!take_capacity(args, &capacity))
-    return usage_error(self, "--capacity needs a number from 0 to 1048576");
+    return usage_error(self, kCapacityProblem);
   if (!args.finish(1, 1)) return usage_error(self, args.problem().c_str());
 
   // The result has at most capacity - 2 bytes and its NUL; one byte more
@@ -120,7 +121,7 @@ int run_raw(int argc, char** argv) {
   Arguments args(argc, argv);
   std::int64_t capacity = kDefaultRawCapacity;
   if (!take_capacity(args, &capacity))
-    return usage_error(self, "--capacity needs a number from 0 to 1048576");
+    return usage_error(self, kCapacityProblem);
   if (!args.finish(1, 1)) return usage_error(self, args.problem().c_str());
 
   std::vector<std::wstring> wide = wide_arguments();
