@@ -61,7 +61,9 @@ extern "C" {
   X(E_TOO_LONG, 11, "a request, body or text does not fit its limit")         \
   X(E_INVALID_ARGUMENT, 12, "a required pointer is null, or a number "        \
                             "cannot be represented")                          \
-  X(E_NO_MEMORY, 13, "a per-call buffer could not be allocated")
+  X(E_NO_MEMORY, 13, "a per-call buffer could not be allocated")           \
+  X(E_BUSY, 14, "nothing was sent: another caller held the link for over "  \
+                "10 s, or the host still owes an earlier answer")
 
 typedef enum orvekport_status {
 #define ORVEKPORT_STATUS_ENUM(name, value, meaning) ORVEKPORT_##name = value,

@@ -5,6 +5,7 @@
 #include "hostlink/envelopes.h"
 #include "hostlink/host_link_state.h"
 #include "hostlink/host_protocol.h"
+#include "hostlink/packet_exchange.h"
 #include "platform/unique_handle.h"
 
 namespace orvek::hostlink {
@@ -43,6 +44,14 @@ void DeriveHostDirectory() {
   if (last_backslash) *last_backslash = u'\0';
 }
 
+// Only an existing file is worth starting: the shell opens a folder in a
+// file browser and reports success, which would cost 10 s of polling.
+bool IsProgramFile(platform::Platform& os, const char16_t* path) {
+  std::uint32_t attributes = 0;
+  return os.file_attributes(path, &attributes) &&
+         !(attributes & platform::kFileAttributeDirectory);
+}
+
 }  // namespace
 
 StatusCode Init(platform::Platform& os) {
@@ -50,7 +59,9 @@ StatusCode Init(platform::Platform& os) {
   DeriveHostDirectory();
 
   HostWindow = os.find_window(kHostWindowClass);
-  if (HostWindow == platform::kNullHandle && os.shell_open(HostExecutablePath)) {
+  if (HostWindow == platform::kNullHandle &&
+      IsProgramFile(os, HostExecutablePath) &&
+      os.shell_open(HostExecutablePath)) {
     for (int poll = 0; poll < kMaxPolls && HostWindow == platform::kNullHandle;
          ++poll) {
       os.sleep_ms(kPollIntervalMs);
@@ -59,6 +70,9 @@ StatusCode Init(platform::Platform& os) {
   }
   if (HostWindow == platform::kNullHandle) return kNoHost;
 
+  // The caller starts over: an answer that an earlier host still owes gets
+  // one last wait and is then given up, so the link can't stay refused.
+  if (StatusCode status = ForgetOwedAnswer(os); status != kOk) return status;
   char handshake_result[kHandshakeCapacity];
   return GetString(os, "0", kHandshakeCapacity, handshake_result);
 }

@@ -6,12 +6,16 @@ platform::Handle HostWindow = platform::kNullHandle;
 char16_t HostExecutablePath[kHostPathUnits] = {};
 char16_t HostDirectory[kHostPathUnits] = {};
 platform::Handle ReplyEvent = platform::kNullHandle;
+std::atomic<platform::Handle> ExchangeLock{platform::kNullHandle};
+platform::Handle AnswerOwed = platform::kNullHandle;
 
 void ResetHostLinkState() {
   HostWindow = platform::kNullHandle;
   HostExecutablePath[0] = u'\0';
   HostDirectory[0] = u'\0';
   ReplyEvent = platform::kNullHandle;
+  ExchangeLock = platform::kNullHandle;
+  AnswerOwed = platform::kNullHandle;
 }
 
 }  // namespace orvek::hostlink

@@ -2,6 +2,7 @@
 // loaded, shared by every caller without a lock, and never freed.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 
 #include "platform/platform.h"
@@ -21,6 +22,12 @@ extern char16_t HostExecutablePath[kHostPathUnits];
 extern char16_t HostDirectory[kHostPathUnits];
 // EventOrvekAPI, created by the first exchange and never closed.
 extern platform::Handle ReplyEvent;
+// The named mutex that serialises exchanges across threads and processes.
+// Opened once per process by whichever thread comes first; never closed.
+extern std::atomic<platform::Handle> ExchangeLock;
+// A named auto-reset event, set while a timed-out exchange's answer is
+// still owed by the host. Used only under ExchangeLock; never closed.
+extern platform::Handle AnswerOwed;
 
 // Back to the state at load. For tests, whose fake platform changes between
 // cases; the library itself never forgets its link.

@@ -31,7 +31,81 @@ struct PacketPath {
 };
 static_assert(kHostPathUnits > 100 + sizeof(kRequestFileName) / 2);
 
+// Owns ExchangeLock for one exchange and releases it on every path out.
+class LinkLock {
+ public:
+  explicit LinkLock(platform::Platform& os) : os_(os) {}
+  LinkLock(const LinkLock&) = delete;
+  LinkLock& operator=(const LinkLock&) = delete;
+  ~LinkLock() {
+    if (held_) os_.release_mutex(ExchangeLock.load());
+  }
+
+  // 0 when held; 14 when another caller kept it past kLockWaitMs or it
+  // can't be opened. `abandoned()` tells that its last owner died holding
+  // it, perhaps in the middle of an exchange.
+  StatusCode take() {
+    platform::Handle lock = ExchangeLock.load();
+    if (lock == platform::kNullHandle) {
+      platform::Handle opened = os_.create_mutex(kExchangeLockName);
+      if (opened == platform::kNullHandle) return kBusy;
+      // Two threads may open it at once: the one that comes second closes
+      // its own handle and uses the first.
+      if (ExchangeLock.compare_exchange_strong(lock, opened))
+        lock = opened;
+      else
+        os_.close_handle(opened);
+    }
+    std::uint32_t outcome = os_.wait(lock, kLockWaitMs);
+    held_ = outcome == platform::kWaitObject0 ||
+            outcome == platform::kWaitAbandoned;
+    abandoned_ = outcome == platform::kWaitAbandoned;
+    return held_ ? kOk : kBusy;
+  }
+  bool abandoned() const { return abandoned_; }
+
+ private:
+  platform::Platform& os_;
+  bool held_ = false;
+  bool abandoned_ = false;
+};
+
+void OpenReplyEvent(platform::Platform& os) {
+  // A failed creation leaves ReplyEvent null and is tried again next time.
+  if (ReplyEvent == platform::kNullHandle)
+    ReplyEvent = os.create_event(kReplyEventName);
+}
+
+// Under the lock, before anything is sent: when a timed-out exchange's
+// answer is still owed, waits for its signal and discards it, so that it
+// can neither end this exchange's wait nor have the host read this request
+// behind it. An owner that died holding the lock may have left one too.
+// 0 when nothing is owed any more; 14 when it still is (the mark stays).
+StatusCode SettleOwedAnswer(platform::Platform& os, bool lock_abandoned) {
+  if (AnswerOwed == platform::kNullHandle)
+    AnswerOwed = os.create_event(kAnswerOwedName);
+  if (AnswerOwed == platform::kNullHandle) return kBusy;
+  // The wait takes the mark off; it is put back below while still owed.
+  bool owed = os.wait(AnswerOwed, 0) == platform::kWaitObject0;
+  if (!owed && !lock_abandoned) return kOk;
+  OpenReplyEvent(os);
+  if (os.wait(ReplyEvent, kOwedAnswerWaitMs) == platform::kWaitObject0)
+    return kOk;
+  // A dead owner may have died before it posted anything.
+  if (!owed) return kOk;
+  os.set_event(AnswerOwed);
+  return kBusy;
+}
+
 }  // namespace
+
+StatusCode ForgetOwedAnswer(platform::Platform& os) {
+  LinkLock lock(os);
+  if (StatusCode status = lock.take(); status != kOk) return status;
+  if (SettleOwedAnswer(os, lock.abandoned()) != kOk)
+    os.reset_event(AnswerOwed);
+  return kOk;
+}
 
 StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
                           const char* body, char* reply, std::uint32_t capacity,
@@ -57,6 +131,12 @@ StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
   end += body_length;
   *end++ = '\n';
 
+  LinkLock lock(os);
+  if (StatusCode status = lock.take(); status != kOk) return status;
+  if (StatusCode status = SettleOwedAnswer(os, lock.abandoned());
+      status != kOk)
+    return status;
+
   {
     // CREATE_ALWAYS empties the file: no tail of a longer, older line stays.
     UniqueFile request(os, os.create_file(PacketPath(kRequestFileName).text,
@@ -71,15 +151,19 @@ StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
     // hears of it.
   }
 
-  // A failed creation leaves ReplyEvent null and is tried again next time.
-  if (ReplyEvent == platform::kNullHandle)
-    ReplyEvent = os.create_event(kReplyEventName);
-  // The reset comes before the post so that a late signal of an earlier,
-  // timed-out exchange can't end this wait.
+  OpenReplyEvent(os);
+  // The reset comes before the post so that a signal left over from an
+  // earlier exchange can't end this wait.
   os.reset_event(ReplyEvent);
-  os.post_message(HostWindow, WM_PORT_REQUEST, PORT_WPARAM_PACKET, 0);
-  if (os.wait(ReplyEvent, kReplyWaitMs) == platform::kWaitTimeout)
+  // Only a host that heard the request can answer it late; a null window
+  // posts to this thread's own queue.
+  bool heard = os.post_message(HostWindow, WM_PORT_REQUEST, PORT_WPARAM_PACKET,
+                               0) &&
+               HostWindow != platform::kNullHandle;
+  if (os.wait(ReplyEvent, kReplyWaitMs) == platform::kWaitTimeout) {
+    if (heard) os.set_event(AnswerOwed);
     return kTimeout;
+  }
 
   UniqueFile answer(os, os.create_file(PacketPath(kReplyFileName).text,
                                        kReadWrite, platform::kFileShareRead,

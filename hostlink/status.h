@@ -22,6 +22,7 @@ inline constexpr StatusCode kNoResult = ORVEKPORT_E_NO_RESULT;
 inline constexpr StatusCode kTooLong = ORVEKPORT_E_TOO_LONG;
 inline constexpr StatusCode kInvalidArgument = ORVEKPORT_E_INVALID_ARGUMENT;
 inline constexpr StatusCode kNoMemory = ORVEKPORT_E_NO_MEMORY;
+inline constexpr StatusCode kBusy = ORVEKPORT_E_BUSY;
 
 // The name of a status ("E_TIMEOUT") and its one-line meaning, for tools.
 const char* status_name(StatusCode status);

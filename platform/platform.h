@@ -23,6 +23,7 @@ inline constexpr Handle kInvalidFile = ~Handle{0};
 inline constexpr std::uint32_t kGenericRead = 0x80000000u;
 inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
 inline constexpr std::uint32_t kFileShareRead = 1;
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 enum class Disposition : std::uint32_t {
   CreateAlways = 2,  // create, or replace and empty an existing file
   OpenExisting = 3,
@@ -31,6 +32,8 @@ enum class Disposition : std::uint32_t {
 
 // Outcomes of wait(), as WaitForSingleObject reports them.
 inline constexpr std::uint32_t kWaitObject0 = 0;
+// A mutex whose owner ended without releasing it: the waiter owns it now.
+inline constexpr std::uint32_t kWaitAbandoned = 0x80;
 inline constexpr std::uint32_t kWaitTimeout = 258;
 inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
@@ -66,6 +69,10 @@ class Platform {
   virtual bool read_file(Handle file, void* data, std::uint32_t size,
                          std::uint32_t* read) = 0;
   virtual bool seek_file(Handle file, std::uint32_t offset) = 0;
+  // The attributes of a file or directory (kFileAttributeDirectory, ...);
+  // false when there is nothing at `path`.
+  virtual bool file_attributes(const char16_t* path,
+                               std::uint32_t* attributes) = 0;
   virtual void close_handle(Handle handle) = 0;
 
   // Named auto-reset event, created non-signalled (or opened when it exists);
@@ -74,6 +81,14 @@ class Platform {
   virtual Handle create_event(const char16_t* name) = 0;
   virtual bool reset_event(Handle event) = 0;
   virtual std::uint32_t wait(Handle object, std::uint32_t timeout_ms) = 0;
+  virtual bool set_event(Handle event) = 0;
+
+  // Named mutex shared by every process, created unowned or opened when it
+  // exists; kNullHandle on failure. wait() takes it (kWaitObject0, or
+  // kWaitAbandoned when the last owner ended while holding it); only the
+  // owning thread can release it.
+  virtual Handle create_mutex(const char16_t* name) = 0;
+  virtual bool release_mutex(Handle mutex) = 0;
 
   // Starts a program by its full path: no command line, no inherited
   // handles, no flags, no environment or directory of its own.

@@ -42,10 +42,14 @@ const char* op_name(Op op) {
     case Op::WriteFile: return "WriteFile";
     case Op::ReadFile: return "ReadFile";
     case Op::SeekFile: return "SeekFile";
+    case Op::FileAttributes: return "FileAttributes";
     case Op::CloseHandle: return "CloseHandle";
     case Op::CreateEvent: return "CreateEvent";
     case Op::ResetEvent: return "ResetEvent";
     case Op::Wait: return "Wait";
+    case Op::SetEvent: return "SetEvent";
+    case Op::CreateMutex: return "CreateMutex";
+    case Op::ReleaseMutex: return "ReleaseMutex";
     case Op::CreateProcess: return "CreateProcess";
     case Op::DeviceId: return "DeviceId";
     case Op::DiskFreeSpace: return "DiskFreeSpace";
@@ -133,11 +137,10 @@ FakePlatform::EventNode& FakePlatform::event_node(const std::u16string& name) {
 
 void FakePlatform::signal_event(const std::u16string& name,
                                 std::optional<std::uint64_t> at_ms) {
-  EventNode& node = event_node(name);
   if (!at_ms || *at_ms <= now_ms_)
-    node.signaled = true;
+    event_node(name).signaled = true;
   else
-    node.scheduled.insert(*at_ms);
+    at(*at_ms, [this, name] { event_node(name).signaled = true; });
 }
 
 bool FakePlatform::event_signaled(const std::u16string& name) {
@@ -145,22 +148,47 @@ bool FakePlatform::event_signaled(const std::u16string& name) {
   return event_node(name).signaled;
 }
 
+void FakePlatform::at(std::uint64_t at_ms, std::function<void()> action) {
+  timers_.emplace(at_ms, std::move(action));
+}
+
+void FakePlatform::hold_mutex(const std::u16string& name,
+                              std::uint64_t until_ms) {
+  mutexes_[normalise(name)].held_until = until_ms;
+}
+
+void FakePlatform::abandon_mutex(const std::u16string& name) {
+  MutexNode& node = mutexes_[normalise(name)];
+  node.held_until = 0;
+  node.abandoned = true;
+}
+
+int FakePlatform::mutex_owned(const std::u16string& name) {
+  return mutexes_[normalise(name)].owned;
+}
+
 void FakePlatform::fail(Op op, int skip, int times) {
   fail_rules_[op] = FailRule{skip, times};
 }
 
 void FakePlatform::advance_ms(std::uint64_t ms) {
-  now_ms_ += ms;
-  settle_events();
+  std::uint64_t target = now_ms_ + ms;
+  while (run_next_timer(target)) {
+  }
+  now_ms_ = target;
 }
 
-void FakePlatform::settle_events() {
-  for (auto& [name, node] : events_) {
-    while (!node.scheduled.empty() && *node.scheduled.begin() <= now_ms_) {
-      node.scheduled.erase(node.scheduled.begin());
-      node.signaled = true;
-    }
-  }
+void FakePlatform::settle_events() { advance_ms(0); }
+
+// Runs the earliest action due by `until_ms`, moving the clock to its time.
+bool FakePlatform::run_next_timer(std::uint64_t until_ms) {
+  auto next = timers_.begin();
+  if (next == timers_.end() || next->first > until_ms) return false;
+  now_ms_ = std::max(now_ms_, next->first);
+  std::function<void()> action = std::move(next->second);
+  timers_.erase(next);
+  action();
+  return true;
 }
 
 std::vector<Call> FakePlatform::calls_of(Op op) const {
@@ -268,7 +296,8 @@ bool FakePlatform::reg_query_value(Handle key, const char16_t* name, void* data,
     auto value = values.find(normalise(name));
     ok = value != values.end() && value->second.size() <= *size_bytes;
     if (ok) {
-      std::memcpy(data, value->second.data(), value->second.size());
+      if (!value->second.empty())
+        std::memcpy(data, value->second.data(), value->second.size());
       *size_bytes = static_cast<std::uint32_t>(value->second.size());
     }
   }
@@ -396,6 +425,17 @@ bool FakePlatform::seek_file(Handle file, std::uint32_t offset) {
   return call.ok;
 }
 
+bool FakePlatform::file_attributes(const char16_t* path,
+                                   std::uint32_t* attributes) {
+  Call& call = record(Op::FileAttributes, path);
+  std::u16string key = normalise(path);
+  *attributes = directories_.count(key) ? kFileAttributeDirectory
+                : files_.count(key)     ? 0x80u  // FILE_ATTRIBUTE_NORMAL
+                                        : 0u;
+  call.ok = !should_fail(Op::FileAttributes) && *attributes != 0;
+  return call.ok;
+}
+
 void FakePlatform::close_handle(Handle handle) {
   Call& call = record(Op::CloseHandle, {}, handle);
   auto object = objects_.find(handle);
@@ -433,30 +473,83 @@ std::uint32_t FakePlatform::wait(Handle object_handle, std::uint32_t timeout_ms)
     call.arg2 = kWaitFailed;
     return kWaitFailed;
   }
+  if (object->second.kind == Kind::Mutex) {
+    std::uint32_t taken = wait_mutex(mutexes_[object->second.name], timeout_ms);
+    call.ok = taken != kWaitTimeout;
+    call.arg2 = taken;
+    return taken;
+  }
   // Processes started here have always ended by the time anyone waits.
   if (object->second.kind != Kind::Event) return kWaitObject0;
 
-  settle_events();
+  // The waiter wakes at the first signal, before any later action runs.
   EventNode& node = events_[object->second.name];
+  std::uint64_t deadline =
+      timeout_ms == kInfinite ? UINT64_MAX : now_ms_ + timeout_ms;
   std::uint32_t outcome = kWaitTimeout;
-  if (node.signaled) {
-    node.signaled = false;  // auto-reset: the wait consumes the signal
-    outcome = kWaitObject0;
-  } else if (!node.scheduled.empty() &&
-             (timeout_ms == kInfinite ||
-              *node.scheduled.begin() <= now_ms_ + timeout_ms)) {
-    now_ms_ = *node.scheduled.begin();
-    node.scheduled.erase(node.scheduled.begin());
-    settle_events();
-    outcome = kWaitObject0;
-  } else if (timeout_ms == kInfinite) {
-    outcome = kWaitFailed;  // would block for ever: a test's mistake
-  } else {
-    advance_ms(timeout_ms);
+  for (;;) {
+    if (node.signaled) {
+      node.signaled = false;  // auto-reset: the wait consumes the signal
+      outcome = kWaitObject0;
+      break;
+    }
+    if (!run_next_timer(deadline)) {
+      // Nothing more will happen: blocking for ever is a test's mistake.
+      if (timeout_ms == kInfinite) outcome = kWaitFailed;
+      else now_ms_ = deadline;
+      break;
+    }
   }
   call.ok = outcome == kWaitObject0;
   call.arg2 = outcome;
   return outcome;
+}
+
+// Another process's hold ends at its time, if that comes within the wait.
+std::uint32_t FakePlatform::wait_mutex(MutexNode& node,
+                                       std::uint32_t timeout_ms) {
+  if (node.held_until > now_ms_) {
+    if (timeout_ms != kInfinite && node.held_until > now_ms_ + timeout_ms) {
+      advance_ms(timeout_ms);
+      return kWaitTimeout;
+    }
+    if (node.held_until == UINT64_MAX) return kWaitFailed;  // a test's mistake
+    advance_ms(node.held_until - now_ms_);
+  }
+  ++node.owned;
+  if (!node.abandoned) return kWaitObject0;
+  node.abandoned = false;
+  return kWaitAbandoned;
+}
+
+bool FakePlatform::set_event(Handle event) {
+  Call& call = record(Op::SetEvent, {}, event);
+  auto object = objects_.find(event);
+  call.ok = !should_fail(Op::SetEvent) && object != objects_.end() &&
+            object->second.kind == Kind::Event;
+  if (call.ok) events_[object->second.name].signaled = true;
+  return call.ok;
+}
+
+Handle FakePlatform::create_mutex(const char16_t* name) {
+  Call& call = record(Op::CreateMutex, name);
+  if (should_fail(Op::CreateMutex)) {
+    call.ok = false;
+    return kNullHandle;
+  }
+  mutexes_[normalise(name)];
+  call.handle = new_handle(Object{Kind::Mutex, {}, normalise(name)});
+  return call.handle;
+}
+
+bool FakePlatform::release_mutex(Handle mutex) {
+  Call& call = record(Op::ReleaseMutex, {}, mutex);
+  auto object = objects_.find(mutex);
+  call.ok = !should_fail(Op::ReleaseMutex) && object != objects_.end() &&
+            object->second.kind == Kind::Mutex &&
+            mutexes_[object->second.name].owned > 0;
+  if (call.ok) --mutexes_[object->second.name].owned;
+  return call.ok;
 }
 
 bool FakePlatform::create_process(const char16_t* path, Handle* process,
@@ -481,7 +574,8 @@ bool FakePlatform::device_id(void* buffer, std::uint32_t size,
   call.ok = !should_fail(Op::DeviceId) && device_id_record &&
             device_id_record->size() <= size;
   if (!call.ok) return false;
-  std::memcpy(buffer, device_id_record->data(), device_id_record->size());
+  if (!device_id_record->empty())
+    std::memcpy(buffer, device_id_record->data(), device_id_record->size());
   *returned = static_cast<std::uint32_t>(device_id_record->size());
   return true;
 }

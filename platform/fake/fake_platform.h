@@ -22,8 +22,8 @@ namespace orvek::platform::fake {
 enum class Op {
   RegOpenKey, RegQueryValue, RegCloseKey,
   FindWindow, ShellOpen, PostMessage, Sleep,
-  CreateFile, WriteFile, ReadFile, SeekFile, CloseHandle,
-  CreateEvent, ResetEvent, Wait,
+  CreateFile, WriteFile, ReadFile, SeekFile, FileAttributes, CloseHandle,
+  CreateEvent, ResetEvent, Wait, SetEvent, CreateMutex, ReleaseMutex,
   CreateProcess, DeviceId, DiskFreeSpace,
   WideToAnsi, AnsiToWide,
 };
@@ -83,6 +83,17 @@ class FakePlatform final : public Platform {
   void signal_event(const std::u16string& name,
                     std::optional<std::uint64_t> at_ms = std::nullopt);
   bool event_signaled(const std::u16string& name);
+  // Runs `action` when the clock reaches `at_ms`; actions due at the same
+  // time run in the order given, and a waiter wakes between them.
+  void at(std::uint64_t at_ms, std::function<void()> action);
+
+  // Another process owns the named mutex until `until_ms` (or for ever), or
+  // ended while owning it, so the next wait takes it abandoned.
+  void hold_mutex(const std::u16string& name,
+                  std::uint64_t until_ms = UINT64_MAX);
+  void abandon_mutex(const std::u16string& name);
+  // How many times this process owns the mutex now (0: not owned).
+  int mutex_owned(const std::u16string& name);
 
   // Reactions of the outside world. Each returns whether the call succeeds.
   std::function<bool(const std::u16string& path)> on_shell_open;
@@ -127,10 +138,15 @@ class FakePlatform final : public Platform {
   bool read_file(Handle file, void* data, std::uint32_t size,
                  std::uint32_t* read) override;
   bool seek_file(Handle file, std::uint32_t offset) override;
+  bool file_attributes(const char16_t* path,
+                       std::uint32_t* attributes) override;
   void close_handle(Handle handle) override;
   Handle create_event(const char16_t* name) override;
   bool reset_event(Handle event) override;
   std::uint32_t wait(Handle object, std::uint32_t timeout_ms) override;
+  bool set_event(Handle event) override;
+  Handle create_mutex(const char16_t* name) override;
+  bool release_mutex(Handle mutex) override;
   bool create_process(const char16_t* path, Handle* process,
                       Handle* thread) override;
   bool device_id(void* buffer, std::uint32_t size,
@@ -153,9 +169,13 @@ class FakePlatform final : public Platform {
   };
   struct EventNode {
     bool signaled = false;
-    std::multiset<std::uint64_t> scheduled;  // times of future signals
   };
-  enum class Kind { File, Event, Process, Thread, Key };
+  struct MutexNode {
+    int owned = 0;                   // recursion count of this process
+    std::uint64_t held_until = 0;    // another process owns it until then
+    bool abandoned = false;
+  };
+  enum class Kind { File, Event, Process, Thread, Key, Mutex };
   struct Object {
     Kind kind;
     OpenFile file;            // Kind::File
@@ -178,6 +198,8 @@ class FakePlatform final : public Platform {
   bool sharing_allows(const std::u16string& path, std::uint32_t access,
                       std::uint32_t share) const;
   void settle_events();
+  bool run_next_timer(std::uint64_t until_ms);
+  std::uint32_t wait_mutex(MutexNode& node, std::uint32_t timeout_ms);
   EventNode& event_node(const std::u16string& name);
 
   std::uint64_t now_ms_ = 0;
@@ -189,6 +211,8 @@ class FakePlatform final : public Platform {
   std::set<std::u16string> directories_;
   std::map<std::u16string, FileNode> files_;
   std::map<std::u16string, EventNode> events_;
+  std::map<std::u16string, MutexNode> mutexes_;
+  std::multimap<std::uint64_t, std::function<void()>> timers_;
   std::map<Handle, Object> objects_;
   std::map<Op, FailRule> fail_rules_;
   std::vector<Call> calls_;

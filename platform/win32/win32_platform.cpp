@@ -100,6 +100,12 @@ class Win32Platform final : public Platform {
                           FILE_BEGIN) != INVALID_SET_FILE_POINTER ||
            GetLastError() == NO_ERROR;
   }
+  bool file_attributes(const char16_t* path,
+                       std::uint32_t* attributes) override {
+    DWORD found = GetFileAttributesW(wide(path));
+    *attributes = found == INVALID_FILE_ATTRIBUTES ? 0 : found;
+    return found != INVALID_FILE_ATTRIBUTES;
+  }
   void close_handle(Handle handle) override { CloseHandle(to_native(handle)); }
 
   Handle create_event(const char16_t* name) override {
@@ -111,6 +117,16 @@ class Win32Platform final : public Platform {
   }
   std::uint32_t wait(Handle object, std::uint32_t timeout_ms) override {
     return WaitForSingleObject(to_native(object), timeout_ms);
+  }
+  // EventModify(EVENT_SET) on Windows CE.
+  bool set_event(Handle event) override {
+    return SetEvent(to_native(event)) != FALSE;
+  }
+  Handle create_mutex(const char16_t* name) override {
+    return from_native(CreateMutexW(nullptr, FALSE, wide(name)));
+  }
+  bool release_mutex(Handle mutex) override {
+    return ReleaseMutex(to_native(mutex)) != FALSE;
   }
 
   bool create_process(const char16_t* path, Handle* process,

@@ -1,5 +1,7 @@
 #include "tests/support/fake_host.h"
 
+#include <algorithm>
+
 #include "hostlink/host_protocol.h"
 
 namespace orvek::testing {
@@ -9,6 +11,7 @@ using namespace orvek::hostlink;
 FakeHost::FakeHost(platform::fake::FakePlatform& os, std::u16string directory)
     : os_(os), directory_(std::move(directory)) {
   os_.add_directory(directory_);
+  os_.set_file(executable(), "MZ");
   os_.set_registry_string(kHostRegistryKey, kHostPathValue, executable());
   os_.on_post = [this](const platform::fake::PostedMessage& message) {
     on_post(message);
@@ -46,11 +49,29 @@ void FakeHost::on_post(const platform::fake::PostedMessage& message) {
     return;
   }
   if (message.wparam != PORT_WPARAM_PACKET) return;
+  std::uint64_t turn = std::max(os_.now_ms(), busy_until_ms_);
+  busy_until_ms_ = turn + reply_delay_ms;
+  if (turn == os_.now_ms())
+    serve();
+  else
+    os_.at(turn, [this] { serve(); });
+}
+
+// Reads the request as it stands now and answers after reply_delay_ms:
+// reply file first, then the signal.
+void FakeHost::serve() {
   std::string line = os_.file(request_path()).value_or("");
   requests.push_back(line);
-  if (write_reply) os_.set_file(reply_path(), answer(line));
-  if (hold_reply_open) os_.hold_file(reply_path());
-  if (signal) os_.signal_event(kReplyEventName, os_.now_ms() + reply_delay_ms);
+  auto deliver = [this, reply = answer(line), write = write_reply,
+                  hold = hold_reply_open, set = signal] {
+    if (write) os_.set_file(reply_path(), reply);
+    if (hold) os_.hold_file(reply_path());
+    if (set) os_.signal_event(kReplyEventName);
+  };
+  if (reply_delay_ms == 0)
+    deliver();
+  else
+    os_.at(os_.now_ms() + reply_delay_ms, deliver);
 }
 
 }  // namespace orvek::testing

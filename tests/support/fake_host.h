@@ -32,8 +32,10 @@ class FakeHost {
   // Every later request gets exactly these bytes.
   void answer_always(std::string bytes);
 
-  // Faults.
-  std::uint32_t reply_delay_ms = 0;  // signal this long after the post
+  // Faults. Like the real host, it serves one request at a time: a message
+  // that arrives while an answer is delayed waits, and its request file is
+  // read only when its turn comes.
+  std::uint32_t reply_delay_ms = 0;  // answer this long after the read
   bool write_reply = true;           // false: the reply file is not written
   bool signal = true;                // false: the event is never set
   bool hold_reply_open = false;      // the reply file stays open, unshared
@@ -49,6 +51,8 @@ class FakeHost {
 
  private:
   void on_post(const platform::fake::PostedMessage& message);
+  void serve();
+  std::uint64_t busy_until_ms_ = 0;
 
   platform::fake::FakePlatform& os_;
   std::u16string directory_;

@@ -121,7 +121,7 @@ TEST_F(MovingMapTest, PositionRecord) {
     EXPECT_EQ(out.Text(out.text2), c.text2) << "result " << c.result;
     EXPECT_TRUE(out.GuardsIntact()) << "result " << c.result;
   }
-  EXPECT_EQ(os.open_handle_count(), 1u);  // only the reply event
+  EXPECT_EQ(LeakedHandles(), 0u);
 }
 
 TEST_F(MovingMapTest, RequestAndCapacity) {

@@ -88,7 +88,7 @@ TEST_F(DiscoveryTest, RunningHostNeedsNoLaunchAndOneHandshake) {
   EXPECT_EQ(os.count(Op::ShellOpen), 0u);
   EXPECT_EQ(os.count(Op::Sleep), 0u);
   EXPECT_EQ(host.requests, std::vector<std::string>{"F|0\n"});
-  EXPECT_EQ(os.open_handle_count(), 1u);  // the reply event alone
+  EXPECT_EQ(LeakedHandles(), 0u);
 }
 
 TEST_F(DiscoveryTest, FailedLaunchGivesNoHostAtOnce) {
@@ -105,6 +105,19 @@ TEST_F(DiscoveryTest, LaunchStartsTheRegisteredExecutable) {
   EXPECT_EQ(hostlink::Init(os), kOk);
   ASSERT_EQ(os.count(Op::ShellOpen), 1u);
   EXPECT_EQ(os.calls_of(Op::ShellOpen)[0].text, host.executable());
+}
+
+TEST_F(DiscoveryTest, PathThatIsNoProgramFileStartsNothing) {
+  host.launch_on_shell_open(0);
+  for (std::u16string path : {std::u16string(u"C:\\Orvek"),  // a folder
+                              std::u16string(u"C:\\Orvek\\gone.exe")}) {
+    os.clear_calls();
+    os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
+                           path);
+    EXPECT_EQ(hostlink::Init(os), kNoHost) << platform::fake::utf8(path);
+    EXPECT_EQ(os.count(Op::ShellOpen), 0u) << platform::fake::utf8(path);
+    EXPECT_EQ(os.now_ms(), 0u) << platform::fake::utf8(path);
+  }
 }
 
 TEST_F(DiscoveryTest, PollingStopsAtTheLookupThatFindsTheWindow) {
@@ -142,7 +155,9 @@ TEST_F(DiscoveryTest, EveryInitLooksUpAgainAndRepeatsTheHandshake) {
   ASSERT_EQ(hostlink::Init(os), kOk);
   EXPECT_EQ(os.count(Op::FindWindow), 2u);
   EXPECT_EQ(host.requests.size(), 2u);
-  EXPECT_EQ(os.count(Op::CreateEvent), 1u);  // the event is made once
+  // The reply event and the owed-answer mark, each made once.
+  EXPECT_EQ(os.count(Op::CreateEvent), 2u);
+  EXPECT_EQ(os.count(Op::CreateMutex), 1u);
 }
 
 TEST_F(DiscoveryTest, LookupReplacesAKnownWindowEvenWithNull) {

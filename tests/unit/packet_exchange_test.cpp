@@ -1,6 +1,7 @@
 // One request/reply exchange: the bytes, the order of the platform calls,
 // the limits, and what each failure leaves behind.
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "hostlink/host_protocol.h"
@@ -25,6 +26,7 @@ class PacketExchangeTest : public HostLinkTest {
     StatusCode status = hostlink::ExchangePacket(os, prefix, body, reply.data(),
                                                  capacity, &bytes_read);
     EXPECT_EQ(reply.substr(capacity + 1), "########") << "written past the reply";
+    EXPECT_EQ(os.mutex_owned(hostlink::kExchangeLockName), 0) << "lock kept";
     return status;
   }
   std::string RequestFile() { return os.file(host.request_path()).value_or("<none>"); }
@@ -62,15 +64,19 @@ TEST_F(PacketExchangeTest, ShorterRequestLeavesNoTailOfTheLongerOne) {
 
 TEST_F(PacketExchangeTest, PlatformCallsComeInProtocolOrder) {
   ASSERT_EQ(Exchange("F", "4"), kOk);
-  const Op expected[] = {Op::CreateFile, Op::WriteFile,   Op::CloseHandle,
-                         Op::ResetEvent, Op::PostMessage, Op::Wait,
-                         Op::CreateFile, Op::ReadFile,    Op::CloseHandle};
+  // Lock, owed-answer check, then the protocol's own calls, then unlock.
+  const Op expected[] = {Op::Wait,       Op::Wait,        Op::CreateFile,
+                         Op::WriteFile,  Op::CloseHandle, Op::ResetEvent,
+                         Op::PostMessage, Op::Wait,       Op::CreateFile,
+                         Op::ReadFile,   Op::CloseHandle, Op::ReleaseMutex};
   ASSERT_EQ(os.calls().size(), std::size(expected)) << os.describe_calls();
   for (std::size_t i = 0; i < std::size(expected); ++i)
     EXPECT_EQ(os.calls()[i].op, expected[i]) << "call " << i << "\n"
                                              << os.describe_calls();
-
-  const auto& calls = os.calls();
+  EXPECT_EQ(os.calls()[0].handle, hostlink::ExchangeLock.load());
+  EXPECT_EQ(os.calls()[0].arg, hostlink::kLockWaitMs);
+  EXPECT_EQ(os.calls()[1].arg, 0u) << "nothing owed: no wait";
+  const platform::fake::Call* calls = os.calls().data() + 2;
   // The request file is replaced, read-write, shared for reading only.
   EXPECT_EQ(calls[0].text, host.request_path());
   EXPECT_EQ(calls[0].arg, platform::kGenericRead | platform::kGenericWrite);
@@ -186,19 +192,141 @@ TEST_F(PacketExchangeTest, ReplyFileThatCannotBeOpened) {
 TEST_F(PacketExchangeTest, ReplyFileThatCannotBeRead) {
   os.fail(Op::ReadFile);
   EXPECT_EQ(Exchange("F", "4"), kReadReply);
-  EXPECT_EQ(os.index_of(Op::CloseHandle, 1), static_cast<long>(os.calls().size()) - 1);
+  EXPECT_EQ(os.index_of(Op::CloseHandle, 1), os.index_of(Op::ReadFile) + 1);
   EXPECT_EQ(LeakedHandles(), 0u);
 }
 
-TEST_F(PacketExchangeTest, LateSignalCannotEndTheNextWait) {
-  host.reply_delay_ms = hostlink::kReplyWaitMs + 500;
-  EXPECT_EQ(Exchange("F", "1"), kTimeout);
-  os.advance_ms(1000);  // the late signal arrives between the exchanges
-  ASSERT_TRUE(os.event_signaled(hostlink::kReplyEventName));
+// ---- A late answer and the lock --------------------------------------------
 
-  host.signal = false;  // the second request is never answered
-  EXPECT_EQ(Exchange("F", "2"), kTimeout);
-  EXPECT_LT(os.index_of(Op::ResetEvent, 1), os.index_of(Op::PostMessage, 1));
+// The host answers every line with "G|" and the line, so each reply names
+// the request it belongs to.
+class LateAnswerTest : public PacketExchangeTest {
+ protected:
+  void SetUp() override {
+    PacketExchangeTest::SetUp();
+    host.answer = [](const std::string& line) { return "G|" + line; };
+  }
+  // "F|1" times out; the host answers it `late_ms` after the library gave
+  // up (never when signal is off). Returns the time of the time-out.
+  std::uint64_t TimeOutAnsweredLate(std::uint32_t late_ms) {
+    host.reply_delay_ms = hostlink::kReplyWaitMs + late_ms;
+    EXPECT_EQ(Exchange("F", "1"), kTimeout);
+    host.reply_delay_ms = 0;
+    return os.now_ms();
+  }
+};
+
+TEST_F(LateAnswerTest, NextExchangeWaitsForTheLateAnswerAndDiscardsIt) {
+  for (std::uint32_t late_ms : {1u, 500u, hostlink::kOwedAnswerWaitMs}) {
+    SCOPED_TRACE("answer " + std::to_string(late_ms) + " ms late");
+    host.requests.clear();
+    std::uint64_t timed_out = TimeOutAnsweredLate(late_ms);
+    ASSERT_EQ(Exchange("F", "2"), kOk);
+    EXPECT_EQ(std::string(reply.c_str()), "G|F|2\n");
+    // The host read each request once, its own line each time.
+    EXPECT_EQ(host.requests, (std::vector<std::string>{"F|1\n", "F|2\n"}));
+    EXPECT_GE(os.posted.back().time_ms, timed_out + late_ms)
+        << "sent while the host still owed an answer";
+  }
+}
+
+TEST_F(LateAnswerTest, AnswerStillOwedAfterTheWaitRefusesWithoutSending) {
+  std::uint64_t timed_out =
+      TimeOutAnsweredLate(hostlink::kOwedAnswerWaitMs + 500);
+  std::size_t posts = os.posted.size();
+  EXPECT_EQ(Exchange("E", "x"), kBusy);
+  EXPECT_EQ(os.now_ms(), timed_out + hostlink::kOwedAnswerWaitMs);
+  EXPECT_EQ(os.posted.size(), posts);
+  EXPECT_EQ(RequestFile(), "F|1\n") << "nothing may be written either";
+  // Still owed, so the next call waits again and then gets through.
+  ASSERT_EQ(Exchange("F", "3"), kOk);
+  EXPECT_EQ(std::string(reply.c_str()), "G|F|3\n");
+  EXPECT_EQ(host.requests, (std::vector<std::string>{"F|1\n", "F|3\n"}));
+}
+
+TEST_F(LateAnswerTest, AnswerThatNeverComesIsForgottenByInit) {
+  host.signal = false;
+  TimeOutAnsweredLate(0);
+  host.signal = true;
+  EXPECT_EQ(Exchange("F", "2"), kBusy);
+  EXPECT_EQ(Exchange("F", "2"), kBusy);
+  std::uint64_t started = os.now_ms();
+  ASSERT_EQ(hostlink::Init(os), kOk);
+  EXPECT_EQ(os.now_ms(), started + hostlink::kOwedAnswerWaitMs);
+  ASSERT_EQ(Exchange("F", "3"), kOk);
+  EXPECT_EQ(std::string(reply.c_str()), "G|F|3\n");
+}
+
+TEST_F(LateAnswerTest, AnswerThatArrivedBetweenCallsCostsNoWait) {
+  TimeOutAnsweredLate(200);
+  os.advance_ms(1000);
+  std::uint64_t started = os.now_ms();
+  ASSERT_EQ(Exchange("F", "2"), kOk);
+  EXPECT_EQ(os.now_ms(), started);
+  EXPECT_EQ(std::string(reply.c_str()), "G|F|2\n");
+}
+
+TEST_F(LateAnswerTest, NobodyOwesAnAnswerThatNoHostHeard) {
+  struct Case {
+    const char* label;
+    std::function<void()> break_link;
+  };
+  const Case cases[] = {
+      {"stale window", [&] { host.exit(); }},
+      {"no window yet", [&] { hostlink::HostWindow = platform::kNullHandle; }},
+  };
+  for (const Case& c : cases) {
+    c.break_link();
+    EXPECT_EQ(Exchange("F", "1"), kTimeout) << c.label;
+    if (host.window == platform::kNullHandle) host.start();
+    hostlink::HostWindow = host.window;
+    std::uint64_t started = os.now_ms();
+    EXPECT_EQ(Exchange("F", "2"), kOk) << c.label;
+    EXPECT_EQ(os.now_ms(), started) << c.label;
+  }
+}
+
+TEST_F(PacketExchangeTest, LockHeldElsewhereIsAwaitedWithinItsBound) {
+  os.hold_mutex(hostlink::kExchangeLockName, os.now_ms() + 2000);
+  EXPECT_EQ(Exchange("F", "1"), kOk);
+  EXPECT_EQ(os.now_ms(), 2000u);
+
+  os.hold_mutex(hostlink::kExchangeLockName,
+                os.now_ms() + hostlink::kLockWaitMs + 1);
+  EXPECT_EQ(Exchange("F", "2"), kBusy);
+  EXPECT_EQ(os.now_ms(), 2000u + hostlink::kLockWaitMs);
+  EXPECT_EQ(host.requests, std::vector<std::string>{"F|1\n"});
+  EXPECT_EQ(RequestFile(), "F|1\n");
+}
+
+TEST_F(PacketExchangeTest, LockOfADeadOwnerIsTakenAndItsAnswerDiscarded) {
+  // The owner died after posting: the host's answer to it comes 700 ms on.
+  os.abandon_mutex(hostlink::kExchangeLockName);
+  os.set_file(host.reply_path(), "G|dead");
+  os.signal_event(hostlink::kReplyEventName, os.now_ms() + 700);
+  host.answer_always("G|mine");
+  ASSERT_EQ(Exchange("F", "1"), kOk);
+  EXPECT_STREQ(reply.c_str(), "G|mine");
+  EXPECT_EQ(os.posted.back().time_ms, 700u);
+
+  // Died before posting: nothing comes, and after one wait the link goes on.
+  os.abandon_mutex(hostlink::kExchangeLockName);
+  ASSERT_EQ(Exchange("F", "2"), kOk);
+  EXPECT_EQ(os.now_ms(), 700u + hostlink::kOwedAnswerWaitMs);
+  EXPECT_EQ(LeakedHandles(), 0u);
+}
+
+TEST_F(PacketExchangeTest, LockOrMarkThatCannotBeOpenedRefusesUntilItCan) {
+  for (Op op : {Op::CreateMutex, Op::CreateEvent}) {
+    hostlink::ResetHostLinkState();
+    hostlink::HostWindow = host.window;
+    std::memcpy(hostlink::HostDirectory, u"C:\\Orvek", 18);
+    os.fail(op);
+    EXPECT_EQ(Exchange("F", "1"), kBusy) << platform::fake::op_name(op);
+    EXPECT_EQ(os.count(Op::PostMessage), 0u) << platform::fake::op_name(op);
+    EXPECT_EQ(Exchange("F", "1"), kOk) << platform::fake::op_name(op);
+    os.clear_calls();
+  }
 }
 
 TEST_F(PacketExchangeTest, FailedEventCreationIsRetriedNextTime) {
