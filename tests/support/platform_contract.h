@@ -24,6 +24,11 @@ struct ContractWorld {
   // Another program sets the named event.
   std::function<void(const std::u16string& name)> signal_elsewhere;
   std::u16string event_name;  // unique to this run
+  // Another process takes the named mutex and keeps it until released, or
+  // ends while holding it.
+  std::function<void(const std::u16string& name, bool die_holding)>
+      hold_mutex_elsewhere;
+  std::function<void()> release_mutex_elsewhere;
 };
 
 inline void RunPlatformContract(const ContractWorld& world) {
@@ -115,6 +120,41 @@ inline void RunPlatformContract(const ContractWorld& world) {
     world.signal_elsewhere(world.event_name);
     EXPECT_TRUE(os.reset_event(event.get()));
     EXPECT_EQ(os.wait(event.get(), 0), kWaitTimeout);
+  }
+  {
+    SCOPED_TRACE("a set event wakes one wait");
+    UniqueObject event(os, os.create_event(world.event_name.c_str()));
+    EXPECT_TRUE(os.set_event(event.get()));
+    EXPECT_EQ(os.wait(event.get(), 0), kWaitObject0);
+    EXPECT_EQ(os.wait(event.get(), 0), kWaitTimeout);
+  }
+  {
+    SCOPED_TRACE("named mutex: taken by a wait, refused while held elsewhere, "
+                 "abandoned by an owner that ended");
+    std::u16string name = world.event_name + u".lock";
+    UniqueObject lock(os, os.create_mutex(name.c_str()));
+    ASSERT_TRUE(lock);
+    EXPECT_FALSE(os.release_mutex(lock.get())) << "not owned yet";
+    EXPECT_EQ(os.wait(lock.get(), 0), kWaitObject0);
+    EXPECT_TRUE(os.release_mutex(lock.get()));
+    world.hold_mutex_elsewhere(name, false);
+    EXPECT_EQ(os.wait(lock.get(), 50), kWaitTimeout);
+    world.release_mutex_elsewhere();
+    EXPECT_EQ(os.wait(lock.get(), 1000), kWaitObject0);
+    EXPECT_TRUE(os.release_mutex(lock.get()));
+    world.hold_mutex_elsewhere(name, true);
+    EXPECT_EQ(os.wait(lock.get(), 1000), kWaitAbandoned);
+    EXPECT_TRUE(os.release_mutex(lock.get())) << "owned after all";
+  }
+  {
+    SCOPED_TRACE("attributes tell a directory from a file and miss nothing");
+    std::uint32_t attributes = 0;
+    EXPECT_TRUE(os.file_attributes(world.directory.c_str(), &attributes));
+    EXPECT_TRUE(attributes & kFileAttributeDirectory);
+    EXPECT_TRUE(os.file_attributes(path.c_str(), &attributes));
+    EXPECT_FALSE(attributes & kFileAttributeDirectory);
+    std::u16string missing = world.directory + u"\\missing.exe";
+    EXPECT_FALSE(os.file_attributes(missing.c_str(), &attributes));
   }
   {
     SCOPED_TRACE("posting to no window reaches the own queue; to a bad one fails");

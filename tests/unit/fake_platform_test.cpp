@@ -17,7 +17,14 @@ TEST(FakePlatformTest, KeepsThePlatformContract) {
       [&](const std::u16string& path) { os.hold_file(path); },
       [&] { os.release_file(u"C:\\Contract\\contract.dat"); },
       [&](const std::u16string& name) { os.signal_event(name); },
-      u"ContractEvent"};
+      u"ContractEvent",
+      [&](const std::u16string& name, bool die_holding) {
+        if (die_holding)
+          os.abandon_mutex(name);
+        else
+          os.hold_mutex(name);
+      },
+      [&] { os.hold_mutex(u"ContractEvent.lock", 0); }};
   testing::RunPlatformContract(world);
   EXPECT_EQ(os.open_handle_count(), 0u);
 }

@@ -2,7 +2,7 @@
 // real registry, shell launch, packet files and named event. The emulator's
 // log is the witness of what crossed; the statuses are the DLL's.
 //
-// Each status 7 costs the library's whole 3000 ms wait, so only three tests
+// Each status 7 costs the library's whole 3000 ms wait, so only two tests
 // provoke one.
 #include <gmock/gmock.h>
 
@@ -31,17 +31,6 @@ Query query(const char* request, std::uint32_t capacity = 100) {
   std::memset(result, '#', sizeof result);
   std::uint32_t status = OrvekGPSPort_GetString(request, capacity, result);
   return {status, status == 0 ? std::string(result) : std::string()};
-}
-
-// Whether EventOrvekAPI is signalled; the signal is put back when it is.
-bool stale_signal_is_set() {
-  HANDLE event = OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE,
-                            L"EventOrvekAPI");
-  if (event == nullptr) return false;
-  bool set = WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
-  if (set) SetEvent(event);
-  CloseHandle(event);
-  return set;
 }
 
 using HostLinkTest = EmulatorTest;
@@ -85,14 +74,17 @@ TEST_F(HostLinkTest, RegistryIsReadBeforeTheWindowIsLookedFor) {
   EXPECT_EQ(count_emulator_windows(), 0);
 }
 
-TEST_F(HostLinkTest, MissingHostExecutableFailsAtOnceWithoutABox) {
-  ASSERT_TRUE(set_host_path(host().path_of(L"missing.exe")));
-  double started = now_ms();
-  // A failed start must neither poll for 10 s nor open a modal error box,
-  // which would hang this test until the watchdog ends it.
-  EXPECT_EQ(OrvekGPSPort_Init(), 1u);
-  EXPECT_LT(now_ms() - started, 2000);
-  EXPECT_EQ(count_emulator_windows(), 0);
+TEST_F(HostLinkTest, PathOfNoProgramFileFailsAtOnceWithoutABox) {
+  // A failed start must neither poll for 10 s nor open a modal error box or
+  // a file browser, which would hang this test until the watchdog ends it.
+  for (std::wstring path : {host().path_of(L"missing.exe"), host().directory()}) {
+    SCOPED_TRACE(to_ansi(path));
+    ASSERT_TRUE(set_host_path(path));
+    double started = now_ms();
+    EXPECT_EQ(OrvekGPSPort_Init(), 1u);
+    EXPECT_LT(now_ms() - started, 2000);
+    EXPECT_EQ(count_emulator_windows(), 0);
+  }
 }
 
 TEST_F(HostLinkTest, RawRequestsCrossTheAnsiCodePageByteForByte) {
@@ -191,6 +183,9 @@ TEST_F(HostLinkTest, MissingSignalTimesOutAfterTheReplyWait) {
   double waited = now_ms() - started;
   EXPECT_GT(waited, 2500);
   EXPECT_LT(waited, 6000);
+  // The host still owes that answer; Init gives it one last wait and then
+  // starts the link afresh.
+  ASSERT_EQ(OrvekGPSPort_Init(), 0u);
   EXPECT_EQ(query("4").result, "0") << "the link works again";
 }
 
@@ -208,22 +203,6 @@ TEST_F(HostLinkTest, HostExitAfterDiscoveryTimesOutUntilInitRunsAgain) {
   ASSERT_EQ(OrvekGPSPort_Init(), 0u);
   EXPECT_EQ(host().count_log_since(mark, "start "), 1);
   EXPECT_EQ(query("4").result, "0");
-}
-
-TEST_F(HostLinkTest, LateAnswerDoesNotEndTheNextExchange) {
-  start_and_init();
-  std::size_t mark = host().log_mark();
-  ASSERT_TRUE(host().set_faults("once delay 3500\n"));
-  EXPECT_EQ(query("4").status, 7u);
-  // The late answer "G|0" arrives after the library gave up; its signal
-  // stays set and its reply stays in the file.
-  ASSERT_TRUE(host().wait_for_log(mark, "signal", 3000));
-  ASSERT_EQ(host().read_file(L"PACKETRX.DAT"), "G|0");
-  ASSERT_TRUE(stale_signal_is_set());
-
-  Query next = query("0", 20);
-  EXPECT_EQ(next.status, 0u);
-  EXPECT_EQ(next.result, "orvek-host 3") << "the stale answer was taken";
 }
 
 // The emulator's model, which the map API tests rely on, through the real

@@ -15,7 +15,49 @@ const wchar_t* Wide(const std::u16string& text) {
   return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
+// Another owner of a named mutex: a thread that takes it and keeps it until
+// told to let go, or ends holding it (which abandons it).
+struct MutexHolder {
+  std::wstring name;
+  bool die_holding = false;
+  HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE let_go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = nullptr;
+
+  ~MutexHolder() { finish(); CloseHandle(taken); CloseHandle(let_go); }
+  static DWORD WINAPI run(void* self_pointer) {
+    auto* self = static_cast<MutexHolder*>(self_pointer);
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, self->name.c_str());
+    WaitForSingleObject(mutex, INFINITE);
+    SetEvent(self->taken);
+    if (!self->die_holding) {
+      WaitForSingleObject(self->let_go, INFINITE);
+      ReleaseMutex(mutex);
+    }
+    CloseHandle(mutex);
+    return 0;
+  }
+  void start(const std::wstring& mutex_name, bool die) {
+    finish();
+    name = mutex_name;
+    die_holding = die;
+    ResetEvent(taken);
+    ResetEvent(let_go);
+    thread = CreateThread(nullptr, 0, run, this, 0, nullptr);
+    WaitForSingleObject(taken, 5000);
+    if (die) WaitForSingleObject(thread, 5000);
+  }
+  void finish() {
+    if (thread == nullptr) return;
+    SetEvent(let_go);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    thread = nullptr;
+  }
+};
+
 TEST(Win32PlatformTest, KeepsThePlatformContract) {
+  MutexHolder holder;
   wchar_t temp[MAX_PATH];
   ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
   std::wstring directory = std::wstring(temp) + L"orvek-contract-" +
@@ -41,7 +83,11 @@ TEST(Win32PlatformTest, KeepsThePlatformContract) {
         SetEvent(event);
         CloseHandle(event);
       },
-      event_name};
+      event_name,
+      [&](const std::u16string& name, bool die_holding) {
+        holder.start(Wide(name), die_holding);
+      },
+      [&] { holder.finish(); }};
   orvek::testing::RunPlatformContract(world);
 
   DeleteFileW((directory + L"\\contract.dat").c_str());

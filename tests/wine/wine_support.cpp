@@ -406,9 +406,11 @@ int main(int argc, char** argv) {
   ::testing::UnitTest::GetInstance()->listeners().Append(new DeadlineListener);
   CloseHandle(CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr));
 
-  stop_all_emulators();  // left over from an interrupted run
+  // A client child of a two-process test uses its parent's emulator.
+  bool client_child = GetEnvironmentVariableW(L"ORVEK_LINK_CLIENT", nullptr, 0) != 0;
+  if (!client_child) stop_all_emulators();  // left over from an interrupted run
   int result = RUN_ALL_TESTS();
-  if (!stop_all_emulators()) {
+  if (!client_child && !stop_all_emulators()) {
     std::fprintf(stderr, "an emulator could not be stopped\n");
     result = result ? result : 5;
   }
