@@ -22,6 +22,8 @@ FakeHost::FakeHost(platform::fake::FakePlatform& os, std::u16string directory)
 }
 
 void FakeHost::start(std::uint64_t after_ms) {
+  // One host at a time: a second start replaces the first.
+  if (window != platform::kNullHandle) os_.remove_window(window);
   window = os_.add_window(kHostWindowClass, os_.now_ms() + after_ms);
 }
 
