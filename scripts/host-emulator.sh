@@ -19,8 +19,9 @@ install_host_emulator() {
   rm -rf "$HOST_DIR"
   mkdir -p "$HOST_DIR"
   cp "$build/tools/orvek-host/orvek-host.exe" "$HOST_DIR/"
+  # /reg:64: the 64-bit view the DLL reads, whichever reg.exe Wine runs.
   timeout 120 wine reg add 'HKLM\SOFTWARE\OrvekGPS\General' /v Path_EXE \
-    /d "$HOST_PATH" /f >/dev/null
+    /d "$HOST_PATH" /reg:64 /f >/dev/null
   export HOST_DIR HOST_PATH
 }
 

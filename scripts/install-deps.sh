@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ mingw-w64 wine wine64 googletest libgtest-dev
-          libbenchmark-dev)
+          libbenchmark-dev clang-14 libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do

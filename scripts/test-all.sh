@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the native unit tests, the x86_64
-# and i686 Windows builds, the Wine integration tests and the DLL table
-# checks. Exits non-zero on the first failure.
+# Builds everything and runs every test: the native unit tests (plain and
+# under AddressSanitizer and UndefinedBehaviorSanitizer), a short run of
+# each fuzz harness, the x86_64 and i686 Windows builds, the Wine
+# integration tests and the DLL table checks. Exits non-zero on the first
+# failure.
 #
 # Build directories are build/native, build/win64 and build/win32 (the
 # presets' own); ORVEK_BUILD_ROOT puts them elsewhere, and WINEPREFIX, when
@@ -52,6 +54,26 @@ bash scripts/install-deps.sh
 configure_and_build native
 section "unit tests (native)"
 run_ctest --test-dir "$build_root/native" --output-on-failure -j "$jobs"
+
+configure_and_build native-asan
+section "unit tests (native, AddressSanitizer + UndefinedBehaviorSanitizer)"
+run_ctest --test-dir "$build_root/native-asan" --output-on-failure -j "$jobs"
+
+section "fuzz smoke (each harness ${ORVEK_FUZZ_SECONDS:-15} s)"
+fuzz_log="$(mktemp)"
+set +e
+bash scripts/fuzz.sh "${ORVEK_FUZZ_SECONDS:-15}" 2>&1 | tee "$fuzz_log"
+fuzz_rc=${PIPESTATUS[0]}
+set -e
+fuzz_found="$(grep -cE ' [1-9][0-9]* findings' "$fuzz_log" || true)"
+fuzz_clean="$(grep -cE ' 0 findings' "$fuzz_log" || true)"
+rm -f "$fuzz_log"
+passed=$((passed + fuzz_clean))
+failed=$((failed + fuzz_found))
+if ((fuzz_rc != 0)); then
+  printf '\ntests: %d passed, %d failed\n' "$passed" "$((failed > 0 ? failed : 1))"
+  exit "$fuzz_rc"
+fi
 
 configure_and_build win64
 configure_and_build win32

@@ -1,0 +1,90 @@
+// One client of scripts/soak.sh: position fixes that each carry a name of
+// their own, then mixed calls whose answers name their request, through the
+// real DLL. Prints one line of counts; the script reads the emulator's log
+// for what the host received.
+//
+//   orvek-soak.exe CLIENT FIXES CALLS
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "OrvekPORT/OrvekPORT.h"
+
+namespace {
+
+std::size_t working_set_kib() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+    return 0;
+  return counters.WorkingSetSize / 1024;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: orvek-soak CLIENT FIXES CALLS\n");
+    return 2;
+  }
+  std::string client = argv[1];
+  int fixes = std::atoi(argv[2]);
+  int calls = std::atoi(argv[3]);
+  if (std::uint32_t status = OrvekGPSPort_Init(); status != 0) {
+    std::fprintf(stderr, "client %s: Init %u\n", client.c_str(), status);
+    return 1;
+  }
+  std::size_t memory_before = working_set_kib();
+
+  int failed = 0, mismatched = 0;
+  ULONGLONG started = GetTickCount64();
+  for (int i = 0; i < fixes; ++i) {
+    std::string name = "S" + client + "-" + std::to_string(i);
+    if (OrvekGPSPort_NewPoint(-3.5 + i * 1e-5, 40.25, 650, name.c_str(), "soak",
+                              1.5, i) != 0)
+      ++failed;
+  }
+  double fix_seconds = (GetTickCount64() - started) / 1000.0;
+
+  // Mixed calls: a raw request and the handshake query, whose answers name
+  // what was asked, and a command and a count, which fail on a wrong answer.
+  for (int i = 0; i < calls; ++i) {
+    switch (i % 4) {
+      case 0: {
+        std::wstring request =
+            L"soak " + std::wstring(client.begin(), client.end()) + L"-" +
+            std::to_wstring(i);
+        wchar_t result[64] = {};
+        if (OrvekGPSPort_StringProtocolW(request.c_str(), 64, result) != 0)
+          ++failed;
+        else if (std::wstring(result) != L"R|" + request)
+          ++mismatched;
+        break;
+      }
+      case 1: {
+        char result[32] = {};
+        if (OrvekGPSPort_GetString("0", sizeof result, result) != 0)
+          ++failed;
+        else if (std::strcmp(result, "orvek-host 3") != 0)
+          ++mismatched;
+        break;
+      }
+      case 2:
+        if (OrvekGPSPort_CenterCoordinate(i, 41.5, 0) != 0) ++failed;
+        break;
+      case 3:
+        if (OrvekGPSPort_GetMovingMapCount() < 0) ++failed;
+        break;
+    }
+  }
+  std::printf("client %s: fixes %d, calls %d, non-zero %d, mismatched %d, "
+              "%.0f fixes/s, working set %zu KiB -> %zu KiB\n",
+              client.c_str(), fixes, calls, failed, mismatched,
+              fix_seconds > 0 ? fixes / fix_seconds : 0.0, memory_before,
+              working_set_kib());
+  return failed || mismatched ? 1 : 0;
+}
