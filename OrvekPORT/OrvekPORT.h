@@ -10,8 +10,21 @@
  *
  * Conventions
  * - Every call runs on the caller's thread and blocks; nothing is thrown,
- *   shown or logged. The library takes no locks: callers serialise their
- *   calls, and exchanges must not overlap, not even between processes.
+ *   shown or logged.
+ * - Exchanges never overlap, between threads or processes: each one (request
+ *   file to reply read) holds the named mutex "OrvekPORT.ExchangeLock". A
+ *   call waits at most 10 s for it, then returns ORVEKPORT_E_BUSY (14)
+ *   having sent nothing. A lock whose owner died is taken over.
+ *   OrvekGPSPort_Init itself still should not race other calls of the same
+ *   process.
+ * - An answer is never taken for another request's: after a time-out (7)
+ *   the host may still answer, so the next exchange of any process first
+ *   waits up to 3000 ms for that late answer and discards it. If it has not
+ *   come by then, the call returns ORVEKPORT_E_BUSY (14) without sending,
+ *   and the next call waits again; OrvekGPSPort_Init waits once more and
+ *   then gives it up. So a time-out can cost the following call up to
+ *   3000 ms. 14 always means that nothing reached the host: retrying is
+ *   safe. After 7, 8 or 9 the host may have acted on the request.
  * - Results are unsigned status codes, 0 for success (table below).
  * - Texts sent to the host are NUL-terminated 8-bit texts in the ANSI code
  *   page, passed byte for byte. Paths and the raw requests of
@@ -89,7 +102,10 @@ uint32_t ORVEKPORT_CALL OrvekGPSPort_Version(void);
 
 /* Reads Path_EXE under HKEY_LOCAL_MACHINE\SOFTWARE\OrvekGPS\General, finds
  * the host's window (class ORVEKPOCKETMAINW) or starts the host and polls
- * for it (100 x 100 ms), then sends the handshake query "0".
+ * for it (100 x 100 ms), then sends the handshake query "0". A Path_EXE that
+ * names a folder or a missing file gives 1 at once; nothing is started. An
+ * answer still owed from a time-out gets one last wait (up to 3000 ms) and
+ * is then given up.
  * 0; 4 registry; 1 no window; else the handshake's status. */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_Init(void);
 
