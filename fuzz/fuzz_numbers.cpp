@@ -18,7 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider in(data, size);
   char expected[400];
 
+  // Any bit pattern, or a value right next to a tie at the sixth decimal,
+  // where a rounding slip would show.
   double value = std::bit_cast<double>(in.ConsumeIntegral<std::uint64_t>());
+  if (in.ConsumeBool()) {
+    double tie = (static_cast<double>(in.ConsumeIntegral<std::uint32_t>() % 2000000000) + 0.5) / 1e6;
+    value = std::nextafter(tie, in.ConsumeBool() ? 0.0 : 1e300);
+  }
   std::snprintf(expected, sizeof expected, "%f", value);
   std::string oracle = expected;
   if (std::isnan(value)) oracle = "nan";  // the writer drops a NaN's sign

@@ -2,10 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
-#include <random>
 #include <string>
 
 #include "api/record_fields.h"
@@ -56,19 +53,6 @@ TEST(ParseNumber, DecimalFormsOnly) {
   }
   EXPECT_TRUE(std::signbit(ParseNumber("-0")));
   EXPECT_TRUE(std::signbit(ParseNumber("-1e-400")));
-}
-
-// glibc's strtod is correctly rounded: for decimal texts it is the oracle.
-TEST(ParseNumber, AgreesWithStrtodOnDecimalTexts) {
-  std::mt19937_64 random(7);
-  for (int i = 0; i < 5000; ++i) {
-    char text[64];
-    double source = std::ldexp(
-        std::uniform_real_distribution<double>(-1.0, 1.0)(random),
-        static_cast<int>(random() % 200) - 100);
-    std::snprintf(text, sizeof(text), i % 2 ? "%.17g" : "%.9f", source);
-    ASSERT_EQ(ParseNumber(text), std::strtod(text, nullptr)) << text;
-  }
 }
 
 }  // namespace
