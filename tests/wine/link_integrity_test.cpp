@@ -81,6 +81,32 @@ TEST_F(LinkIntegrityTest, LateAnswerLandingWhileTheNextRequestWaits) {
   EXPECT_EQ(query("centre", &status), "O|1.500000,2.500000,3.500000");
 }
 
+// A host that is busy past the wait, like one on a slow device: it reads
+// the first fix, then blocks 7.5 s before answering, and every message
+// posted meanwhile waits in its queue. Nothing may be sent while it still
+// owes that answer, or it would read the request file twice for two queued
+// messages, applying one fix twice and losing another.
+TEST_F(LinkIntegrityTest, BusyHostReadsEveryRequestOnce) {
+  start_and_init();
+  std::size_t mark = host().log_mark();
+  ASSERT_TRUE(host().set_faults("once when=E| stall 7500\n"));
+  auto fix = [](const char* name) {
+    return OrvekGPSPort_NewPoint(2.5, 41.5, 0, name, "", 0, 0);
+  };
+  EXPECT_EQ(fix("FIRST"), 7u);
+  EXPECT_EQ(fix("SECOND"), 14u) << "the answer is still owed: nothing sent";
+  EXPECT_EQ(fix("THIRD"), 0u);
+  std::uint32_t status = 0;
+  EXPECT_EQ(query("fixes", &status), "2");
+  EXPECT_EQ(host().count_log_since(mark, "recv E|"), 2);
+  for (const char* name : {"FIRST", "THIRD"}) {
+    int received = 0;
+    for (const std::string& line : host().log_lines_since(mark))
+      if (line.find(std::string(",") + name + ",") != std::string::npos) ++received;
+    EXPECT_EQ(received, 1) << name;
+  }
+}
+
 // ---- Two processes at once ---------------------------------------------------
 
 constexpr int kClientRounds = 300;

@@ -41,6 +41,7 @@ std::optional<std::string> apply_action(std::string_view action,
   if (action == "delay") return need_ms(plan.delay_ms);
   if (action == "hold-reply") return need_ms(plan.hold_reply_ms);
   if (action == "hold-request") return need_ms(plan.hold_request_ms);
+  if (action == "stall") return need_ms(plan.stall_ms);
   if (action == "no-reply" || action == "no-signal") {
     if (!argument.empty()) return "takes no argument";
     (action == "no-reply" ? plan.no_reply : plan.no_signal) = true;

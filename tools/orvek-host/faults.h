@@ -8,6 +8,8 @@
 //   no-signal           write the reply but never set the event
 //   hold-reply <ms>     keep the reply file open <ms> after signalling
 //   hold-request <ms>   keep the request file open <ms> after reading it
+//   stall <ms>          block <ms> after reading, like a busy host whose
+//                       messages queue meanwhile
 //   reply <text>        answer exactly these bytes (escaped: \n \r \t \\ \xNN \0)
 //   reply-hex <hex>     answer exactly these bytes, given in hex
 // "once" lines apply to the next matching request only and are then removed
@@ -29,6 +31,7 @@ struct FaultPlan {
   bool no_signal = false;
   std::uint32_t hold_reply_ms = 0;
   std::uint32_t hold_request_ms = 0;
+  std::uint32_t stall_ms = 0;
   // Exact reply bytes; the request then leaves the model untouched.
   std::optional<std::string> reply;
 };

@@ -89,6 +89,13 @@ void PacketServer::on_packet_request() {
       CloseHandle(request);
   }
 
+  // A real host answers on its one thread: while it works, later messages
+  // wait in the queue and read whatever the request file holds by then.
+  if (faults.plan.stall_ms > 0) {
+    log_.write("stall", std::to_string(faults.plan.stall_ms) + " ms");
+    Sleep(faults.plan.stall_ms);
+  }
+
   std::string reply;
   if (faults.plan.reply)
     reply = *faults.plan.reply;
