@@ -1,5 +1,7 @@
 // The process-wide state of the host link. It is zero when the library is
-// loaded, shared by every caller without a lock, and never freed.
+// loaded, shared by every caller and never freed. What the exchange keeps
+// (ReplyEvent, AnswerOwed) is touched only under ExchangeLock; discovery's
+// part takes no lock.
 #pragma once
 
 #include <atomic>
