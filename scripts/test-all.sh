@@ -16,7 +16,7 @@ build_root="${ORVEK_BUILD_ROOT:-$repo/build}"
 jobs="${ORVEK_JOBS:-2}"
 started=$SECONDS
 
-section() { printf '\n==== %s ====\n' "$*"; }
+section() { printf '\n==== %s (at %d s) ====\n' "$*" "$((SECONDS - started))"; }
 
 # Runs ctest, adds its counts to the totals, and stops the script on a
 # failure after saying how far it got.
