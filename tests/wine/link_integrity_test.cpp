@@ -133,14 +133,23 @@ TEST(LinkClient, DISABLED_SendsFixesAndRawRequests) {
   EXPECT_EQ(mixed, 0) << "answers that belonged to the other client";
 }
 
-HANDLE start_client(const wchar_t* role) {
+// Run in a child process: takes the exchange lock and ends without letting
+// it go, as a client that crashes in the middle of an exchange.
+TEST(LinkClient, DISABLED_DiesHoldingTheLock) {
+  HANDLE lock = CreateMutexW(nullptr, FALSE, L"OrvekPORT.ExchangeLock");
+  ASSERT_EQ(WaitForSingleObject(lock, 5000), WAIT_OBJECT_0);
+  ExitProcess(0);
+}
+
+HANDLE start_client(const wchar_t* role, const wchar_t* test =
+                                             L"SendsFixesAndRawRequests") {
   SetEnvironmentVariableW(L"ORVEK_LINK_CLIENT", role);
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring command_line =
       L"\"" + std::wstring(exe) +
       L"\" --gtest_also_run_disabled_tests "
-      L"--gtest_filter=LinkClient.DISABLED_SendsFixesAndRawRequests";
+      L"--gtest_filter=LinkClient.DISABLED_" + std::wstring(test);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
@@ -181,6 +190,25 @@ TEST_F(LinkIntegrityTest, TwoProcessesCallingAtOnceLoseAndMixNothing) {
   }
   std::uint32_t status = 0;
   EXPECT_EQ(query("fixes", &status), std::to_string(2 * kClientRounds));
+}
+
+TEST_F(LinkIntegrityTest, LockOfADeadClientIsTakenOver) {
+  start_and_init();
+  HANDLE client = start_client(L"dead", L"DiesHoldingTheLock");
+  ASSERT_NE(client, nullptr);
+  ASSERT_EQ(WaitForSingleObject(client, 10000), WAIT_OBJECT_0);
+  CloseHandle(client);
+
+  // The first caller after it takes the lock over, giving the answer the
+  // dead client may have been owed up to 3000 ms; later callers go at once.
+  double started = now_ms();
+  std::uint32_t status = 99;
+  EXPECT_EQ(query("0", &status), "orvek-host 3");
+  EXPECT_EQ(status, 0u);
+  EXPECT_LT(now_ms() - started, 6000);
+  started = now_ms();
+  EXPECT_EQ(query("0", &status), "orvek-host 3");
+  EXPECT_LT(now_ms() - started, 1000);
 }
 
 }  // namespace
