@@ -1,7 +1,10 @@
 // What the link guarantees beyond one caller's normal sequence, end to end:
 // an answer that comes after the library gave up is never taken for the
-// next request's answer, and two processes calling at once lose and mix
-// nothing. The emulator's log is the witness of what the host received.
+// next request's answer, a busy host reads no request twice, two processes
+// calling at once lose and mix nothing, and a client that dies holding the
+// lock does not block the others. The emulator's log is the witness of what
+// the host received. The other processes are this program again, running
+// one of the disabled LinkClient tests with ORVEK_LINK_CLIENT set.
 #include <gmock/gmock.h>
 
 #include <cstdio>
