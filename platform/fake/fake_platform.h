@@ -1,7 +1,9 @@
 // An in-memory operating system for unit tests: registry, files with the
-// sharing rules that matter, windows, named events and processes, a virtual
-// clock that sleeps and waits advance at once, scripted failures ("fail the
-// Nth call of X, once or from then on"), and an ordered record of calls.
+// sharing rules that matter, windows, named events, mutexes (which another
+// process may hold or abandon) and processes, a virtual clock that sleeps
+// and waits advance at once and that runs timed actions of the outside
+// world, scripted failures ("fail the Nth call of X, once or from then
+// on"), and an ordered record of calls.
 //
 // Its ANSI code page is ISO-8859-1: byte b is U+00b, and a UTF-16 unit above
 // U+00FF has no form there and becomes '?'.
