@@ -27,7 +27,7 @@ for seeds in fuzz/corpus/*/; do
   log="$build/$name.log"
   set +e
   "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix="$findings/" -close_fd_mask=3 "$work" >"$log" 2>&1
+    -artifact_prefix="$findings/" "$work" >"$log" 2>&1
   rc=$?
   set -e
   runs="$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*$' || echo 0)"
