@@ -1,0 +1,36 @@
+// The command line of orvek-feed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvek::feed {
+
+enum class SourceKind { kLogFile, kSerial, kTcp, kGpsd };
+
+struct FeedOptions {
+  SourceKind kind = SourceKind::kLogFile;
+  std::string source;      // as given
+  std::string host;        // tcp:// and gpsd://
+  uint16_t port = 0;
+  std::string serial_port; // "COM5"
+  uint32_t baud = 4800;    // NMEA-0183's own rate
+  double speed = 1;        // replay pacing factor; 0 with --fast
+  bool loop = false;
+  std::string name = "FEED";
+  // Live sources: a stream silent this long counts as dropped.
+  uint32_t idle_timeout_ms = 10000;
+  // Live sources: end after this many connections have ended (0: never).
+  uint32_t max_connects = 0;
+  bool quiet = false;
+};
+
+// Reads argv; on failure returns nothing and sets `error`.
+std::optional<FeedOptions> parse_feed_options(const std::vector<std::string>& args,
+                                              std::string* error);
+
+extern const char kFeedUsage[];
+
+}  // namespace orvek::feed

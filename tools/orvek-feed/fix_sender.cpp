@@ -1,0 +1,61 @@
+#include "fix_sender.h"
+
+#include <cstdio>
+
+#include "OrvekPORT/OrvekPORT.h"
+
+namespace orvek::feed {
+namespace {
+
+// Only what can stand in a field of the sentence: the time's own
+// characters. A gpsd time is "2022-10-18T11:32:58.000Z".
+std::string time_field(const std::string& text) {
+  std::string field;
+  for (char c : text)
+    if ((c >= '0' && c <= '9') || c == '.' || c == ':' || c == '-' || c == 'T' || c == 'Z')
+      field.push_back(c);
+  return field.substr(0, 32);
+}
+
+}  // namespace
+
+std::string status_text(uint32_t status) {
+#define ORVEK_FEED_STATUS_NAME(name, value, meaning) \
+  if (status == value) return #name " (" #value ")";
+  ORVEKPORT_STATUS_MAP(ORVEK_FEED_STATUS_NAME)
+#undef ORVEK_FEED_STATUS_NAME
+  return "status " + std::to_string(status);
+}
+
+void FixSender::start() { init_link("start"); }
+
+void FixSender::init_link(const char* why) {
+  uint32_t status = OrvekGPSPort_Init();
+  if (status != ORVEKPORT_OK)
+    std::fprintf(stderr, "orvek-feed: host link (%s): %s\n", why, status_text(status).c_str());
+}
+
+void FixSender::send(const Fix& fix) {
+  ++sent_;
+  std::string utc = time_field(fix.utc_text);
+  uint32_t status = OrvekGPSPort_NewPoint(fix.longitude, fix.latitude, fix.altitude_msl_m,
+                                          name_.c_str(), utc.c_str(), fix.speed_knots,
+                                          fix.satellites);
+  if (status == ORVEKPORT_OK) {
+    ++delivered_;
+    timeouts_in_a_row_ = 0;
+    return;
+  }
+  ++failed_by_status_[status];
+  if (!quiet_)
+    std::fprintf(stderr, "\norvek-feed: fix %llu (%s): %s\n",
+                 static_cast<unsigned long long>(sent_), utc.c_str(),
+                 status_text(status).c_str());
+  if (status == ORVEKPORT_E_TIMEOUT && ++timeouts_in_a_row_ >= kTimeoutsBeforeReinit) {
+    timeouts_in_a_row_ = 0;
+    ++reinits_;
+    init_link("after time-outs");
+  }
+}
+
+}  // namespace orvek::feed

@@ -1,0 +1,293 @@
+// orvek-feed: replays NMEA logs and bridges live receivers (serial, TCP,
+// gpsd) into the host application, one fix per receiver epoch, through
+// OrvekPORT.dll like any user program.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <io.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "byte_sources.h"
+#include "feed_options.h"
+#include "fix_sender.h"
+#include "gpsd_reports.h"
+#include "nmea_stream.h"
+
+namespace orvek::feed {
+namespace {
+
+constexpr int kExitDelivered = 0;
+constexpr int kExitFixFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitSourceUnreadable = 3;
+
+// How long one read waits, so Ctrl-C and the idle time-out are noticed.
+constexpr uint32_t kReadWaitMs = 250;
+// Reconnection back-off: doubles from the first to the last.
+constexpr uint32_t kFirstBackoffMs = 500;
+constexpr uint32_t kLastBackoffMs = 30000;
+// The progress line is redrawn at most this often.
+constexpr ULONGLONG kProgressEveryMs = 200;
+constexpr uint32_t kDayMs = 24 * 3600 * 1000;
+
+// Set by Ctrl-C; waits end early on it.
+HANDLE g_stop_event = nullptr;
+std::atomic<bool> g_stopping{false};
+
+BOOL WINAPI on_console_control(DWORD type) {
+  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT)
+    return FALSE;
+  g_stopping = true;
+  SetEvent(g_stop_event);
+  return TRUE;
+}
+
+// Waits `ms` unless Ctrl-C comes first; false then.
+bool pause_ms(uint32_t ms) {
+  return WaitForSingleObject(g_stop_event, ms) == WAIT_TIMEOUT;
+}
+
+// Paces a replay by the receiver's own clock: each fix leaves when as much
+// time has passed (divided by the speed) as its time stamp says since the
+// first fix. Midnight is crossed forwards; a stamp that goes back counts as
+// no time.
+class Pacer {
+ public:
+  explicit Pacer(double speed) : speed_(speed) {}
+  void restart() { started_ = false; }
+  void wait_for(const Fix& fix) {
+    if (speed_ <= 0 || !fix.has_time) return;
+    ULONGLONG now = GetTickCount64();
+    if (!started_) {
+      started_ = true;
+      start_tick_ = now;
+      last_ms_ = fix.utc_ms;
+      receiver_elapsed_ms_ = 0;
+      return;
+    }
+    long long step = static_cast<long long>(fix.utc_ms) - last_ms_;
+    if (step < -static_cast<long long>(kDayMs) / 2) step += kDayMs;
+    if (step > 0) receiver_elapsed_ms_ += static_cast<double>(step);
+    last_ms_ = fix.utc_ms;
+    ULONGLONG due = start_tick_ + static_cast<ULONGLONG>(receiver_elapsed_ms_ / speed_);
+    if (due > now) pause_ms(static_cast<uint32_t>(due - now));
+  }
+
+ private:
+  double speed_;
+  bool started_ = false;
+  ULONGLONG start_tick_ = 0;
+  uint32_t last_ms_ = 0;
+  double receiver_elapsed_ms_ = 0;
+};
+
+class Feed {
+ public:
+  explicit Feed(const FeedOptions& options)
+      : options_(options),
+        sender_(options.name, options.quiet),
+        pacer_(options.speed),
+        nmea_([this](const Fix& fix) { deliver(fix); }),
+        gpsd_([this](const Fix& fix) { deliver(fix); }) {
+    // A progress line only on a console, where it can be redrawn.
+    DWORD mode = 0;
+    progress_ = !options.quiet && GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
+  }
+
+  int run() {
+    sender_.start();
+    std::unique_ptr<ByteSource> source = make_byte_source(options_);
+    bool any_data = source->live() ? run_live(*source) : run_log(*source);
+    if (progress_) std::fputs("\n", stderr);
+    print_summary();
+    if (!any_data) return kExitSourceUnreadable;
+    return sender_.failed() == 0 ? kExitDelivered : kExitFixFailed;
+  }
+
+ private:
+  bool gpsd() const { return options_.kind == SourceKind::kGpsd; }
+
+  void push(std::string_view bytes) {
+    if (gpsd())
+      gpsd_.push(bytes);
+    else
+      nmea_.push(bytes);
+  }
+  void finish() {
+    if (gpsd())
+      gpsd_.finish();
+    else
+      nmea_.finish();
+  }
+
+  void deliver(const Fix& fix) {
+    if (g_stopping) return;
+    if (!source_live_) pacer_.wait_for(fix);
+    if (g_stopping) return;
+    sender_.send(fix);
+    last_time_ = fix.utc_text;
+    show_progress(false);
+  }
+
+  void show_progress(bool force) {
+    if (!progress_) return;
+    ULONGLONG now = GetTickCount64();
+    if (!force && now - last_progress_ < kProgressEveryMs) return;
+    last_progress_ = now;
+    std::fprintf(stderr, "\rorvek-feed: %llu fixes sent, %llu failed, time %s   ",
+                 static_cast<unsigned long long>(sender_.sent()),
+                 static_cast<unsigned long long>(sender_.failed()), last_time_.c_str());
+    std::fflush(stderr);
+  }
+
+  // A log: read to the end, again and again with --loop.
+  bool run_log(ByteSource& source) {
+    bool any_data = false;
+    do {
+      std::string error;
+      if (!source.open(&error)) {
+        std::fprintf(stderr, "orvek-feed: %s\n", error.c_str());
+        return any_data;
+      }
+      pacer_.restart();
+      ReadResult result = ReadResult::kEnd;
+      std::string bytes;
+      while (!g_stopping &&
+             (result = source.read(&bytes, kReadWaitMs, &error)) == ReadResult::kData) {
+        any_data = true;
+        push(bytes);
+        bytes.clear();
+      }
+      if (!g_stopping && result == ReadResult::kError)
+        std::fprintf(stderr, "orvek-feed: %s: %s\n", options_.source.c_str(), error.c_str());
+      finish();
+      source.close();
+    } while (options_.loop && !g_stopping);
+    return any_data;
+  }
+
+  // A receiver: reconnect with back-off whenever the stream drops or stays
+  // silent, until Ctrl-C or --max-connects.
+  bool run_live(ByteSource& source) {
+    source_live_ = true;
+    bool any_data = false;
+    uint32_t backoff_ms = kFirstBackoffMs;
+    for (;;) {
+      std::string error;
+      if (source.open(&error)) {
+        ++connections_;
+        ULONGLONG last_data = GetTickCount64();
+        std::string bytes;
+        for (;;) {
+          if (g_stopping) break;
+          ReadResult result = source.read(&bytes, kReadWaitMs, &error);
+          if (result == ReadResult::kData) {
+            any_data = true;
+            backoff_ms = kFirstBackoffMs;
+            last_data = GetTickCount64();
+            push(bytes);
+            bytes.clear();
+          } else if (result == ReadResult::kNothingYet) {
+            if (GetTickCount64() - last_data >= options_.idle_timeout_ms) {
+              std::fprintf(stderr, "\norvek-feed: %s: silent for %u s\n",
+                           options_.source.c_str(), options_.idle_timeout_ms / 1000);
+              break;
+            }
+          } else {
+            if (result == ReadResult::kError)
+              std::fprintf(stderr, "\norvek-feed: %s: %s\n", options_.source.c_str(),
+                           error.c_str());
+            else
+              std::fprintf(stderr, "\norvek-feed: %s: stream ended\n", options_.source.c_str());
+            break;
+          }
+        }
+        finish();
+        source.close();
+      } else {
+        std::fprintf(stderr, "orvek-feed: %s\n", error.c_str());
+      }
+      ++ended_;
+      if (g_stopping || (options_.max_connects && ended_ >= options_.max_connects)) break;
+      std::fprintf(stderr, "orvek-feed: reconnecting in %u ms\n", backoff_ms);
+      if (!pause_ms(backoff_ms)) break;
+      backoff_ms = backoff_ms * 2 > kLastBackoffMs ? kLastBackoffMs : backoff_ms * 2;
+    }
+    return any_data;
+  }
+
+  void print_summary() {
+    auto n = [](uint64_t value) { return static_cast<unsigned long long>(value); };
+    std::printf("orvek-feed summary%s\n", g_stopping ? " (interrupted)" : "");
+    if (gpsd()) {
+      const GpsdCounts& c = gpsd_.counts();
+      std::printf("  reports read: %llu lines, %llu TPV, %llu unreadable\n", n(c.lines),
+                  n(c.reports), n(c.unreadable));
+      std::printf("  epochs: %llu, without a fix: %llu\n", n(c.epochs), n(c.epochs_without_fix));
+    } else {
+      const StreamCounts& c = nmea_.counts();
+      std::printf("  sentences read: %llu lines, %llu used, %llu of other kinds\n",
+                  n(c.lines), n(c.count(LineVerdict::kUsed)),
+                  n(c.count(LineVerdict::kOtherKind)));
+      std::printf("  skipped: %llu comments, %llu blank\n", n(c.count(LineVerdict::kComment)),
+                  n(c.count(LineVerdict::kBlank)));
+      std::printf("  rejected:");
+      for (LineVerdict v : {LineVerdict::kBadChecksum, LineVerdict::kMalformed,
+                            LineVerdict::kCutOff, LineVerdict::kTooLong, LineVerdict::kBinary})
+        std::printf(" %s %llu%s", verdict_name(v), n(c.count(v)),
+                    v == LineVerdict::kBinary ? "\n" : ",");
+      std::printf("  epochs: %llu, without a fix: %llu\n", n(c.epochs), n(c.epochs_without_fix));
+    }
+    if (source_live_) std::printf("  connections: %u\n", connections_);
+    std::printf("  fixes sent: %llu, delivered %llu, failed %llu\n", n(sender_.sent()),
+                n(sender_.delivered()), n(sender_.failed()));
+    for (const auto& [status, count] : sender_.failed_by_status())
+      std::printf("  failed with %s: %llu\n", status_text(status).c_str(), n(count));
+    if (sender_.reinits()) std::printf("  host link set up again: %u times\n", sender_.reinits());
+    std::fflush(stdout);
+  }
+
+  const FeedOptions& options_;
+  FixSender sender_;
+  Pacer pacer_;
+  NmeaStream nmea_;
+  GpsdReports gpsd_;
+  bool source_live_ = false;
+  bool progress_ = false;
+  ULONGLONG last_progress_ = 0;
+  std::string last_time_;
+  uint32_t connections_ = 0;
+  uint32_t ended_ = 0;
+};
+
+}  // namespace
+}  // namespace orvek::feed
+
+int main(int argc, char** argv) {
+  using namespace orvek::feed;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (const std::string& arg : args)
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kFeedUsage, stdout);
+      return kExitDelivered;
+    }
+  std::string error;
+  std::optional<FeedOptions> options = parse_feed_options(args, &error);
+  if (!options) {
+    std::fprintf(stderr, "orvek-feed: %s\n%s", error.c_str(), kFeedUsage);
+    return kExitUsage;
+  }
+  // A manual-reset event that Ctrl-C sets; it lives as long as the process.
+  g_stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!g_stop_event) {
+    std::fprintf(stderr, "orvek-feed: %s\n", system_message(GetLastError()).c_str());
+    return kExitUsage;
+  }
+  SetConsoleCtrlHandler(on_console_control, TRUE);
+  int code = Feed(*options).run();
+  CloseHandle(g_stop_event);
+  return code;
+}
