@@ -197,6 +197,26 @@ TEST(NmeaStream, JunkBetweenSentencesIsCountedAndDoesNotSplitEpochs) {
   EXPECT_EQ(counts.lines, 8u);
 }
 
+// garmin48 stamps its GLL a second after the RMC and GGA of the same cycle;
+// a GLL alone after a gap, or with another position, is an epoch of its own.
+TEST(NmeaStream, LateStampedSentenceJoinsItsCycleOnly) {
+  auto fixes = run({
+      "$GPRMC,225308,A,4527.458,S,16709.165,E,000.0,094.5,060601,024.1,E*6D\n",
+      "$GPGGA,225308,4527.458,S,16709.165,E,1,05,2.1,14.7,M,1.1,M,,*53\n",
+      "$GPGLL,4527.458,S,16709.165,E,225309,A*3E\n",
+      "$GPRMC,225318,A,4527.458,S,16709.165,E,000.0,094.5,060601,024.1,E*6C\n",
+      "$GPGGA,225318,4527.458,S,16709.165,E,1,05,2.2,14.0,M,1.1,M,,*56\n",
+      "$GPGLL,4527.458,S,16709.165,E,225333,A*37\n",
+      "$GPRMC,225334,A,4527.458,S,16709.165,E,000.0,094.5,060601,024.1,E*62\n",
+      "$GPGGA,225334,4527.458,S,16709.165,E,1,05,2.4,12.5,M,1.1,M,,*5D\n",
+      "$GPGLL,4527.459,S,16709.165,E,225335,A*30\n",
+  }, nullptr);
+  std::vector<std::string> times;
+  for (const Fix& fix : fixes) times.push_back(fix.utc_text);
+  EXPECT_EQ(times, (std::vector<std::string>{"225308", "225318", "225333", "225334",
+                                              "225335"}));
+}
+
 // Every real log, fed byte by byte in odd-sized pieces, gives the same fixes
 // as fed whole: the grouping does not depend on how the bytes arrive.
 TEST(NmeaStream, RealLogsGiveTheSameFixesWhateverTheChunking) {

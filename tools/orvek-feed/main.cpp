@@ -192,16 +192,16 @@ class Feed {
             bytes.clear();
           } else if (result == ReadResult::kNothingYet) {
             if (GetTickCount64() - last_data >= options_.idle_timeout_ms) {
-              std::fprintf(stderr, "\norvek-feed: %s: silent for %u s\n",
+              std::fprintf(stderr, "orvek-feed: %s: silent for %u s\n",
                            options_.source.c_str(), options_.idle_timeout_ms / 1000);
               break;
             }
           } else {
             if (result == ReadResult::kError)
-              std::fprintf(stderr, "\norvek-feed: %s: %s\n", options_.source.c_str(),
+              std::fprintf(stderr, "orvek-feed: %s: %s\n", options_.source.c_str(),
                            error.c_str());
             else
-              std::fprintf(stderr, "\norvek-feed: %s: stream ended\n", options_.source.c_str());
+              std::fprintf(stderr, "orvek-feed: %s: stream ended\n", options_.source.c_str());
             break;
           }
         }

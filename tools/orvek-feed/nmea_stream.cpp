@@ -46,9 +46,25 @@ void NmeaStream::read_line(std::string_view line) {
   if (verdict == LineVerdict::kUsed) add_to_epoch(sentence);
 }
 
+// Some receivers stamp one sentence of each cycle a second late (an old
+// handheld's GLL after its RMC and GGA). It still belongs to the open
+// epoch when that epoch already holds two kinds (so the cycle is under
+// way), it is of a kind the epoch has not had yet, at most a second later,
+// and repeats the epoch's position exactly.
+bool NmeaStream::late_stamped(const Sentence& s) const {
+  if (!epoch_.open || !epoch_.utc_ms || !s.utc_ms || !epoch_.latitude || !s.latitude)
+    return false;
+  unsigned seen = epoch_.kinds_seen;
+  bool two_kinds = (seen & (seen - 1)) != 0;
+  if (!two_kinds || (seen & kind_bit(s.kind))) return false;
+  uint32_t late_ms = *s.utc_ms - *epoch_.utc_ms;  // wraps when earlier
+  return late_ms > 0 && late_ms <= kLateStampMs && *s.latitude == *epoch_.latitude &&
+         *s.longitude == *epoch_.longitude;
+}
+
 void NmeaStream::add_to_epoch(const Sentence& s) {
   // A sentence without a time (an old GLL) joins the open epoch.
-  if (s.utc_ms && (!epoch_.open || epoch_.utc_ms != s.utc_ms)) {
+  if (s.utc_ms && (!epoch_.open || epoch_.utc_ms != s.utc_ms) && !late_stamped(s)) {
     close_epoch();
     epoch_.open = true;
     epoch_.utc_ms = s.utc_ms;
@@ -58,6 +74,7 @@ void NmeaStream::add_to_epoch(const Sentence& s) {
     epoch_.open = true;
     ++counts_.epochs;
   }
+  epoch_.kinds_seen |= kind_bit(s.kind);
   if (!s.says_fix) epoch_.no_fix_said = true;
   if (!epoch_.latitude && s.latitude) {
     epoch_.latitude = s.latitude;

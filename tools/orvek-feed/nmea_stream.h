@@ -6,6 +6,8 @@
 // the stream, when:
 //   - one of its sentences gave a readable position, and
 //   - none of them said there is no fix (GGA quality 0, status V, ...).
+// A sentence stamped at most a second late that repeats the position of an
+// epoch of two kinds or more, and is of a third kind, still joins it.
 // The position is the first one read in the epoch; the altitude comes from
 // GGA or GNS, the speed from RMC, the satellites from GGA or GNS.
 #pragma once
@@ -53,6 +55,11 @@ class NmeaStream {
   // rest up to its line end is skipped.
   static constexpr std::size_t kMaxBufferedLine = 1024;
 
+  // How late a sentence's stamp may be and still join the open epoch.
+  static constexpr uint32_t kLateStampMs = 1000;
+
+  static unsigned kind_bit(SentenceKind kind) { return 1u << static_cast<unsigned>(kind); }
+  bool late_stamped(const Sentence& sentence) const;
   void read_line(std::string_view line);
   void add_to_epoch(const Sentence& sentence);
   void close_epoch();
@@ -67,6 +74,7 @@ class NmeaStream {
     std::optional<uint32_t> utc_ms;
     std::string utc_text;
     bool no_fix_said = false;
+    unsigned kinds_seen = 0;
     std::optional<double> latitude, longitude, altitude_msl_m, speed_knots;
     std::optional<int> satellites;
   } epoch_;
