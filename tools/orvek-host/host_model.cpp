@@ -98,10 +98,18 @@ std::string HostModel::answer(std::string_view request_line) {
 std::string HostModel::command(char letter, std::string_view body) {
   switch (letter) {
     case 'D':
+      if (body.empty()) return error_reply("empty file name");
+      opened_file_ = body;
+      return "A|opened";
     case 'J': {
       if (body.empty()) return error_reply("empty file name");
-      (letter == 'D' ? opened_file_ : exported_file_) = body;
-      return letter == 'D' ? "A|opened" : "A|exported";
+      exported_file_ = body;
+      if (file_writer_) {
+        std::string name(body);
+        std::string problem = file_writer_(name, map_file_bytes(map_content(), name));
+        if (!problem.empty()) return error_reply(problem);
+      }
+      return "A|exported";
     }
     case 'E':
       return position_fix(body);
@@ -123,6 +131,8 @@ std::string HostModel::command(char letter, std::string_view body) {
       if (lengths.size() != 2 || !to_int(lengths[0]) || !to_int(lengths[1]))
         return error_reply("two lengths expected");
       viewport_ = body;
+      view_width_ = *to_int(lengths[0]);
+      view_height_ = *to_int(lengths[1]);
       return "A|viewport";
     }
     case 'L':
@@ -144,6 +154,8 @@ std::string HostModel::command(char letter, std::string_view body) {
           !to_double(values[1]) || !to_double(values[2]))
         return error_reply("three numbers expected");
       centre_ = "O|" + std::string(body);
+      centre_point_ = GeoPoint{*to_double(values[1]), *to_double(values[0])};
+      centre_metres_per_pixel_ = *to_double(values[2]);
       return "A|centred";
     }
   }
@@ -158,6 +170,11 @@ std::string HostModel::position_fix(std::string_view sentence) {
   ++fix_count_;
   last_fix_ = sentence.substr(0, sentence.size() - 2);
   const std::vector<std::string>& f = checked.fields;
+  if (f.size() > 5) {
+    auto latitude = decimal_degrees(f[2], f[3]);
+    auto longitude = decimal_degrees(f[4], f[5]);
+    if (latitude && longitude) track_.push_back({*latitude, *longitude});
+  }
   if (f.size() == kSentenceFields && !f[17].empty()) {
     auto latitude = decimal_degrees(f[2], f[3]);
     auto longitude = decimal_degrees(f[4], f[5]);
@@ -207,9 +224,12 @@ std::string HostModel::centre_on_waypoint(std::string_view body) {
   std::size_t comma = body.rfind(',');
   if (comma == std::string_view::npos || !to_double(body.substr(comma + 1)))
     return error_reply("waypoint and value expected");
-  if (find_waypoint(body.substr(0, comma)) == nullptr)
+  const Waypoint* waypoint = find_waypoint(body.substr(0, comma));
+  if (waypoint == nullptr)
     return error_reply("no waypoint " + std::string(body.substr(0, comma)));
   centre_ = "L|" + std::string(body);
+  centre_point_ = GeoPoint{waypoint->value2, waypoint->value1};
+  centre_metres_per_pixel_ = *to_double(body.substr(comma + 1));
   return "A|centred";
 }
 
@@ -251,6 +271,20 @@ std::string HostModel::query(std::string_view request) {
   if (request == "opened") return result(opened_file_);
   if (request == "exported") return result(exported_file_);
   return error_reply("unknown query " + std::string(request));
+}
+
+MapContent HostModel::map_content() const {
+  MapContent content;
+  content.track = track_;
+  for (const Waypoint& w : waypoints_)
+    content.waypoints.push_back({{w.value2, w.value1}, w.id});
+  for (const Mobile& m : mobiles_)
+    content.mobiles.push_back({{m.latitude, m.longitude}, m.name});
+  content.centre = centre_point_;
+  content.metres_per_pixel = centre_metres_per_pixel_;
+  content.width = view_width_;
+  content.height = view_height_;
+  return content;
 }
 
 std::vector<std::string> HostModel::seed_mobiles(std::string_view text) {

@@ -4,9 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "map_picture.h"
 
 namespace orvek::host {
 
@@ -30,6 +34,12 @@ inline constexpr int kHostInterfaceVersion = 3;
 
 class HostModel {
  public:
+  // Writes an exported picture: the file name as received and its bytes;
+  // returns an error text, empty on success.
+  using FileWriter =
+      std::function<std::string(const std::string& name, const std::string& bytes)>;
+  void set_file_writer(FileWriter writer) { file_writer_ = std::move(writer); }
+
   // The reply to one request line, the request file's whole content, e.g.
   // "F|4\n" gives "G|2". No reply ends with a line end.
   std::string answer(std::string_view request_line);
@@ -46,6 +56,13 @@ class HostModel {
   std::string summary() const;
 
   const std::vector<Mobile>& mobiles() const { return mobiles_; }
+
+  // What the map shows: the track of the fixes received, waypoints
+  // (value1 longitude, value2 latitude), mobiles, the centre of "O"
+  // (value1 longitude, value2 latitude, value3 metres per pixel) or of "L"
+  // (the waypoint, value metres per pixel), and the size "K" gives in
+  // pixels (width, height). A scale of 0 or less fits the content.
+  MapContent map_content() const;
 
  private:
   std::string command(char letter, std::string_view body);
@@ -65,6 +82,11 @@ class HostModel {
   std::string last_exec_;
   std::string opened_file_;
   std::string exported_file_;
+  std::vector<GeoPoint> track_;
+  std::optional<GeoPoint> centre_point_;
+  double centre_metres_per_pixel_ = 0;
+  int view_width_ = 0, view_height_ = 0;
+  FileWriter file_writer_;
 };
 
 }  // namespace orvek::host

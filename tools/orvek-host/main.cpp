@@ -89,6 +89,20 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam,
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
+// An exported picture: a relative name lands beside the executable, like
+// every other file of the host.
+std::string write_export(const std::wstring& directory, const std::string& name,
+                         const std::string& bytes) {
+  std::wstring path = orvek::host::from_ansi(name);
+  bool absolute = (path.size() > 1 && path[1] == L':') ||
+                  (!path.empty() && (path[0] == L'\\' || path[0] == L'/'));
+  if (!absolute) path = directory + L"\\" + path;
+  if (bytes.empty()) return "picture could not be encoded";
+  if (!orvek::host::write_whole_file(path, bytes))
+    return "cannot write " + name + ": error " + std::to_string(GetLastError());
+  return {};
+}
+
 void seed_mobiles(Emulator& emulator) {
   auto seeds =
       orvek::host::read_whole_file(emulator.directory + L"\\orvek-host.mobiles");
@@ -123,6 +137,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
 
   Emulator emulator{directory, log, {}, {}};
   seed_mobiles(emulator);
+  emulator.model.set_file_writer(
+      [&directory](const std::string& name, const std::string& bytes) {
+        return write_export(directory, name, bytes);
+      });
 
   WNDCLASSW window_class{};
   window_class.lpfnWndProc = window_procedure;
