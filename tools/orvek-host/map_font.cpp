@@ -28,6 +28,8 @@ constexpr Glyph kGlyphs[] = {
     {'U', {17, 17, 17, 17, 17, 17, 14}}, {'V', {17, 17, 17, 17, 17, 10, 4}},
     {'W', {17, 17, 17, 21, 21, 21, 10}}, {'X', {17, 17, 10, 4, 10, 17, 17}},
     {'Y', {17, 17, 17, 10, 4, 4, 4}},    {'Z', {31, 1, 2, 4, 8, 16, 31}},
+    // The units of the scale bar keep their case.
+    {'m', {0, 0, 26, 21, 21, 21, 21}},   {'k', {16, 16, 18, 20, 24, 20, 18}},
     {'-', {0, 0, 0, 31, 0, 0, 0}},       {'.', {0, 0, 0, 0, 0, 12, 12}},
     {',', {0, 0, 0, 0, 12, 4, 8}},       {':', {0, 12, 12, 0, 12, 12, 0}},
     {'_', {0, 0, 0, 0, 0, 0, 31}},       {'/', {1, 1, 2, 4, 8, 16, 16}},
@@ -39,9 +41,9 @@ constexpr uint8_t kUnknown[kGlyphHeight] = {31, 17, 17, 17, 17, 17, 31};
 }  // namespace
 
 const uint8_t* glyph_rows(char c) {
-  if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   for (const Glyph& glyph : kGlyphs)
     if (glyph.c == c) return glyph.rows;
+  if (c >= 'a' && c <= 'z') return glyph_rows(static_cast<char>(c - 'a' + 'A'));
   return kUnknown;
 }
 

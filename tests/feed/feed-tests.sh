@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Whole runs of orvek-feed.exe under Wine against the host emulator:
+#   feed-tests.sh BUILD_DIR replay    every receiver log, --fast, checked
+#                                     against gpsd's decoding (.chk)
+#   feed-tests.sh BUILD_DIR picture   a replay, then export-view as PNG and
+#                                     BMP, decoded and checked
+#   feed-tests.sh BUILD_DIR tcp       a TCP receiver that drops once
+#   feed-tests.sh BUILD_DIR serial    a socat pty pair as Wine's COM7
+#   feed-tests.sh BUILD_DIR gpsd      gpsfake -> gpsd -> gpsd://127.0.0.1
+# Each step has a hard time bound, and ends every process it started (by
+# its own pid) and the emulator. Loopback addresses only.
+set -uo pipefail
+build="$(cd "$1" && pwd)"
+step="$2"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+repo="$(cd "$here/../.." && pwd)"
+# shellcheck source=../../scripts/wine-env.sh
+. "$repo/scripts/wine-env.sh"
+# shellcheck source=../../scripts/host-emulator.sh
+. "$repo/scripts/host-emulator.sh"
+
+feed="$build/tools/orvek-feed/orvek-feed.exe"
+client="$build/tools/orvekport/orvekport.exe"
+garmin="$here/nmea/garmin15x.log"
+work="$(mktemp -d)"
+pids=()
+log=""
+
+# Closes the emulator this step started, by the Windows process id its log
+# gives, and waits up to 5 s for its stop line.
+stop_step_host() {
+  local windows_pid _
+  windows_pid="$(sed -n 's/.* start pid \([0-9]*\) .*/\1/p' "$log" 2>/dev/null | tail -n 1)"
+  [[ -n "$windows_pid" ]] || return 0
+  timeout 30 wine taskkill /pid "$windows_pid" >/dev/null 2>&1
+  for _ in $(seq 50); do
+    grep -q " stop pid $windows_pid\$" "$log" && return 0
+    sleep 0.1
+  done
+}
+
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  stop_step_host
+  rm -f "$WINEPREFIX/dosdevices/com7"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A fresh emulator of its own for each step; the feed's Init starts it.
+install_host_emulator "$build" "feed-$step"
+log="$HOST_DIR/orvek-host.log"
+
+# Line of the host log from which a run's requests are counted.
+next_line() { echo $(( $(wc -l < "$log" 2>/dev/null || echo 0) + 1 )); }
+
+# An unused loopback port.
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# The emulator that the feed's Init starts inherits the feed's output: to
+# a file, never a pipe, whose reader would wait for the emulator to end.
+run_feed() {
+  timeout 60 wine "$feed" "$@" > "$work/feed.out" 2>&1
+  local rc=$?
+  cat "$work/feed.out"
+  return $rc
+}
+
+case "$step" in
+replay)
+  failures=0
+  for nmea in "$here"/nmea/*.log; do
+    name="$(basename "$nmea" .log)"
+    first="$(next_line)"
+    if ! run_feed --fast --quiet --name REPLAY "$nmea" > "$work/replay.out"; then
+      echo "FAIL $name: orvek-feed failed"; cat "$work/replay.out"
+      failures=$((failures + 1)); continue
+    fi
+    if [[ -f "$nmea.chk" ]]; then
+      python3 "$here/check_fixes.py" "$log" "$first" "$nmea.chk" REPLAY || failures=$((failures + 1))
+    else
+      sent="$(sed -n 's/.*fixes sent: \([0-9]*\).*/\1/p' "$work/replay.out")"
+      echo "$name.log: no gpsd decoding; $sent fixes delivered"
+      [[ "${sent:-0}" -gt 0 ]] || failures=$((failures + 1))
+    fi
+  done
+  exit $((failures > 0))
+  ;;
+picture)
+  # tr737A+ wanders over some 30 m: 2 m to the pixel on 400 x 300.
+  run_feed --fast --quiet --name TR737 "$here/nmea/tr737A+.log" >/dev/null || exit 1
+  lon=-121.31430 lat=44.06875 scale=0.1
+  for command in "viewport 400 300" "center $lon $lat $scale" "export-view map.png" \
+                 "export-view map.bmp"; do
+    # shellcheck disable=SC2086
+    timeout 30 wine "$client" $command > "$work/client.out" 2>&1 || { cat "$work/client.out"; exit 1; }
+  done
+  python3 "$here/check_picture.py" "$HOST_DIR/map.png" "$log" TR737 "$lon" "$lat" "$scale" &&
+    python3 "$here/check_picture.py" "$HOST_DIR/map.bmp" "$log" TR737 "$lon" "$lat" "$scale"
+  ;;
+tcp)
+  python3 "$here/nmea_server.py" "$garmin" "$work/port" & pids+=($!)
+  for _ in $(seq 50); do [[ -s "$work/port" ]] && break; sleep 0.1; done
+  first="$(next_line)"
+  run_feed --name TCP --max-connects 2 --idle-timeout 3 "tcp://127.0.0.1:$(cat "$work/port")" ||
+    exit 1
+  python3 "$here/check_fixes.py" "$log" "$first" "$garmin.chk" TCP
+  ;;
+serial)
+  socat "PTY,link=$work/gps-in,raw,echo=0" "PTY,link=$work/gps-dev,raw,echo=0" & pids+=($!)
+  for _ in $(seq 50); do [[ -e "$work/gps-dev" ]] && break; sleep 0.1; done
+  ln -sfn "$work/gps-dev" "$WINEPREFIX/dosdevices/com7"
+  first="$(next_line)"
+  timeout 60 wine "$feed" --name SERIAL --baud 4800 --max-connects 1 --idle-timeout 3 COM7 \
+    > "$work/serial.out" 2>&1 &
+  feed_pid=$!
+  # The receiver talks once the port is open: wait for the host's first
+  # request (the feed's handshake), then send the log at line pace.
+  for _ in $(seq 100); do grep -q 'recv F|0' "$log" 2>/dev/null && break; sleep 0.1; done
+  sleep 0.5
+  python3 - "$garmin" "$work/gps-in" <<'PY'
+import sys, time
+with open(sys.argv[2], "w", encoding="latin-1") as port:
+    for line in open(sys.argv[1], encoding="latin-1"):
+        port.write(line.rstrip("\r\n") + "\r\n")
+        port.flush()
+        time.sleep(0.005)
+PY
+  wait "$feed_pid" || { cat "$work/serial.out"; exit 1; }
+  cat "$work/serial.out"
+  python3 "$here/check_fixes.py" "$log" "$first" "$garmin.chk" SERIAL
+  ;;
+gpsd)
+  port="$(free_port)"
+  # gpsfake starts its own gpsd (-N, in the foreground, on the port) and
+  # serves it the log over a pty once a client watches; -1 plays it once.
+  timeout -s KILL 60 gpsfake -1 -q -P "$port" -c 0.1 "$garmin" > "$work/gpsfake.out" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do
+    ss -ltn 2>/dev/null | grep -q "127.0.0.1:$port " && break
+    sleep 0.1
+  done
+  first="$(next_line)"
+  run_feed --name GPSD --max-connects 1 --idle-timeout 3 "gpsd://127.0.0.1:$port" || exit 1
+  python3 "$here/check_fixes.py" "$log" "$first" "$garmin.chk" GPSD
+  ;;
+*)
+  echo "unknown step $step" >&2
+  exit 2
+  ;;
+esac
