@@ -24,6 +24,7 @@ client="$build/tools/orvekport/orvekport.exe"
 garmin="$here/nmea/garmin15x.log"
 work="$(mktemp -d)"
 pids=()
+groups=()
 log=""
 
 # Closes the emulator this step started, by the Windows process id its log
@@ -41,8 +42,10 @@ stop_step_host() {
 
 cleanup() {
   local pid
+  exec 3>&- 2>/dev/null
+  for pid in "${groups[@]}"; do kill -KILL -- "-$pid" 2>/dev/null; done
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}" "${groups[@]}"; do wait "$pid" 2>/dev/null; done
   stop_step_host
   rm -f "$WINEPREFIX/dosdevices/com7"
   rm -rf "$work"
@@ -54,7 +57,7 @@ install_host_emulator "$build" "feed-$step"
 log="$HOST_DIR/orvek-host.log"
 
 # Line of the host log from which a run's requests are counted.
-next_line() { echo $(( $(wc -l < "$log" 2>/dev/null || echo 0) + 1 )); }
+next_line() { echo $(( $(wc -l 2>/dev/null < "$log" || echo 0) + 1 )); }
 
 # An unused loopback port.
 free_port() {
@@ -137,15 +140,30 @@ PY
 gpsd)
   port="$(free_port)"
   # gpsfake starts its own gpsd (-N, in the foreground, on the port) and
-  # serves it the log over a pty once a client watches; -1 plays it once.
-  timeout -s KILL 60 gpsfake -1 -q -P "$port" -c 0.1 "$garmin" > "$work/gpsfake.out" 2>&1 &
-  pids+=($!)
+  # serves it the log over a pty, once (-1). It does not wait for a client,
+  # so it single-steps (-l -i) on a fifo that stays silent until the feed
+  # is watching.
+  mkfifo "$work/go"
+  # In a session of its own, so that its gpsd ends with it.
+  setsid timeout -s KILL 60 gpsfake -1 -l -i -q -P "$port" -c 0.05 "$garmin" \
+    < "$work/go" > "$work/gpsfake.out" 2>&1 &
+  groups+=($!)
+  exec 3> "$work/go"
   for _ in $(seq 100); do
     ss -ltn 2>/dev/null | grep -q "127.0.0.1:$port " && break
     sleep 0.1
   done
   first="$(next_line)"
-  run_feed --name GPSD --max-connects 1 --idle-timeout 3 "gpsd://127.0.0.1:$port" || exit 1
+  timeout 60 wine "$feed" --name GPSD --max-connects 1 --idle-timeout 3 \
+    "gpsd://127.0.0.1:$port" > "$work/gpsd.out" 2>&1 &
+  feed_pid=$!
+  # The feed connects right after its handshake with the host.
+  for _ in $(seq 100); do grep -q 'recv F|0' "$log" 2>/dev/null && break; sleep 0.1; done
+  sleep 1.5
+  for _ in $(seq 200); do echo; done >&3
+  exec 3>&-
+  wait "$feed_pid" || { cat "$work/gpsd.out"; exit 1; }
+  cat "$work/gpsd.out"
   python3 "$here/check_fixes.py" "$log" "$first" "$garmin.chk" GPSD
   ;;
 *)
