@@ -4,7 +4,11 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ mingw-w64 wine wine64 googletest libgtest-dev
-          libbenchmark-dev clang-14 libclang-rt-14-dev)
+          libbenchmark-dev clang-14 libclang-rt-14-dev
+          # The position feed: its JSON reader, zlib for the emulator's PNG
+          # (Windows and native), and the receivers of its live tests.
+          nlohmann-json3-dev libz-mingw-w64-dev zlib1g-dev python3 gpsd
+          gpsd-clients socat)
 
 missing=()
 for package in "${packages[@]}"; do

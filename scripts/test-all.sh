@@ -2,8 +2,10 @@
 # Builds everything and runs every test: the native unit tests (plain and
 # under AddressSanitizer and UndefinedBehaviorSanitizer), a short run of
 # each fuzz harness, the x86_64 and i686 Windows builds, the Wine
-# integration tests and the DLL table checks. Exits non-zero on the first
-# failure.
+# integration tests, the position feed's runs under Wine (feed_replay,
+# feed_picture, feed_tcp, feed_serial, feed_gpsd, feed_failures:
+# tests/feed/feed-tests.sh) and the DLL table checks. Exits non-zero on the
+# first failure.
 #
 # Build directories are build/native, build/win64 and build/win32 (the
 # presets' own); ORVEK_BUILD_ROOT puts them elsewhere, and WINEPREFIX, when
@@ -85,7 +87,7 @@ section "Wine prefix"
 trap wine_stop EXIT
 echo "WINEPREFIX=$WINEPREFIX"
 
-section "Wine integration tests and DLL tables (win64)"
+section "Wine integration tests, position feed runs and DLL tables (win64)"
 run_ctest --test-dir "$build_root/win64" --output-on-failure
 
 section "DLL tables (win32)"
