@@ -7,6 +7,7 @@
 #   feed-tests.sh BUILD_DIR tcp       a TCP receiver that drops once
 #   feed-tests.sh BUILD_DIR serial    a socat pty pair as Wine's COM7
 #   feed-tests.sh BUILD_DIR gpsd      gpsfake -> gpsd -> gpsd://127.0.0.1
+#   feed-tests.sh BUILD_DIR failures  a host that times out and refuses
 # Each step has a hard time bound, and ends every process it started (by
 # its own pid) and the emulator. Loopback addresses only.
 set -uo pipefail
@@ -165,6 +166,31 @@ gpsd)
   wait "$feed_pid" || { cat "$work/gpsd.out"; exit 1; }
   cat "$work/gpsd.out"
   python3 "$here/check_fixes.py" "$log" "$first" "$garmin.chk" GPSD
+  ;;
+failures)
+  # Fixes 1 to 3 time out (the event is never set), fix 4 is refused: the
+  # feed counts each by status, sets the link up again after the third
+  # time-out, delivers the rest, and exits 1.
+  cat > "$HOST_DIR/orvek-host.faults" <<'FAULTS'
+when=E|$AAGGAM,,3238.914,N,10822.446, no-signal
+when=E|$AAGGAM,,3238.914,N,10822.448, no-signal
+when=E|$AAGGAM,,3238.914,N,10822.449, no-signal
+when=E|$AAGGAM,,3238.913,N,10822.451, reply E|refused
+FAULTS
+  run_feed --fast --name FAIL "$garmin" > "$work/failures.out"
+  rc=$?
+  cat "$work/failures.out"
+  expect() {
+    grep -qF -- "$1" "$work/failures.out" || { echo "MISSING: $1"; exit 1; }
+  }
+  [[ $rc -eq 1 ]] || { echo "exit $rc, expected 1"; exit 1; }
+  expect "fixes sent: 7, delivered 3, failed 4"
+  expect "failed with E_TIMEOUT (7): 3"
+  expect "failed with E_READ_REPLY (9): 1"
+  expect "host link set up again: 1 times"
+  # The handshake of the new set-up comes between the third and fourth fix.
+  sed -n 's/.* recv \([EF]\)|.*/\1/p' "$log" | tr -d '\n' | grep -q 'FEEEFEEEE$' ||
+    { echo "requests in the wrong order"; exit 1; }
   ;;
 *)
   echo "unknown step $step" >&2

@@ -59,7 +59,7 @@ const char kFeedUsage[] =
     "  --baud N          serial rate (4800)\n"
     "  --name TEXT       the fixes' first text, the host's mobile name (FEED)\n"
     "  --idle-timeout S  live: a stream silent S seconds counts as dropped (10)\n"
-    "  --max-connects N  live: end after N connections have ended (never)\n"
+    "  --max-connects N  live: end after N connection attempts (never)\n"
     "  --quiet           no progress line and no per-failure lines\n"
     "exit: 0 every fix delivered; 1 a fix failed; 2 bad command line;\n"
     "      3 the source could not be read at all\n";

@@ -22,7 +22,8 @@ struct FeedOptions {
   std::string name = "FEED";
   // Live sources: a stream silent this long counts as dropped.
   uint32_t idle_timeout_ms = 10000;
-  // Live sources: end after this many connections have ended (0: never).
+  // Live sources: end after this many connection attempts, failed or
+  // dropped (0: never).
   uint32_t max_connects = 0;
   bool quiet = false;
 };
