@@ -57,19 +57,5 @@ TEST(FeedOptions, SourcesAndRefusals) {
   }
 }
 
-TEST(FeedOptions, PacingAndLiveSettings) {
-  std::string error;
-  auto fast = parse_feed_options({"--speed", "4", "--fast", "x.log", "--loop"}, &error);
-  ASSERT_TRUE(fast);
-  EXPECT_EQ(fast->speed, 0) << "the last of --speed and --fast wins";
-  EXPECT_TRUE(fast->loop);
-  auto live = parse_feed_options(
-      {"--idle-timeout", "3", "--max-connects", "2", "--name", "BOAT 1", "tcp://h:1"}, &error);
-  ASSERT_TRUE(live);
-  EXPECT_EQ(live->idle_timeout_ms, 3000u);
-  EXPECT_EQ(live->max_connects, 2u);
-  EXPECT_EQ(live->name, "BOAT 1");
-}
-
 }  // namespace
 }  // namespace orvek::feed
