@@ -150,8 +150,10 @@ gpsd)
     < "$work/go" > "$work/gpsfake.out" 2>&1 &
   groups+=($!)
   exec 3> "$work/go"
+  # Listening yet? A bare connection is harmless: nothing plays before
+  # the fifo speaks.
   for _ in $(seq 100); do
-    ss -ltn 2>/dev/null | grep -q "127.0.0.1:$port " && break
+    (exec 4<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
     sleep 0.1
   done
   first="$(next_line)"
