@@ -48,7 +48,7 @@ void FixSender::send(const Fix& fix) {
   }
   ++failed_by_status_[status];
   if (!quiet_)
-    std::fprintf(stderr, "orvek-feed: fix %llu (%s): %s\n",
+    std::fprintf(stderr, "%sorvek-feed: fix %llu (%s): %s\n", progress_line_ ? "\n" : "",
                  static_cast<unsigned long long>(sent_), utc.c_str(),
                  status_text(status).c_str());
   if (status == ORVEKPORT_E_TIMEOUT && ++timeouts_in_a_row_ >= kTimeoutsBeforeReinit) {

@@ -21,6 +21,10 @@ class FixSender {
  public:
   FixSender(std::string name, bool quiet) : name_(std::move(name)), quiet_(quiet) {}
 
+  // While a progress line is on the terminal, a message starts on a line
+  // of its own below it.
+  void set_progress_line(bool shown) { progress_line_ = shown; }
+
   // Sets up the host link; a failure is shown and the feed goes on, since
   // the host may come up later.
   void start();
@@ -41,6 +45,7 @@ class FixSender {
 
   std::string name_;
   bool quiet_;
+  bool progress_line_ = false;
   uint64_t sent_ = 0;
   uint64_t delivered_ = 0;
   uint32_t reinits_ = 0;

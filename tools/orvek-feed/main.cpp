@@ -95,6 +95,7 @@ class Feed {
     // A progress line only on a console, where it can be redrawn.
     DWORD mode = 0;
     progress_ = !options.quiet && GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
+    sender_.set_progress_line(progress_);
   }
 
   int run() {
