@@ -15,6 +15,7 @@
 #include "fix_sender.h"
 #include "gpsd_reports.h"
 #include "nmea_stream.h"
+#include "pacing.h"
 
 namespace orvek::feed {
 namespace {
@@ -26,12 +27,8 @@ constexpr int kExitSourceUnreadable = 3;
 
 // How long one read waits, so Ctrl-C and the idle time-out are noticed.
 constexpr uint32_t kReadWaitMs = 250;
-// Reconnection back-off: doubles from the first to the last.
-constexpr uint32_t kFirstBackoffMs = 500;
-constexpr uint32_t kLastBackoffMs = 30000;
 // The progress line is redrawn at most this often.
 constexpr ULONGLONG kProgressEveryMs = 200;
-constexpr uint32_t kDayMs = 24 * 3600 * 1000;
 
 // Set by Ctrl-C; waits end early on it.
 HANDLE g_stop_event = nullptr;
@@ -49,40 +46,6 @@ BOOL WINAPI on_console_control(DWORD type) {
 bool pause_ms(uint32_t ms) {
   return WaitForSingleObject(g_stop_event, ms) == WAIT_TIMEOUT;
 }
-
-// Paces a replay by the receiver's own clock: each fix leaves when as much
-// time has passed (divided by the speed) as its time stamp says since the
-// first fix. Midnight is crossed forwards; a stamp that goes back counts as
-// no time.
-class Pacer {
- public:
-  explicit Pacer(double speed) : speed_(speed) {}
-  void restart() { started_ = false; }
-  void wait_for(const Fix& fix) {
-    if (speed_ <= 0 || !fix.has_time) return;
-    ULONGLONG now = GetTickCount64();
-    if (!started_) {
-      started_ = true;
-      start_tick_ = now;
-      last_ms_ = fix.utc_ms;
-      receiver_elapsed_ms_ = 0;
-      return;
-    }
-    long long step = static_cast<long long>(fix.utc_ms) - last_ms_;
-    if (step < -static_cast<long long>(kDayMs) / 2) step += kDayMs;
-    if (step > 0) receiver_elapsed_ms_ += static_cast<double>(step);
-    last_ms_ = fix.utc_ms;
-    ULONGLONG due = start_tick_ + static_cast<ULONGLONG>(receiver_elapsed_ms_ / speed_);
-    if (due > now) pause_ms(static_cast<uint32_t>(due - now));
-  }
-
- private:
-  double speed_;
-  bool started_ = false;
-  ULONGLONG start_tick_ = 0;
-  uint32_t last_ms_ = 0;
-  double receiver_elapsed_ms_ = 0;
-};
 
 class Feed {
  public:
@@ -126,7 +89,10 @@ class Feed {
 
   void deliver(const Fix& fix) {
     if (g_stopping) return;
-    if (!source_live_) pacer_.wait_for(fix);
+    if (!source_live_) {
+      uint64_t wait = pacer_.wait_ms(fix, GetTickCount64());
+      if (wait > 0) pause_ms(static_cast<uint32_t>(wait));
+    }
     if (g_stopping) return;
     sender_.send(fix);
     last_time_ = fix.utc_text;
@@ -175,7 +141,7 @@ class Feed {
   bool run_live(ByteSource& source) {
     source_live_ = true;
     bool any_data = false;
-    uint32_t backoff_ms = kFirstBackoffMs;
+    Backoff backoff;
     for (;;) {
       std::string error;
       if (source.open(&error)) {
@@ -187,7 +153,7 @@ class Feed {
           ReadResult result = source.read(&bytes, kReadWaitMs, &error);
           if (result == ReadResult::kData) {
             any_data = true;
-            backoff_ms = kFirstBackoffMs;
+            backoff.reset();
             last_data = GetTickCount64();
             push(bytes);
             bytes.clear();
@@ -213,9 +179,9 @@ class Feed {
       }
       ++ended_;
       if (g_stopping || (options_.max_connects && ended_ >= options_.max_connects)) break;
-      std::fprintf(stderr, "orvek-feed: reconnecting in %u ms\n", backoff_ms);
-      if (!pause_ms(backoff_ms)) break;
-      backoff_ms = backoff_ms * 2 > kLastBackoffMs ? kLastBackoffMs : backoff_ms * 2;
+      uint32_t wait = backoff.next_ms();
+      std::fprintf(stderr, "orvek-feed: reconnecting in %u ms\n", wait);
+      if (!pause_ms(wait)) break;
     }
     return any_data;
   }
