@@ -51,7 +51,10 @@ void FixSender::send(const Fix& fix) {
     std::fprintf(stderr, "%sorvek-feed: fix %llu (%s): %s\n", progress_line_ ? "\n" : "",
                  static_cast<unsigned long long>(sent_), utc.c_str(),
                  status_text(status).c_str());
-  if (status == ORVEKPORT_E_TIMEOUT && ++timeouts_in_a_row_ >= kTimeoutsBeforeReinit) {
+  bool host_silent = status == ORVEKPORT_E_TIMEOUT || status == ORVEKPORT_E_BUSY;
+  if (!host_silent) {
+    timeouts_in_a_row_ = 0;
+  } else if (++timeouts_in_a_row_ >= kTimeoutsBeforeReinit) {
     timeouts_in_a_row_ = 0;
     ++reinits_;
     init_link("after time-outs");

@@ -37,8 +37,10 @@ class FixSender {
   const std::map<uint32_t, uint64_t>& failed_by_status() const { return failed_by_status_; }
 
  private:
-  // After this many time-outs in a row the host has probably gone or been
-  // restarted with a new window: the link is set up again.
+  // After this many calls in a row that timed out, or found the link still
+  // owed a timed-out answer (busy), the host has probably gone or been
+  // restarted with a new window: the link is set up again, which also
+  // gives up the owed answer.
   static constexpr int kTimeoutsBeforeReinit = 3;
 
   void init_link(const char* why);
