@@ -6,7 +6,8 @@
 // on"), and an ordered record of calls.
 //
 // Its ANSI code page is ISO-8859-1: byte b is U+00b, and a UTF-16 unit above
-// U+00FF has no form there and becomes '?'.
+// U+00FF has no form there and becomes '?'. A test may add multi-byte
+// characters that only the reading side knows (multibyte_characters).
 #pragma once
 
 #include <cstdint>
@@ -17,32 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/fake/fake_calls.h"
 #include "platform/platform.h"
 
 namespace orvek::platform::fake {
-
-enum class Op {
-  RegOpenKey, RegQueryValue, RegCloseKey,
-  FindWindow, ShellOpen, PostMessage, Sleep,
-  CreateFile, WriteFile, ReadFile, SeekFile, FileAttributes, CloseHandle,
-  CreateEvent, ResetEvent, Wait, SetEvent, CreateMutex, ReleaseMutex,
-  CreateProcess, DeviceId, DiskFreeSpace,
-  WideToAnsi, AnsiToWide,
-};
-const char* op_name(Op op);
-
-// One platform call as the core made it. `text` is the path, name or class
-// the call was about (empty where there is none); `handle` the handle it was
-// given or returned; `arg` its main number (access, message, timeout, size).
-struct Call {
-  Op op;
-  std::u16string text;
-  Handle handle = kNullHandle;
-  std::uint64_t arg = 0;
-  std::uint64_t arg2 = 0;
-  std::uint64_t time_ms = 0;
-  bool ok = true;
-};
 
 struct PostedMessage {
   Handle window;
@@ -56,7 +35,7 @@ class FakePlatform final : public Platform {
  public:
   FakePlatform();
 
-  // ---- Scripting the world -------------------------------------------
+  // Scripting the world.
   void add_registry_key(const std::u16string& key);
   void set_registry_value(const std::u16string& key, const std::u16string& name,
                           std::vector<std::uint8_t> data);
@@ -104,16 +83,27 @@ class FakePlatform final : public Platform {
 
   std::optional<std::vector<std::uint8_t>> device_id_record;
   std::map<std::u16string, std::uint64_t> free_space;
+  // Byte sequences that ansi_to_wide reads as one character, as a four-byte
+  // GB18030 form gives a surrogate pair.
+  std::map<std::string, std::u16string> multibyte_characters;
 
   // Fails the call of `op` that comes after `skip` further calls of it,
   // `times` times in a row (a negative count: from then on).
   void fail(Op op, int skip = 0, int times = 1);
 
-  // ---- Looking at what happened --------------------------------------
+  // Looking at what happened.
   std::uint64_t now_ms() const { return now_ms_; }
   void advance_ms(std::uint64_t ms);
   const std::vector<Call>& calls() const { return calls_; }
   std::vector<Call> calls_of(Op op) const;
+  // The details of every call of `kOp`, in order.
+  template <Op kOp>
+  std::vector<DetailOf_t<kOp>> details_of() const {
+    std::vector<DetailOf_t<kOp>> out;
+    for (const Call& call : calls_)
+      if (call.op == kOp) out.push_back(call.template detail_of<kOp>());
+    return out;
+  }
   std::size_t count(Op op) const;
   // Index in calls() of the n-th call of `op` (from 0), or -1.
   long index_of(Op op, std::size_t nth = 0) const;
@@ -123,7 +113,7 @@ class FakePlatform final : public Platform {
   // Files, events, processes, threads and keys still open: a leak detector.
   std::size_t open_handle_count() const { return objects_.size(); }
 
-  // ---- Platform ------------------------------------------------------
+  // The platform, as the core sees it.
   bool reg_open_key(const char16_t* subkey, Handle* key) override;
   bool reg_query_value(Handle key, const char16_t* name, void* data,
                        std::uint32_t* size_bytes) override;
@@ -193,8 +183,15 @@ class FakePlatform final : public Platform {
   };
 
   bool should_fail(Op op);
-  Call& record(Op op, std::u16string text = {}, Handle handle = kNullHandle,
-               std::uint64_t arg = 0, std::uint64_t arg2 = 0);
+  // Appends the record of a call of `kOp`; the detail must be of the type
+  // that the operation table gives it.
+  template <Op kOp>
+  Call& record(std::u16string text = {}, Handle handle = kNullHandle,
+               DetailOf_t<kOp> detail = {}) {
+    calls_.push_back(
+        Call{kOp, std::move(text), handle, now_ms_, true, std::move(detail)});
+    return calls_.back();
+  }
   Handle new_handle(Object object);
   bool parent_exists(const std::u16string& path) const;
   bool sharing_allows(const std::u16string& path, std::uint32_t access,

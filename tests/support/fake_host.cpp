@@ -2,17 +2,27 @@
 
 #include <algorithm>
 
-#include "hostlink/host_protocol.h"
-
 namespace orvek::testing {
+namespace {
 
-using namespace orvek::hostlink;
+// The host's side of the contract, written out here rather than taken from
+// the library's own constants, so that a wrong number in the library makes
+// this host deaf to it and the tests fail.
+constexpr char16_t kRegistryKey[] = u"SOFTWARE\\OrvekGPS\\General";
+constexpr char16_t kPathValue[] = u"Path_EXE";
+constexpr char16_t kWindowClass[] = u"ORVEKPOCKETMAINW";
+constexpr char16_t kEventName[] = u"EventOrvekAPI";
+constexpr std::uint32_t kRequestMessage = 0x4522;
+constexpr std::uintptr_t kPacketWparam = 15;
+constexpr std::uintptr_t kMovingMapInitWparam = 2;
+
+}  // namespace
 
 FakeHost::FakeHost(platform::fake::FakePlatform& os, std::u16string directory)
     : os_(os), directory_(std::move(directory)) {
   os_.add_directory(directory_);
   os_.set_file(executable(), "MZ");
-  os_.set_registry_string(kHostRegistryKey, kHostPathValue, executable());
+  os_.set_registry_string(kRegistryKey, kPathValue, executable());
   os_.on_post = [this](const platform::fake::PostedMessage& message) {
     on_post(message);
   };
@@ -24,7 +34,7 @@ FakeHost::FakeHost(platform::fake::FakePlatform& os, std::u16string directory)
 void FakeHost::start(std::uint64_t after_ms) {
   // One host at a time: a second start replaces the first.
   if (window != platform::kNullHandle) os_.remove_window(window);
-  window = os_.add_window(kHostWindowClass, os_.now_ms() + after_ms);
+  window = os_.add_window(kWindowClass, os_.now_ms() + after_ms);
 }
 
 void FakeHost::launch_on_shell_open(std::uint64_t after_ms) {
@@ -45,12 +55,12 @@ void FakeHost::answer_always(std::string bytes) {
 }
 
 void FakeHost::on_post(const platform::fake::PostedMessage& message) {
-  if (message.window != window || message.message != WM_PORT_REQUEST) return;
-  if (message.wparam == PORT_WPARAM_MOVINGMAP_INIT) {
+  if (message.window != window || message.message != kRequestMessage) return;
+  if (message.wparam == kMovingMapInitWparam) {
     ++moving_map_inits;
     return;
   }
-  if (message.wparam != PORT_WPARAM_PACKET) return;
+  if (message.wparam != kPacketWparam) return;
   std::uint64_t turn = std::max(os_.now_ms(), busy_until_ms_);
   busy_until_ms_ = turn + reply_delay_ms;
   if (turn == os_.now_ms())
@@ -68,7 +78,7 @@ void FakeHost::serve() {
                   hold = hold_reply_open, set = signal] {
     if (write) os_.set_file(reply_path(), reply);
     if (hold) os_.hold_file(reply_path());
-    if (set) os_.signal_event(kReplyEventName);
+    if (set) os_.signal_event(kEventName);
   };
   if (reply_delay_ms == 0)
     deliver();

@@ -154,8 +154,8 @@ TEST_F(MapCommandsTest, MovingMapInitPostsOnceWithoutPacket) {
   EXPECT_EQ(host.moving_map_inits, 1);
   ASSERT_EQ(os.posted.size(), 2u);  // the handshake's post, then this one
   EXPECT_EQ(os.posted[1].window, host.window);
-  EXPECT_EQ(os.posted[1].message, hostlink::WM_PORT_REQUEST);
-  EXPECT_EQ(os.posted[1].wparam, hostlink::PORT_WPARAM_MOVINGMAP_INIT);
+  EXPECT_EQ(os.posted[1].message, 0x4522u);
+  EXPECT_EQ(os.posted[1].wparam, 2u);
   EXPECT_EQ(os.posted[1].lparam, 0);
   EXPECT_TRUE(host.requests.empty());
   EXPECT_EQ(os.count(Op::CreateFile), 0u);

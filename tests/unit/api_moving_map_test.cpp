@@ -132,7 +132,7 @@ TEST_F(MovingMapTest, RequestAndCapacity) {
   EXPECT_EQ(host.requests[0], "F|3,7\n");
   EXPECT_EQ(host.requests[1], "F|3,-3\n");
   // textSize + 100 reply bytes are read, no more.
-  EXPECT_EQ(os.calls_of(Op::ReadFile)[0].arg, 120u);
+  EXPECT_EQ(os.details_of<Op::ReadFile>()[0].bytes, 120u);
 }
 
 // A reply longer than textSize + 100 is read only that far: the record is

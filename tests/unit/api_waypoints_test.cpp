@@ -185,7 +185,7 @@ TEST_F(WaypointsTest, GetWaypointRequest) {
   EXPECT_EQ(host.requests[1], "F|2,-1\n");
   EXPECT_EQ(host.requests[2], "F|2,-2147483648\n");
   // Up to 1000 reply bytes are read.
-  EXPECT_EQ(os.calls_of(Op::ReadFile)[0].arg, 1000u);
+  EXPECT_EQ(os.details_of<Op::ReadFile>()[0].bytes, 1000u);
 }
 
 TEST_F(WaypointsTest, GetWaypointNullOutSendsNothing) {

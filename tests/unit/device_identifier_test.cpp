@@ -214,8 +214,8 @@ TEST_F(DeviceIdTest, RegistryNamesAndRoom) {
   ASSERT_EQ(queries.size(), 1u);
   EXPECT_EQ(opens[0].text, kHwidKey);
   EXPECT_EQ(queries[0].text, kHwidValue);
-  EXPECT_EQ(queries[0].arg, 2000u);
-  EXPECT_EQ(os.calls_of(Op::DeviceId).at(0).arg, 4096u);
+  EXPECT_EQ(queries[0].detail_of<Op::RegQueryValue>().bytes, 2000u);
+  EXPECT_EQ(os.details_of<Op::DeviceId>().at(0).bytes, 4096u);
 
   // A key without the value: the fixed text, and the key is still closed.
   os.remove_registry_value(kHwidKey, kHwidValue);
@@ -254,7 +254,7 @@ TEST_F(DeviceIdTest, AssetToolIsWaitedForBeforeTheFileIsRead) {
   EXPECT_EQ(process.text, kTool);
   auto wait = os.calls_of(Op::Wait).at(0);
   EXPECT_EQ(wait.handle, process.handle);
-  EXPECT_EQ(wait.arg, platform::kInfinite);
+  EXPECT_EQ(wait.detail_of<Op::Wait>().timeout_ms, platform::kInfinite);
   // Process and thread are closed before the file is opened.
   long open = os.index_of(Op::CreateFile);
   EXPECT_LT(os.index_of(Op::CloseHandle, 1), open);
@@ -263,11 +263,11 @@ TEST_F(DeviceIdTest, AssetToolIsWaitedForBeforeTheFileIsRead) {
 
   auto create = os.calls_of(Op::CreateFile).at(0);
   EXPECT_EQ(create.text, kAssetFile);
-  EXPECT_EQ(create.arg, platform::kGenericRead);
-  EXPECT_EQ(create.arg2,
-            static_cast<std::uint64_t>(platform::Disposition::OpenAlways));
-  EXPECT_EQ(os.calls_of(Op::SeekFile).at(0).arg, 976u);
-  EXPECT_EQ(os.calls_of(Op::ReadFile).at(0).arg, 64u);
+  EXPECT_EQ(create.detail_of<Op::CreateFile>().access, platform::kGenericRead);
+  EXPECT_EQ(create.detail_of<Op::CreateFile>().disposition,
+            platform::Disposition::OpenAlways);
+  EXPECT_EQ(os.details_of<Op::SeekFile>().at(0).offset, 976u);
+  EXPECT_EQ(os.details_of<Op::ReadFile>().at(0).bytes, 64u);
 }
 
 TEST_F(DeviceIdTest, FailingAssetStepsFallThrough) {

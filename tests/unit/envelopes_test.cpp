@@ -34,6 +34,11 @@ TEST_F(EnvelopeTest, CommandNeedsTwoBytesBeginningWithA) {
         << "reply \"" << c.answer << "\"";
   }
   EXPECT_EQ(host.requests.back(), "I|12\n");
+  // A command's reply, and a raw request's, is read in up to 1000 bytes.
+  char16_t wide[4];
+  ASSERT_EQ(hostlink::StringProtocolW(os, u"x", 4, wide), kOk);
+  for (const auto& read : os.details_of<Op::ReadFile>())
+    EXPECT_EQ(read.bytes, 1000u);
 }
 
 TEST_F(EnvelopeTest, QueryResultIsTheTextAfterTheFirstBar) {
@@ -137,6 +142,22 @@ TEST_F(EnvelopeTest, RawReplyTooLongIsCutToCapacity) {
   EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 0, untouched), kOk);
   EXPECT_EQ(untouched[0], u'#');
   EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 0, nullptr), kOk);
+}
+
+TEST_F(EnvelopeTest, RawReplyIsNeverCutInsideASurrogatePair) {
+  // Four bytes that the code page reads as U+1F600, a surrogate pair.
+  os.multibyte_characters["\x94\x39\xFC\x38"] = u"\U0001F600";
+  host.answer_always("ab\x94\x39\xFC\x38" "c");
+  struct Case {
+    std::int32_t capacity;
+    std::u16string expected;
+  };
+  for (const Case& c : {Case{3, u"ab"}, Case{4, u"ab"},
+                        Case{5, u"ab\U0001F600"}, Case{6, u"ab\U0001F600c"}}) {
+    std::u16string result(c.capacity, u'#');
+    ASSERT_EQ(hostlink::StringProtocolW(os, u"x", c.capacity, result.data()), kOk);
+    EXPECT_EQ(std::u16string(result.c_str()), c.expected) << c.capacity;
+  }
 }
 
 TEST_F(EnvelopeTest, RawRequestLimitIs198ConvertedBytes) {

@@ -74,20 +74,25 @@ TEST_F(PacketExchangeTest, PlatformCallsComeInProtocolOrder) {
     EXPECT_EQ(os.calls()[i].op, expected[i]) << "call " << i << "\n"
                                              << os.describe_calls();
   EXPECT_EQ(os.calls()[0].handle, hostlink::ExchangeLock.load());
-  EXPECT_EQ(os.calls()[0].arg, hostlink::kLockWaitMs);
-  EXPECT_EQ(os.calls()[1].arg, 0u) << "nothing owed: no wait";
+  EXPECT_EQ(os.calls()[0].detail_of<Op::Wait>().timeout_ms, hostlink::kLockWaitMs);
+  EXPECT_EQ(os.calls()[1].detail_of<Op::Wait>().timeout_ms, 0u)
+      << "nothing owed: no wait";
   const platform::fake::Call* calls = os.calls().data() + 2;
   // The request file is replaced, read-write, shared for reading only.
   EXPECT_EQ(calls[0].text, host.request_path());
-  EXPECT_EQ(calls[0].arg, platform::kGenericRead | platform::kGenericWrite);
-  EXPECT_EQ(calls[0].arg2, static_cast<unsigned>(platform::Disposition::CreateAlways));
+  const auto& request_open = calls[0].detail_of<Op::CreateFile>();
+  EXPECT_EQ(request_open.access, 0xC0000000u);  // GENERIC_READ | GENERIC_WRITE
+  EXPECT_EQ(request_open.share, 1u);            // FILE_SHARE_READ
+  EXPECT_EQ(request_open.disposition, platform::Disposition::CreateAlways);
   EXPECT_EQ(calls[2].handle, calls[0].handle);  // closed before the post
-  EXPECT_EQ(calls[4].arg, hostlink::WM_PORT_REQUEST);
-  EXPECT_EQ(calls[4].arg2, hostlink::PORT_WPARAM_PACKET);
+  EXPECT_EQ(calls[4].detail_of<Op::PostMessage>().message, 0x4522u);
+  EXPECT_EQ(calls[4].detail_of<Op::PostMessage>().wparam, 15u);
+  EXPECT_EQ(calls[4].detail_of<Op::PostMessage>().lparam, 0);
   EXPECT_EQ(calls[4].handle, host.window);
-  EXPECT_EQ(calls[5].arg, hostlink::kReplyWaitMs);
+  EXPECT_EQ(calls[5].detail_of<Op::Wait>().timeout_ms, 3000u);
   EXPECT_EQ(calls[6].text, host.reply_path());
-  EXPECT_EQ(calls[6].arg2, static_cast<unsigned>(platform::Disposition::OpenExisting));
+  EXPECT_EQ(calls[6].detail_of<Op::CreateFile>().disposition,
+            platform::Disposition::OpenExisting);
   EXPECT_EQ(calls[8].handle, calls[6].handle);
   EXPECT_EQ(os.posted.back().lparam, 0);
   EXPECT_EQ(LeakedHandles(), 0u);
@@ -169,7 +174,7 @@ TEST_F(PacketExchangeTest, RequestLineThatCannotBeWritten) {
 TEST_F(PacketExchangeTest, NoSignalWithinTheWait) {
   host.signal = false;
   EXPECT_EQ(Exchange("F", "4"), kTimeout);
-  EXPECT_EQ(os.now_ms(), hostlink::kReplyWaitMs);
+  EXPECT_EQ(os.now_ms(), 3000u);
   EXPECT_EQ(os.count(Op::CreateFile), 1u);  // the reply is never opened
   EXPECT_EQ(LeakedHandles(), 0u);
 }
