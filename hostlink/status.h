@@ -24,8 +24,4 @@ inline constexpr StatusCode kInvalidArgument = ORVEKPORT_E_INVALID_ARGUMENT;
 inline constexpr StatusCode kNoMemory = ORVEKPORT_E_NO_MEMORY;
 inline constexpr StatusCode kBusy = ORVEKPORT_E_BUSY;
 
-// The name of a status ("E_TIMEOUT") and its one-line meaning, for tools.
-const char* status_name(StatusCode status);
-const char* status_meaning(StatusCode status);
-
 }  // namespace orvek

@@ -1,6 +1,5 @@
 # Benchmarks that run under Wine against the host emulator (WIN32 builds).
 # Included by this folder's CMakeLists.txt; scripts/bench.sh runs them.
-include(${PROJECT_SOURCE_DIR}/tools/orvekport/link_dll.cmake)
 
 # orvek-exchange-bench.exe: one exchange through the DLL against the same
 # system calls made by hand.

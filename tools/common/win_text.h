@@ -1,13 +1,23 @@
-// Conversions between UTF-16 and a Windows code page for the tools and the
-// Wine tests (the library itself converts through its platform layer).
+// Text for the tools and the Wine tests: conversions between UTF-16 and a
+// Windows code page (the library itself converts through its platform
+// layer), the char16_t / wchar_t bridge and hexadecimal digits.
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace orvek::tools {
+
+// The core spells UTF-16 as char16_t (wchar_t is 32-bit on Linux); on
+// Windows both are the same 16-bit units.
+inline const wchar_t* as_wide(const char16_t* text) {
+  return reinterpret_cast<const wchar_t*>(text);
+}
+
+inline constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // `text` in `code_page` (CP_ACP, CP_UTF8); unmappable characters become
 // the code page's default character.
@@ -19,6 +29,22 @@ inline std::string narrow(UINT code_page, std::wstring_view text) {
   std::string out(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(code_page, 0, text.data(), length, out.data(), size,
                       nullptr, nullptr);
+  return out;
+}
+
+// `text` in the ANSI code page, or nothing when a character has no exact
+// form there (no best-fit look-alikes, no default character).
+inline std::optional<std::string> narrow_exact(std::wstring_view text) {
+  if (text.empty()) return std::string();
+  const int length = static_cast<int>(text.size());
+  BOOL lossy = FALSE;
+  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
+                                 length, nullptr, 0, nullptr, &lossy);
+  if (size <= 0 || lossy) return std::nullopt;
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length,
+                      out.data(), size, nullptr, &lossy);
+  if (lossy) return std::nullopt;
   return out;
 }
 

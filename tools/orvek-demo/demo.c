@@ -14,29 +14,7 @@
 #include <windows.h>
 
 #include "OrvekPORT/OrvekPORT.h"
-
-/* The status table of the header gives each code its name and meaning. */
-static const char* status_name(uint32_t status) {
-  switch (status) {
-#define DEMO_STATUS_NAME(name, value, meaning) \
-  case value:                                  \
-    return #name;
-    ORVEKPORT_STATUS_MAP(DEMO_STATUS_NAME)
-#undef DEMO_STATUS_NAME
-  }
-  return "UNKNOWN";
-}
-
-static const char* status_meaning(uint32_t status) {
-  switch (status) {
-#define DEMO_STATUS_MEANING(name, value, meaning) \
-  case value:                                     \
-    return meaning;
-    ORVEKPORT_STATUS_MAP(DEMO_STATUS_MEANING)
-#undef DEMO_STATUS_MEANING
-  }
-  return "unknown status";
-}
+#include "tools/common/orvekport_status.h"
 
 static int steps_run;
 static int steps_failed;
@@ -55,7 +33,7 @@ static void step(const char* format, ...) {
 static uint32_t report(uint32_t status) {
   ++steps_run;
   if (status != ORVEKPORT_OK) ++steps_failed;
-  printf("%s (%u)\n", status_name(status), (unsigned)status);
+  printf("%s (%u)\n", orvekport_status_name(status), (unsigned)status);
   return status;
 }
 
@@ -281,7 +259,7 @@ int main(void) {
     printf("\nNo host link: %s.\nPath_EXE under "
            "HKLM\\SOFTWARE\\OrvekGPS\\General names the host's "
            "executable.\n",
-           status_meaning(status));
+           orvekport_status_meaning(status));
     return (int)status;
   }
   step("handshake query \"0\" (OrvekGPSPort_GetString)");

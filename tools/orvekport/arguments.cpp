@@ -3,26 +3,18 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cctype>
 
 #include "tools/common/win_text.h"
 
-namespace orvekport_cli {
+namespace orvek::cli {
 namespace {
 
 GlobalOptions options;
-
-bool is_global_option(const char* argument) {
-  return std::strcmp(argument, "--no-init") == 0;
-}
-bool is_global_option(const wchar_t* argument) {
-  return std::wcscmp(argument, L"--no-init") == 0;
-}
 
 // Owner of CommandLineToArgvW's block, which LocalFree releases.
 struct WideArgv {
@@ -31,44 +23,51 @@ struct WideArgv {
   ~WideArgv() {
     if (values != nullptr) LocalFree(values);
   }
+  WideArgv() = default;
+  WideArgv(const WideArgv&) = delete;
+  WideArgv& operator=(const WideArgv&) = delete;
 };
+
+// Sets the option `argument` names; false when it names none.
+bool take_global(const std::string& argument) {
+  if (argument == "--json") return options.json = true;
+  if (argument == "--lossy") return options.lossy = true;
+  if (argument == "--show") return options.show = true;
+  if (argument == "--no-start") return options.no_start = true;
+  return false;
+}
 
 }  // namespace
 
 const GlobalOptions& global_options() { return options; }
 
-int take_global_options(int argc, char** argv) {
-  int kept = 1;
-  for (int i = 1; i < argc; ++i) {
-    if (is_global_option(argv[i]))
-      options.no_init = true;
-    else
-      argv[kept++] = argv[i];
+std::vector<std::string> take_global_options(
+    std::vector<std::string> arguments) {
+  std::vector<std::string> kept;
+  bool ended = false;
+  for (std::string& argument : arguments) {
+    ended = ended || argument == "--";
+    if (ended || !take_global(argument)) kept.push_back(std::move(argument));
   }
   return kept;
 }
 
-std::vector<std::wstring> wide_arguments() {
+std::vector<std::string> utf8_command_line() {
   WideArgv argv;
-  std::vector<std::wstring> after_name;
-  bool name_seen = false;
-  for (int i = 1; argv.values != nullptr && i < argv.count; ++i) {
-    if (is_global_option(argv.values[i])) continue;
-    if (name_seen)
-      after_name.emplace_back(argv.values[i]);
-    else
-      name_seen = true;
-  }
-  return after_name;
+  std::vector<std::string> arguments;
+  for (int i = 1; argv.values != nullptr && i < argv.count; ++i)
+    arguments.push_back(tools::narrow(CP_UTF8, argv.values[i]));
+  return arguments;
 }
 
-Arguments::Arguments(int argc, char** argv) : argv_(argv) {
+Arguments::Arguments(std::span<const std::string> arguments)
+    : arguments_(arguments) {
   bool options_ended = false;
-  for (int i = 0; i < argc; ++i) {
-    bool terminator = !options_ended && std::strcmp(argv[i], "--") == 0;
-    bool option = !options_ended && !terminator &&
-                  std::strncmp(argv[i], "--", 2) == 0;
-    tokens_.push_back({static_cast<std::size_t>(i), option, terminator});
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& text = arguments[i];
+    bool terminator = !options_ended && text == "--";
+    bool option = !options_ended && !terminator && text.starts_with("--");
+    tokens_.push_back({i, option, terminator});
     options_ended = options_ended || terminator;
   }
 }
@@ -78,7 +77,7 @@ Arguments::Token* Arguments::find_option(const char* name,
   std::size_t name_length = std::strlen(name);
   for (Token& token : tokens_) {
     if (!token.option || token.taken) continue;
-    const char* text = argv_[token.index] + 2;
+    const char* text = arguments_[token.index].c_str() + 2;
     if (std::strncmp(text, name, name_length) != 0) continue;
     if (text[name_length] == '\0') {
       *inline_value = nullptr;
@@ -105,7 +104,7 @@ const char* Arguments::take_option(const char* name) {
   }
   // The value may look like an option ("--capacity --5" is still a value).
   next->taken = true;
-  return argv_[next->index];
+  return arguments_[next->index].c_str();
 }
 
 bool Arguments::take_flag(const char* name) {
@@ -123,7 +122,7 @@ bool Arguments::finish(std::size_t min_positionals,
   for (const Token& token : tokens_) {
     if (token.taken) continue;
     if (token.option && problem_.empty())
-      problem_ = std::string("unknown option ") + argv_[token.index];
+      problem_ = "unknown option " + arguments_[token.index];
     if (!token.option) positionals_.push_back(token.index);
   }
   if (!problem_.empty()) return false;
@@ -132,8 +131,7 @@ bool Arguments::finish(std::size_t min_positionals,
     return false;
   }
   if (positionals_.size() > max_positionals) {
-    problem_ = std::string("unexpected argument ") +
-               argv_[positionals_[max_positionals]];
+    problem_ = "unexpected argument " + arguments_[positionals_[max_positionals]];
     return false;
   }
   return true;
@@ -164,25 +162,4 @@ bool parse_real(const char* text, double* value) {
   return true;
 }
 
-int usage_error(const Command& command, const char* problem) {
-  std::fprintf(stderr, "orvekport: %s\nusage: orvekport %s\n", problem,
-               command.usage);
-  return kUsageExit;
-}
-
-void print_wide(const std::wstring& text) {
-  std::fflush(stdout);
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  if (GetConsoleMode(out, &mode)) {
-    DWORD written = 0;
-    WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written,
-                  nullptr);
-    return;
-  }
-  std::string utf8 = orvek::tools::narrow(CP_UTF8, text);
-  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-  std::fflush(stdout);
-}
-
-}  // namespace orvekport_cli
+}  // namespace orvek::cli

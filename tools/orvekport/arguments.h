@@ -3,35 +3,36 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "tools/orvekport/command.h"
-
-namespace orvekport_cli {
+namespace orvek::cli {
 
 // Options that apply to every command. main takes them out of the argument
-// list wherever they stand, so a command never sees them.
+// list wherever they stand (before a "--"), so a command never sees them.
 struct GlobalOptions {
-  bool no_init = false;  // --no-init: skip OrvekGPSPort_Init
+  bool json = false;      // --json: one JSON object on stdout
+  bool lossy = false;     // --lossy: send what the code page can't hold as '?'
+  bool show = false;      // --show: print the request line that was sent
+  bool no_start = false;  // --no-start: fail rather than start the host
 };
 const GlobalOptions& global_options();
 
-// Takes the global options out of argv[1] to argv[argc - 1], keeping the
-// order of the rest, and records them; returns the new argc. main only.
-int take_global_options(int argc, char** argv);
+// Takes the global options out of `arguments` (the command line after the
+// program name) and records them; returns the rest in order. The first
+// "--" ends the global options too.
+std::vector<std::string> take_global_options(std::vector<std::string> arguments);
 
-// The arguments after the command name as UTF-16, read from the wide command
-// line with the same rule main applies to argv: element i is the wide form
-// of the command's argv[i]. Needed wherever non-ASCII text must survive,
-// since argv holds the ANSI code page's lossy form.
-std::vector<std::wstring> wide_arguments();
+// The command line after the program name as UTF-8, read as UTF-16 from the
+// system so that no character is lost to the ANSI code page.
+std::vector<std::string> utf8_command_line();
 
 // A command's arguments split into options ("--name VALUE", "--flag") and
 // positionals. "--" ends the options, so a positional may begin with "--".
 class Arguments {
  public:
-  Arguments(int argc, char** argv);
+  explicit Arguments(std::span<const std::string> arguments);
 
   // Removes "--name VALUE" (or "--name=VALUE") and returns VALUE, or
   // nullptr when absent. A missing VALUE makes the list malformed.
@@ -46,9 +47,9 @@ class Arguments {
   const std::string& problem() const { return problem_; }
 
   std::size_t size() const { return positionals_.size(); }
-  const char* operator[](std::size_t i) const { return argv_[positionals_[i]]; }
-  // The index in the command's argv of positional i (for wide_arguments).
-  std::size_t argv_index(std::size_t i) const { return positionals_[i]; }
+  const char* operator[](std::size_t i) const {
+    return arguments_[positionals_[i]].c_str();
+  }
 
  private:
   struct Token {
@@ -58,7 +59,7 @@ class Arguments {
   };
   Token* find_option(const char* name, const char** inline_value);
 
-  char** argv_;
+  std::span<const std::string> arguments_;
   std::vector<Token> tokens_;
   std::vector<std::size_t> positionals_;
   std::string problem_;
@@ -70,15 +71,4 @@ bool parse_integer(const char* text, std::int64_t min, std::int64_t max,
 // A finite real number, the whole text ("41.5", "-3e2"); false otherwise.
 bool parse_real(const char* text, double* value);
 
-// Prints "orvekport: PROBLEM" and the command's usage to stderr; returns the
-// usage exit code, 2.
-int usage_error(const Command& command, const char* problem);
-
-// Writes UTF-16 text to stdout: as wide text to a console, as UTF-8 to a
-// pipe or file, so that scripts read what the host wrote.
-void print_wide(const std::wstring& text);
-
-// Exit code of a command line that can't be run (never a status code).
-inline constexpr int kUsageExit = 2;
-
-}  // namespace orvekport_cli
+}  // namespace orvek::cli

@@ -1,44 +1,47 @@
 // Tests of orvekport.exe under Wine: its argument handling in-process, and
 // whole runs of the program against the host emulator, whose log is the
-// witness of what the client sent.
+// witness of what the client sent. Grouped by what a user relies on: the
+// exit-code table, the JSON shape, UTF-8 in and out, and the refusals.
 #include <windows.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <string>
 #include <vector>
 
+#include "tools/common/win_process.h"
+#include "tools/common/win_text.h"
 #include "tools/orvekport/arguments.h"
 #include "wine_support.h"
 
 namespace {
 
+using nlohmann::json;
+using orvek::cli::Arguments;
 using orvek::winetest::EmulatorTest;
 using orvek::winetest::log_escape;
 using orvek::winetest::test_binary_dir;
 using orvek::winetest::to_ansi;
-using orvekport_cli::Arguments;
 using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 // ---- Argument handling -------------------------------------------------------
 
-struct SplitCase {
-  std::vector<const char*> argv;
-  std::size_t max_positionals;
-  bool ok;
-  std::vector<std::string> positionals;
-  const char* capacity;  // the value of --capacity, or nullptr
-  const char* problem;   // a part of problem() when not ok
-};
-
 TEST(ClientArguments, SplitsOptionsFromPositionals) {
-  const SplitCase cases[] = {
-      {{"4"}, 1, true, {"4"}, nullptr, ""},
+  struct Case {
+    std::vector<std::string> argv;
+    std::size_t max_positionals;
+    bool ok;
+    std::vector<std::string> positionals;
+    const char* capacity;  // the value of --capacity, or nullptr
+    const char* problem;   // a part of problem() when not ok
+  };
+  const Case cases[] = {
       {{"4", "--capacity", "8"}, 1, true, {"4"}, "8", ""},
-      {{"--capacity", "8", "4"}, 1, true, {"4"}, "8", ""},
       {{"--capacity=8", "4"}, 1, true, {"4"}, "8", ""},
       // A value that looks like a number with a minus is still a value.
       {{"--capacity", "-1", "x"}, 1, true, {"x"}, "-1", ""},
@@ -52,13 +55,11 @@ TEST(ClientArguments, SplitsOptionsFromPositionals) {
       {{"4", "5"}, 1, false, {}, nullptr, "unexpected argument 5"},
       {{}, 1, false, {}, nullptr, "missing argument"},
   };
-  for (const SplitCase& c : cases) {
+  for (const Case& c : cases) {
     std::string shown;
-    for (const char* a : c.argv) shown += std::string(a) + " ";
+    for (const std::string& a : c.argv) shown += a + " ";
     SCOPED_TRACE("argv: " + shown);
-    std::vector<char*> argv;
-    for (const char* a : c.argv) argv.push_back(const_cast<char*>(a));
-    Arguments args(static_cast<int>(argv.size()), argv.data());
+    Arguments args(c.argv);
     const char* capacity = args.take_option("capacity");
     bool ok = args.finish(1, c.max_positionals);
     ASSERT_EQ(ok, c.ok) << args.problem();
@@ -68,257 +69,249 @@ TEST(ClientArguments, SplitsOptionsFromPositionals) {
     }
     EXPECT_STREQ(capacity, c.capacity);
     ASSERT_EQ(args.size(), c.positionals.size());
-    for (std::size_t i = 0; i < args.size(); ++i) {
+    for (std::size_t i = 0; i < args.size(); ++i)
       EXPECT_EQ(args[i], c.positionals[i]);
-      // The index back into argv is what lines up the wide arguments.
-      EXPECT_STREQ(argv[args.argv_index(i)], args[i]);
-    }
   }
 }
 
-TEST(ClientArguments, GlobalOptionsAreTakenOutWhereverTheyStand) {
-  struct Case {
-    std::vector<const char*> argv;
-    std::vector<std::string> kept;
-  };
-  const Case cases[] = {
-      {{"orvekport", "raw", "x"}, {"orvekport", "raw", "x"}},
-      {{"orvekport", "--no-init", "raw", "x"}, {"orvekport", "raw", "x"}},
-      {{"orvekport", "raw", "x", "--no-init"}, {"orvekport", "raw", "x"}},
-      {{"orvekport", "--no-init", "raw", "--no-init", "x"},
-       {"orvekport", "raw", "x"}},
-  };
-  for (const Case& c : cases) {
-    std::vector<char*> argv;
-    for (const char* a : c.argv) argv.push_back(const_cast<char*>(a));
-    int argc = orvekport_cli::take_global_options(static_cast<int>(argv.size()),
-                                                  argv.data());
-    std::vector<std::string> kept(argv.begin(), argv.begin() + argc);
-    EXPECT_EQ(kept, c.kept);
-  }
-  EXPECT_TRUE(orvekport_cli::global_options().no_init);
+TEST(ClientArguments, GlobalOptionsAreTakenOutUpToADoubleDash) {
+  using Argv = std::vector<std::string>;
+  EXPECT_EQ(orvek::cli::take_global_options(
+                Argv{"--json", "raw", "x", "--lossy"}),
+            (Argv{"raw", "x"}));
+  // After "--" a global option's name is text to send.
+  EXPECT_EQ(orvek::cli::take_global_options(Argv{"raw", "--", "--json"}),
+            (Argv{"raw", "--", "--json"}));
+  EXPECT_TRUE(orvek::cli::global_options().json);
+  EXPECT_TRUE(orvek::cli::global_options().lossy);
 }
 
 TEST(ClientArguments, NumbersMustBeWholeAndInRange) {
-  struct IntegerCase {
-    const char* text;
-    bool ok;
-    std::int64_t value;
-  };
-  const IntegerCase integers[] = {
-      {"8", true, 8},          {"+8", true, 8},      {"0", true, 0},
-      {"1000", true, 1000},    {"-1", false, 0},     {"1001", false, 0},
-      {" 8", false, 0},        {"8 ", false, 0},     {"8x", false, 0},
-      {"", false, 0},          {"0x10", false, 0},
-      {"99999999999999999999", false, 0},
-  };
-  for (const IntegerCase& c : integers) {
-    std::int64_t value = -7;
-    EXPECT_EQ(orvekport_cli::parse_integer(c.text, 0, 1000, &value), c.ok)
-        << "'" << c.text << "'";
-    EXPECT_EQ(value, c.ok ? c.value : -7) << "'" << c.text << "'";
-  }
-
-  struct RealCase {
-    const char* text;
-    bool ok;
-    double value;
-  };
-  const RealCase reals[] = {
-      {"41.5", true, 41.5}, {"-3e2", true, -300}, {"-0.5", true, -0.5},
-      {"4,5", false, 0},    {"nan", false, 0},    {"inf", false, 0},
-      {"1e999", false, 0},  {"", false, 0},       {" 1", false, 0},
-  };
-  for (const RealCase& c : reals) {
-    double value = -7;
-    EXPECT_EQ(orvekport_cli::parse_real(c.text, &value), c.ok)
-        << "'" << c.text << "'";
-    EXPECT_EQ(value, c.ok ? c.value : -7) << "'" << c.text << "'";
-  }
+  const char* const good_integers[] = {"8", "+8", "0", "1000"};
+  const char* const bad_integers[] = {"-1", "1001", " 8", "8 ", "8x", "",
+                                      "0x10", "99999999999999999999"};
+  std::int64_t value = 0;
+  for (const char* text : good_integers)
+    EXPECT_TRUE(orvek::cli::parse_integer(text, 0, 1000, &value)) << text;
+  for (const char* text : bad_integers)
+    EXPECT_FALSE(orvek::cli::parse_integer(text, 0, 1000, &value)) << text;
+  double real = 0;
+  EXPECT_TRUE(orvek::cli::parse_real("-3e2", &real));
+  EXPECT_EQ(real, -300);
+  for (const char* text : {"4,5", "nan", "inf", "1e999", "", " 1"})
+    EXPECT_FALSE(orvek::cli::parse_real(text, &real)) << text;
 }
 
 // ---- Whole runs of orvekport.exe --------------------------------------------
 
-struct ClientRun {
-  DWORD exit_code = 0;
-  std::string out;
-  std::string err;
-};
-
-// Runs `program` (built beside this test) with `arguments`, its stdout and
-// stderr going to files in `scratch`; fails the test after 20 s.
-ClientRun run_program(const wchar_t* program, const std::wstring& arguments,
-                      const std::wstring& scratch,
-                      const wchar_t* working_directory = nullptr) {
-  ClientRun run;
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  std::wstring out_path = scratch + L"\\client.out";
-  std::wstring err_path = scratch + L"\\client.err";
-  HANDLE out = CreateFileW(out_path.c_str(), GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  HANDLE err = CreateFileW(err_path.c_str(), GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  EXPECT_NE(out, INVALID_HANDLE_VALUE);
-  EXPECT_NE(err, INVALID_HANDLE_VALUE);
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = nullptr;
-  startup.hStdOutput = out;
-  startup.hStdError = err;
-  std::wstring command =
-      L"\"" + test_binary_dir() + L"\\" + program + L"\" " + arguments;
-  PROCESS_INFORMATION process{};
-  bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr,
-                                TRUE, 0, nullptr, working_directory, &startup,
-                                &process) != FALSE;
-  CloseHandle(out);
-  CloseHandle(err);
-  EXPECT_TRUE(started) << to_ansi(program) << " can't be started";
-  if (!started) return run;
-  if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) {
-    ADD_FAILURE() << to_ansi(program) << " still runs after 20 s";
-    TerminateProcess(process.hProcess, 1);
-    WaitForSingleObject(process.hProcess, 5000);
-  }
-  GetExitCodeProcess(process.hProcess, &run.exit_code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-
-  auto read_all = [](const std::wstring& path) {
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    char chunk[4096];
-    DWORD count = 0;
-    while (file != INVALID_HANDLE_VALUE &&
-           ReadFile(file, chunk, sizeof chunk, &count, nullptr) && count > 0)
-      bytes.append(chunk, count);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return bytes;
-  };
-  run.out = read_all(out_path);
-  run.err = read_all(err_path);
-  return run;
-}
-
 class ClientRunTest : public EmulatorTest {
  protected:
-  ClientRun run(const std::wstring& arguments,
-                const wchar_t* working_directory = nullptr) {
-    return run_program(L"orvekport.exe", arguments, host().directory(),
-                       working_directory);
+  orvek::tools::ProcessRun run(const std::wstring& arguments) {
+    return run_exe(L"orvekport.exe", arguments);
+  }
+  orvek::tools::ProcessRun run_exe(const wchar_t* exe,
+                                   const std::wstring& arguments) {
+    orvek::tools::ProcessRun result = orvek::tools::run_process(
+        test_binary_dir() + L"\\" + exe, arguments, host().directory(), 20000);
+    EXPECT_TRUE(result.started && result.finished)
+        << to_ansi(arguments) << " did not run to its end";
+    return result;
+  }
+  // A --json run: its stdout parsed, with the exit code checked against it.
+  json run_json(const std::wstring& arguments) {
+    orvek::tools::ProcessRun result = run(L"--json " + arguments);
+    json parsed = json::parse(result.out, nullptr, false);
+    EXPECT_FALSE(parsed.is_discarded())
+        << to_ansi(arguments) << " printed no JSON: " << result.out;
+    if (parsed.is_discarded()) return json::object();
+    EXPECT_EQ(parsed["exit_code"], result.exit_code) << to_ansi(arguments);
+    return parsed;
+  }
+  std::vector<std::string> requests_since(std::size_t mark) {
+    std::vector<std::string> requests;
+    for (const std::string& line : host().log_lines_since(mark))
+      if (line.starts_with("recv ")) requests.push_back(line.substr(5));
+    return requests;
   }
 };
 
-TEST_F(ClientRunTest, BadCommandLinesExitWithTwoAndSendNothing) {
-  const wchar_t* const command_lines[] = {
-      L"",
-      L"bogus",
-      L"query",
-      L"query 4 5",
-      L"query 4 --capacity -1",
-      L"query 4 --capacity",
-      L"raw x --colour red",
-      L"version extra",
-  };
-  for (const wchar_t* arguments : command_lines) {
+TEST_F(ClientRunTest, ExitCodesFollowTheTable) {
+  // 2: a command line that can't be run; nothing reaches a host.
+  for (const wchar_t* arguments :
+       {L"", L"bogus", L"query", L"query 4 --capacity -1", L"raw x --colour r",
+        L"waypoint", L"host launch"}) {
     SCOPED_TRACE(to_ansi(arguments));
-    ClientRun result = run(arguments);
+    orvek::tools::ProcessRun result = run(arguments);
     EXPECT_EQ(result.exit_code, 2u);
     EXPECT_THAT(result.out, IsEmpty());
-    EXPECT_THAT(result.err, HasSubstr("usage: orvekport"));
+    EXPECT_THAT(result.err, HasSubstr("orvekport"));
   }
-  // Nothing reached a host: none was started, so none wrote a log.
-  EXPECT_THAT(host().log_lines(), IsEmpty());
-}
-
-TEST_F(ClientRunTest, HelpOfACommandIsShownInsteadOfRunningIt) {
-  ClientRun result = run(L"raw --help");
-  EXPECT_EQ(result.exit_code, 0u);
-  EXPECT_THAT(result.out, HasSubstr("usage: orvekport raw TEXT"));
   EXPECT_THAT(host().log_lines(), IsEmpty());
 
-  // After "--" it is text to send, not a request for help.
-  result = run(L"raw -- --help");
-  EXPECT_EQ(result.exit_code, 0u) << result.err;
-  EXPECT_EQ(result.out, "R|--help\n");
-}
-
-TEST_F(ClientRunTest, ExitCodeIsTheStatusAndStderrNamesIt) {
+  // 3: failures without a status.
+  orvek::tools::ProcessRun result = run(L"disk-free Q:\\nope");
+  EXPECT_EQ(result.exit_code, 3u);
+  EXPECT_THAT(result.err, HasSubstr("Q:\\nope"));
   ASSERT_TRUE(orvek::winetest::delete_host_path());
-  ClientRun result = run(L"query 4");
+  result = run(L"mobiles count");
+  EXPECT_EQ(result.exit_code, 3u);
+  EXPECT_THAT(result.err, HasSubstr("Path_EXE"));
+
+  // The status: E_REGISTRY names the key and the command that sets it.
+  result = run(L"waypoint delete WP2");
   EXPECT_EQ(result.exit_code, 4u);
-  EXPECT_THAT(result.out, IsEmpty());
-  EXPECT_THAT(result.err, HasSubstr("status: E_REGISTRY (4): "));
+  EXPECT_THAT(result.err, HasSubstr("status: E_REGISTRY (4)"));
+  EXPECT_THAT(result.err, HasSubstr("SOFTWARE\\OrvekGPS\\General"));
+  EXPECT_THAT(result.err, HasSubstr("orvekport host start"));
 
-  ASSERT_TRUE(host().register_path());
-  ASSERT_TRUE(host().set_faults("when=F|4 reply Z|not a query reply\n"));
-  result = run(L"query 4");
+  // A wrong Path_EXE: the path tried.
+  ASSERT_TRUE(orvek::winetest::set_host_path(L"C:\\nowhere\\host.exe"));
+  result = run(L"init");
+  EXPECT_EQ(result.exit_code, 1u);
+  EXPECT_THAT(result.err, HasSubstr("C:\\nowhere\\host.exe"));
+  EXPECT_THAT(result.out, Not(HasSubstr("took")));
+}
+
+TEST_F(ClientRunTest, FailuresShowWhatTheHostAnswered) {
+  orvek::tools::ProcessRun result = run(L"waypoint delete WP2");
   EXPECT_EQ(result.exit_code, 9u);
-  EXPECT_THAT(result.err, HasSubstr("status: E_READ_REPLY (9): "));
-}
+  EXPECT_THAT(result.err, HasSubstr("host answered: E|no waypoint WP2"));
 
-TEST_F(ClientRunTest, QueryPrintsTheResultWithinItsCapacity) {
-  ClientRun result = run(L"query 0");
-  EXPECT_EQ(result.exit_code, 0u) << result.err;
-  EXPECT_EQ(result.out, "orvek-host 3\n");
-  EXPECT_THAT(result.err, HasSubstr("status: OK (0)"));
+  result = run(L"query \"\"");
+  EXPECT_THAT(result.err, HasSubstr("host answered: "));
 
-  // Six reply bytes are "G|orve": the result is what follows the bar.
-  result = run(L"query 0 --capacity 6");
-  EXPECT_EQ(result.exit_code, 0u) << result.err;
-  EXPECT_EQ(result.out, "orve\n");
-}
+  // A short record is named as such, by field, not as an I/O failure.
+  ASSERT_TRUE(host().set_faults("when=F|2,0 reply G|-3.5,41.25\n"));
+  result = run(L"waypoint get 0");
+  EXPECT_EQ(result.exit_code, 6u);
+  EXPECT_THAT(result.err, HasSubstr("E_NO_COMMA_AFTER_FIELD2"));
+  EXPECT_THAT(result.err, HasSubstr("before field 3 (longitude)"));
+  EXPECT_THAT(result.err, HasSubstr("host answered: G|-3.5,41.25"));
+  ASSERT_TRUE(host().set_faults("when=F|3,0 reply G|41.25\n"));
+  result = run(L"mobiles get 0");
+  EXPECT_EQ(result.exit_code, 5u);
+  EXPECT_THAT(result.err, HasSubstr("before field 2 (longitude)"));
 
-TEST_F(ClientRunTest, RawSendsTheWideCommandLineAndPrintsUtf8) {
+  // A request over its limit says by how much; nothing was sent.
   std::size_t mark = host().log_mark();
-  ClientRun result = run(L"raw \"Gr\u00FC\u00DFe, host\"");
-  EXPECT_EQ(result.exit_code, 0u) << result.err;
-  EXPECT_EQ(result.out, "R|Gr\xC3\xBC\xC3\x9F" "e, host\n");
-  std::vector<std::string> lines = host().log_lines_since(mark);
-  // Init's handshake first, then the request in the ANSI code page.
-  EXPECT_THAT(lines, Contains("recv F|0\\n"));
-  EXPECT_THAT(lines, Contains("recv " + log_escape(to_ansi(
-                                            L"Gr\u00FC\u00DFe, host\n"))));
-
-  // An option before the text shifts it in argv; the wide text must follow.
-  result = run(L"raw --capacity 8 \"Gr\u00FC\u00DFe, host\"");
-  EXPECT_EQ(result.exit_code, 0u) << result.err;
-  EXPECT_EQ(result.out, "R|Gr\xC3\xBC\xC3\x9F" "e\n");
+  result = run(L"query " + std::wstring(200, L'x'));
+  EXPECT_EQ(result.exit_code, 11u);
+  EXPECT_THAT(result.err, HasSubstr("200 bytes, 196 at most (4 too many)"));
+  EXPECT_THAT(requests_since(mark), Not(Contains(HasSubstr("xxxx"))));
 }
 
-// Without Init the process knows no host directory, so the request goes to
-// the root of the current drive; C: of the prefix takes it harmlessly.
-TEST_F(ClientRunTest, NoInitSkipsDiscoveryWhereverItStands) {
-  DeleteFileW(L"C:\\PACKETTX.DAT");
-  ClientRun result = run(L"raw --no-init \"Gr\u00FC\u00DFe\"", L"C:\\");
-  EXPECT_EQ(result.exit_code, 7u) << result.err;
-  EXPECT_THAT(result.err, HasSubstr("status: E_TIMEOUT (7)"));
-  // No discovery: the host was never started, so it logged nothing.
+TEST_F(ClientRunTest, JsonOutputParsesForEveryKindOfRun) {
+  json query = run_json(L"query 0");
+  EXPECT_EQ(query["status"], 0);
+  EXPECT_EQ(query["status_name"], "OK");
+  EXPECT_EQ(query["fields"]["result"], "orvek-host 3");
+
+  json added =
+      run_json(L"waypoint add WP1 \"Gate 3\" -3.5 41.25 650 flag --show");
+  EXPECT_EQ(added["status"], 0);
+  EXPECT_THAT(added["sent"].get<std::string>(),
+              HasSubstr("M|WP1,Gate 3,-3.500000,41.250000,650.000000,flag"));
+  json listed = run_json(L"waypoint list");
+  ASSERT_EQ(listed["waypoints"].size(), 1u);
+  EXPECT_EQ(listed["waypoints"][0]["id"], "WP1");
+  EXPECT_EQ(listed["waypoints"][0]["longitude"], -3.5);
+  EXPECT_EQ(listed["waypoints"][0]["latitude"], 41.25);
+
+  ASSERT_TRUE(
+      run(L"newpoint 175.5 -37.75 --altitude 60 --name KIWI1").exit_code == 0);
+  json mobiles = run_json(L"mobiles list");
+  ASSERT_EQ(mobiles["mobiles"].size(), 1u);
+  EXPECT_EQ(mobiles["mobiles"][0]["name"], "KIWI1");
+  EXPECT_EQ(mobiles["mobiles"][0]["latitude"], -37.75);
+
+  json failed = run_json(L"waypoint delete NOPE");
+  EXPECT_EQ(failed["status"], 9);
+  EXPECT_EQ(failed["host_answer"], "E|no waypoint NOPE");
+
+  json usage = run_json(L"viewport 1");
+  EXPECT_EQ(usage["exit_code"], 2);
+  EXPECT_TRUE(usage["status"].is_null());
+  EXPECT_TRUE(usage["error"].is_string());
+
+  for (const wchar_t* arguments :
+       {L"statuses", L"version", L"host status", L"disk-free Q:\\nope",
+        L"device-id", L"raw \"R|\\\"quoted\\\"\""}) {
+    json any = run_json(arguments);
+    EXPECT_TRUE(any["fields"].is_object()) << to_ansi(arguments);
+  }
+}
+
+TEST_F(ClientRunTest, TextsAreUtf8OutsideAndTheCodePageOnTheLink) {
+  std::size_t mark = host().log_mark();
+  orvek::tools::ProcessRun result =
+      run(L"waypoint add WP1 Caf\u00E9 2 41 0 flag");
+  ASSERT_EQ(result.exit_code, 0u) << result.err;
+  EXPECT_THAT(requests_since(mark),
+              Contains(HasSubstr(log_escape(to_ansi(L"WP1,Caf\u00E9,")))));
+  result = run(L"waypoint get 0");
+  EXPECT_THAT(result.out, HasSubstr("description: Caf\xC3\xA9\n"));
+
+  // The raw request goes as UTF-16 through the DLL and back.
+  result = run(L"raw \"Gr\u00FC\u00DFe\"");
+  EXPECT_EQ(result.out, "R|Gr\xC3\xBC\xC3\x9F" "e\n");
+
+  // What the code page can't hold is refused before anything is sent...
+  mark = host().log_mark();
+  result = run(L"newpoint 1 2 --name \u6771\u4EAC");
+  EXPECT_EQ(result.exit_code, 2u);
+  EXPECT_THAT(result.err, HasSubstr("--lossy"));
+  EXPECT_THAT(requests_since(mark), IsEmpty());
+  // ...unless the user accepts the loss.
+  result = run(L"--lossy newpoint 1 2 --name \u6771\u4EAC --show");
+  EXPECT_EQ(result.exit_code, 0u) << result.err;
+  EXPECT_THAT(result.out, HasSubstr(",m,,,,,,,??,"));
+}
+
+TEST_F(ClientRunTest, WaypointsThatWouldNotReadBackAreRefused) {
+  const wchar_t* const refused[] = {
+      L"waypoint add WP1 \"Client, Gate 3\" 2 41 0 flag",
+      L"waypoint add WP,1 text 2 41 0 flag",
+      L"waypoint add WP1 text 2 41 0 fl,ag",
+  };
+  for (const wchar_t* arguments : refused) {
+    orvek::tools::ProcessRun result = run(arguments);
+    EXPECT_EQ(result.exit_code, 2u) << to_ansi(arguments);
+    EXPECT_THAT(result.err, HasSubstr("comma"));
+  }
+  orvek::tools::ProcessRun result =
+      run(L"waypoint add WP1 " + std::wstring(100, L'd') + L" 2 41 0 flag");
+  EXPECT_EQ(result.exit_code, 2u);
+  EXPECT_THAT(result.err, HasSubstr("100 bytes"));
   EXPECT_THAT(host().log_lines(), IsEmpty());
 
-  std::string sent;
-  HANDLE file = CreateFileW(L"C:\\PACKETTX.DAT", GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  char bytes[64];
-  DWORD count = 0;
-  ReadFile(file, bytes, sizeof bytes, &count, nullptr);
-  CloseHandle(file);
-  DeleteFileW(L"C:\\PACKETTX.DAT");
-  EXPECT_EQ(std::string(bytes, count), to_ansi(L"Gr\u00FC\u00DFe\n"));
+  // --force sends it all the same, and the read-back shows why not to.
+  result = run(L"waypoint add WP1 \"Client, Gate 3\" 2 41 0 flag --force");
+  EXPECT_EQ(result.exit_code, 0u) << result.err;
+  EXPECT_THAT(run(L"waypoint get 0").out, HasSubstr("description: Client\n"));
+}
+
+TEST_F(ClientRunTest, HostCommandsInstallRegisterAndStopTheEmulator) {
+  ASSERT_TRUE(orvek::winetest::delete_host_path());
+  std::wstring folder = host().directory() + L"\\byhand";
+  orvek::tools::ProcessRun result = run(L"host start \"" + folder + L"\"");
+  ASSERT_EQ(result.exit_code, 0u) << result.err;
+  EXPECT_THAT(result.out, HasSubstr("orvek-host.log"));
+  EXPECT_NE(orvek::winetest::find_emulator_window(), nullptr);
+
+  EXPECT_EQ(run(L"--no-start query 0").out, "orvek-host 3\n");
+  EXPECT_THAT(run(L"host status").out, HasSubstr("running: yes"));
+  EXPECT_EQ(run(L"host stop").exit_code, 0u);
+  EXPECT_EQ(orvek::winetest::find_emulator_window(), nullptr);
+
+  // Not running, and told not to start it: exit 3, nothing started.
+  EXPECT_EQ(run(L"--no-start waypoint count").exit_code, 3u);
+  EXPECT_EQ(orvek::winetest::find_emulator_window(), nullptr);
 }
 
 // The demo is the README's main job: every export, each step reported.
 // The emulator starts with no mobiles, waypoints or fixes, as it does there.
 TEST_F(ClientRunTest, DemoSucceedsInEveryStep) {
-  ClientRun result = run_program(L"orvek-demo.exe", L"", host().directory());
+  orvek::tools::ProcessRun result = run_exe(L"orvek-demo.exe", L"");
   // Exit code 0: no step failed; the last line: it ran to the end.
   EXPECT_EQ(result.exit_code, 0u) << result.out;
   EXPECT_THAT(result.out, HasSubstr(" steps succeeded.\n"));

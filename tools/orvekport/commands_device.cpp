@@ -5,20 +5,18 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "OrvekPORT/OrvekPORT.h"
+#include "tools/common/win_text.h"
 #include "tools/orvekport/arguments.h"
 #include "tools/orvekport/command.h"
+#include "tools/orvekport/report.h"
 
-namespace orvekport_cli {
+namespace orvek::cli {
 namespace {
 
-// Exit code of a free-space query that the system refused.
-constexpr int kQueryFailedExit = 1;
-
-int run_device_id(int argc, char** argv);
-int run_disk_free(int argc, char** argv);
+int run_device_id(std::span<const std::string> arguments);
+int run_disk_free(std::span<const std::string> arguments);
 
 constexpr Command kCommands[] = {
     {"device-id", "device-id",
@@ -28,7 +26,7 @@ constexpr Command kCommands[] = {
      run_device_id},
     {"disk-free", "disk-free PATH",
      "Prints the bytes free to this user on the volume that holds PATH\n"
-     "(GetDiskFreeSpaceItvCe), also in KiB, MiB, GiB or TiB. Exit code 1\n"
+     "(GetDiskFreeSpaceItvCe), also in KiB, MiB, GiB or TiB. Exit code 3\n"
      "when the system can't answer for PATH (it does not exist, say).",
      run_disk_free},
 };
@@ -54,67 +52,52 @@ std::uint32_t read_le32(const unsigned char* bytes) {
          static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-// ANSI text as UTF-16.
-std::wstring widen(const char* text) {
-  int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  if (units <= 1) return {};
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), units);
-  wide.resize(wide.size() - 1);
-  return wide;
-}
-
-int run_device_id(int argc, char** argv) {
-  Arguments args(argc, argv);
-  if (!args.finish(0, 0))
-    return usage_error(kCommands[0], args.problem().c_str());
+int run_device_id(std::span<const std::string> arguments) {
+  const Command& self = kCommands[0];
+  Report report(self.name);
+  Arguments args(arguments);
+  if (!args.finish(0, 0)) return report.refuse(args.problem(), self.usage);
   std::uint32_t length = 0;
   const void* result = nullptr;
-  GetPocketIDItvCe(0, nullptr, &length, &result);
+  std::uint32_t status = GetPocketIDItvCe(0, nullptr, &length, &result);
   const char* identifier = static_cast<const char*>(result);
-  if (identifier == nullptr || identifier[0] == '\0') {
-    std::printf("device id: none (no source gave one; length %u)\n",
-                static_cast<unsigned>(length));
-    return 0;
-  }
-  std::printf("device id: %s (%u bytes with the NUL)\n", identifier,
-              static_cast<unsigned>(length));
-  return 0;
+  report.add_bare(text_field(
+      "device_id", identifier != nullptr
+                       ? tools::narrow(CP_UTF8, tools::widen(CP_ACP, identifier))
+                       : ""));
+  report.add(integer_field("length", length));
+  if (identifier == nullptr || identifier[0] == '\0')
+    report.note("no source gave an identifier");
+  return report.finish(status);
 }
 
-int run_disk_free(int argc, char** argv) {
+int run_disk_free(std::span<const std::string> arguments) {
   const Command& self = kCommands[1];
-  Arguments args(argc, argv);
-  if (!args.finish(1, 1)) return usage_error(self, args.problem().c_str());
-  // The path as UTF-16, so that names outside the ANSI code page survive.
-  std::vector<std::wstring> wide = wide_arguments();
-  std::wstring path = args.argv_index(0) < wide.size()
-                          ? wide[args.argv_index(0)]
-                          : widen(args[0]);
+  Report report(self.name);
+  Arguments args(arguments);
+  if (!args.finish(1, 1)) return report.refuse(args.problem(), self.usage);
+  std::wstring path = tools::widen(CP_UTF8, args[0]);
 
   std::uint32_t length = 0;
   const void* result = nullptr;
-  GetDiskFreeSpaceItvCe(0, path.c_str(), &length, &result);
+  std::uint32_t status = GetDiskFreeSpaceItvCe(0, path.c_str(), &length, &result);
   // Copied at once: the record is the library's, rewritten by the next call.
   unsigned char record[12] = {};
   if (result != nullptr && length == sizeof(record))
     std::memcpy(record, result, sizeof(record));
-
-  if (read_le32(record) != 1) {
-    print_wide(L"disk-free: the free space of '" + path +
-               L"' can't be queried\n");
-    return kQueryFailedExit;
-  }
+  report.add(text_field("path", args[0]));
+  if (read_le32(record) != 1)
+    return report.fail("the free space of '" + std::string(args[0]) +
+                       "' can't be queried: check that the path exists");
   std::uint64_t free_bytes =
       read_le32(record + 4) | std::uint64_t{read_le32(record + 8)} << 32;
-  print_wide(L"free on the volume of '" + path + L"': " +
-             std::to_wstring(free_bytes) + L" bytes (" +
-             widen(human_size(free_bytes).c_str()) + L")\n");
-  return 0;
+  report.add(integer_field("free_bytes", static_cast<std::int64_t>(free_bytes)));
+  report.add(text_field("free", human_size(free_bytes)));
+  return report.finish(status);
 }
 
 }  // namespace
 
 std::span<const Command> device_commands() { return kCommands; }
 
-}  // namespace orvekport_cli
+}  // namespace orvek::cli

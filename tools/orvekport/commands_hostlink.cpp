@@ -1,60 +1,49 @@
-// Commands of the host link: version, init, query, raw, and the status
-// table; plus the helpers that every command shares.
+// Commands of the host link: version, init, query, raw and the status
+// table.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "OrvekPORT/OrvekPORT.h"
-#include "hostlink/status.h"
+#include "tools/common/orvekport_status.h"
+#include "tools/common/win_text.h"
 #include "tools/orvekport/arguments.h"
 #include "tools/orvekport/command.h"
+#include "tools/orvekport/host_side.h"
+#include "tools/orvekport/report.h"
 
-namespace orvekport_cli {
+namespace orvek::cli {
 namespace {
 
 // The largest reply a command line may ask for; far beyond any host reply,
 // small enough that the buffer is never a problem.
 constexpr std::int64_t kMaxCapacity = 1 << 20;
-
 // A query reads up to this many reply bytes unless told otherwise: room for
 // any result that the host's moving-map and waypoint queries give.
 constexpr std::int64_t kDefaultQueryCapacity = 1000;
-
 // A raw reply has at most 1000 bytes, so at most 1000 UTF-16 units and the
 // terminator.
 constexpr std::int64_t kDefaultRawCapacity = 1001;
+// A request line holds 199 bytes with its line feed: "F|" leaves 196 for a
+// query, a raw request may use 198.
+constexpr std::size_t kMaxQueryRequest = 196;
+constexpr std::size_t kMaxRawRequest = 198;
 
-// Reads "--capacity N" into *capacity when given; false when N is not a
-// number from 0 to kMaxCapacity.
-constexpr char kCapacityProblem[] = "--capacity needs a number from 0 to 1048576";
-bool take_capacity(Arguments& args, std::int64_t* capacity) {
-  const char* text = args.take_option("capacity");
-  return text == nullptr || parse_integer(text, 0, kMaxCapacity, capacity);
-}
-
-// Prints a host text on its own line, adding a line end only when the host
-// did not end it with one.
-void print_result(const char* text) {
-  std::fputs(text, stdout);
-  std::size_t length = std::strlen(text);
-  if (length == 0 || text[length - 1] != '\n') std::fputc('\n', stdout);
-}
-
-int run_version(int argc, char** argv);
-int run_init(int argc, char** argv);
-int run_query(int argc, char** argv);
-int run_raw(int argc, char** argv);
-int run_statuses(int argc, char** argv);
+int run_version(std::span<const std::string> arguments);
+int run_init(std::span<const std::string> arguments);
+int run_query(std::span<const std::string> arguments);
+int run_raw(std::span<const std::string> arguments);
+int run_statuses(std::span<const std::string> arguments);
 
 enum CommandIndex { kVersion, kInit, kQuery, kRaw, kStatuses };
 
 constexpr Command kCommands[] = {
     {"version", "version",
-     "Prints the interface version of OrvekPORT.dll (always 3).\n"
-     "Needs no host application.",
+     "Prints the client's version, OrvekPORT.dll's file version and its\n"
+     "interface version (always 3). Needs no host application. The same as\n"
+     "'orvekport --version'.",
      run_version},
     {"init", "init",
      "Finds the host application, or starts it and waits up to 10 s for its\n"
@@ -70,8 +59,7 @@ constexpr Command kCommands[] = {
      run_query},
     {"raw", "raw TEXT [--capacity N]",
      "Sends TEXT as the whole request line, without prefix, and prints the\n"
-     "reply unjudged (OrvekGPSPort_StringProtocolW). TEXT is taken as UTF-16\n"
-     "from the command line and converted to the ANSI code page.\n"
+     "reply unjudged (OrvekGPSPort_StringProtocolW).\n"
      "--capacity N: room for N UTF-16 units of reply with the terminator\n"
      "(default 1001). Use 'raw -- TEXT' for a TEXT that begins with --.",
      run_raw},
@@ -80,114 +68,148 @@ constexpr Command kCommands[] = {
      run_statuses},
 };
 
-int run_version(int argc, char** argv) {
-  Arguments args(argc, argv);
-  if (!args.finish(0, 0))
-    return usage_error(kCommands[kVersion], args.problem().c_str());
-  std::printf("%u\n", static_cast<unsigned>(OrvekGPSPort_Version()));
-  return 0;
+bool take_capacity(Arguments& args, std::int64_t* capacity) {
+  const char* text = args.take_option("capacity");
+  return text == nullptr || parse_integer(text, 0, kMaxCapacity, capacity);
+}
+constexpr char kCapacityProblem[] =
+    "--capacity needs a number from 0 to 1048576";
+
+// "1.1.0.0" from the DLL's version resource, or "unknown" without one.
+std::string dll_file_version() {
+  wchar_t path[MAX_PATH];
+  HMODULE dll = GetModuleHandleW(L"OrvekPORT.dll");
+  if (dll == nullptr || GetModuleFileNameW(dll, path, MAX_PATH) == 0)
+    return "unknown";
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+  if (size == 0) return "unknown";
+  std::vector<unsigned char> block(size);
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT info_size = 0;
+  if (!GetFileVersionInfoW(path, 0, size, block.data()) ||
+      !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info),
+                      &info_size) ||
+      info == nullptr || info_size < sizeof *info)
+    return "unknown";
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionLS));
 }
 
-int run_init(int argc, char** argv) {
-  Arguments args(argc, argv);
-  if (!args.finish(0, 0))
-    return usage_error(kCommands[kInit], args.problem().c_str());
+int run_version(std::span<const std::string> arguments) {
+  const Command& self = kCommands[kVersion];
+  Report report(self.name);
+  Arguments args(arguments);
+  if (!args.finish(0, 0)) return report.refuse(args.problem(), self.usage);
+  report.add(text_field("client", ORVEKPORT_CLI_VERSION));
+  report.add(text_field("dll", dll_file_version()));
+  report.add(integer_field("interface", OrvekGPSPort_Version()));
+  return report.finish(ORVEKPORT_OK);
+}
+
+int run_init(std::span<const std::string> arguments) {
+  const Command& self = kCommands[kInit];
+  Report report(self.name);
+  Arguments args(arguments);
+  if (!args.finish(0, 0)) return report.refuse(args.problem(), self.usage);
+  if (global_options().no_start && find_host_window() == nullptr)
+    return report.fail("the host is not running and --no-start was given");
   ULONGLONG start = GetTickCount64();
+  HostCall call(report);
   std::uint32_t status = OrvekGPSPort_Init();
-  std::printf("init took %llu ms\n",
-              static_cast<unsigned long long>(GetTickCount64() - start));
-  return report_status(status);
+  if (status == ORVEKPORT_OK)
+    report.add(integer_field("elapsed_ms",
+                             static_cast<std::int64_t>(GetTickCount64() - start)));
+  return call.finish(status);
 }
 
-int run_query(int argc, char** argv) {
+int run_query(std::span<const std::string> arguments) {
   const Command& self = kCommands[kQuery];
-  Arguments args(argc, argv);
+  Report report(self.name);
+  Arguments args(arguments);
   std::int64_t capacity = kDefaultQueryCapacity;
   if (!take_capacity(args, &capacity))
-    return usage_error(self, kCapacityProblem);
-  if (!args.finish(1, 1)) return usage_error(self, args.problem().c_str());
+    return report.refuse(kCapacityProblem, self.usage);
+  if (!args.finish(1, 1)) return report.refuse(args.problem(), self.usage);
+  std::string problem;
+  std::optional<std::string> request = to_host(args[0], "REQUEST", &problem);
+  if (!request) return report.refuse(problem);
 
+  if (global_options().no_start && find_host_window() == nullptr)
+    return report.fail("the host is not running and --no-start was given");
   // The result has at most capacity - 2 bytes and its NUL; one byte more
   // keeps capacity 0 and 1 safe too.
   std::vector<char> result(static_cast<std::size_t>(capacity) + 1, '\0');
+  HostCall call(report);
+  call.set_limit({"the query REQUEST", request->size(), kMaxQueryRequest});
   std::uint32_t status = OrvekGPSPort_GetString(
-      args[0], static_cast<std::uint32_t>(capacity), result.data());
-  if (status == ORVEKPORT_OK) print_result(result.data());
-  return report_status(status);
+      request->c_str(), static_cast<std::uint32_t>(capacity), result.data());
+  if (status == ORVEKPORT_OK)
+    report.add_bare(text_field("result", from_host(result.data())));
+  return call.finish(status);
 }
 
-int run_raw(int argc, char** argv) {
+int run_raw(std::span<const std::string> arguments) {
   const Command& self = kCommands[kRaw];
-  Arguments args(argc, argv);
+  Report report(self.name);
+  Arguments args(arguments);
   std::int64_t capacity = kDefaultRawCapacity;
   if (!take_capacity(args, &capacity))
-    return usage_error(self, kCapacityProblem);
-  if (!args.finish(1, 1)) return usage_error(self, args.problem().c_str());
+    return report.refuse(kCapacityProblem, self.usage);
+  if (!args.finish(1, 1)) return report.refuse(args.problem(), self.usage);
+  // The DLL converts the request itself; this only checks that it can.
+  std::string problem;
+  std::optional<std::string> ansi = to_host(args[0], "TEXT", &problem);
+  if (!ansi) return report.refuse(problem);
+  std::wstring request = tools::widen(CP_UTF8, args[0]);
 
-  std::vector<std::wstring> wide = wide_arguments();
-  std::wstring request;
-  if (args.argv_index(0) < wide.size()) {
-    request = wide[args.argv_index(0)];
-  } else {
-    // The CRT and the shell split a command line slightly differently in
-    // rare quoting cases; fall back to the ANSI argument then.
-    int units = MultiByteToWideChar(CP_ACP, 0, args[0], -1, nullptr, 0);
-    request.assign(static_cast<std::size_t>(units > 0 ? units : 1), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, args[0], -1, request.data(), units);
-    request.resize(request.size() - 1);
-  }
-
-  if (int status = ensure_host_link(); status != 0) return status;
+  if (int exit_code = ensure_host_link(report); exit_code != 0)
+    return exit_code;
   std::vector<wchar_t> reply(static_cast<std::size_t>(capacity) + 1, L'\0');
+  HostCall call(report);
+  call.set_limit({"TEXT in the host's code page", ansi->size(), kMaxRawRequest});
   std::uint32_t status = OrvekGPSPort_StringProtocolW(
       request.c_str(), static_cast<std::int32_t>(capacity), reply.data());
-  if (status == ORVEKPORT_OK) {
-    std::wstring text(reply.data());
-    if (text.empty() || text.back() != L'\n') text += L'\n';
-    print_wide(text);
-  }
-  return report_status(status);
+  if (status == ORVEKPORT_OK)
+    report.add_bare(text_field("reply", tools::narrow(CP_UTF8, reply.data())));
+  return call.finish(status);
 }
 
-int run_statuses(int argc, char** argv) {
+Fields status_row(std::uint32_t code) {
+  return {integer_field("code", code),
+          text_field("name", orvekport_status_name(code)),
+          text_field("meaning", orvekport_status_meaning(code))};
+}
+
+int run_statuses(std::span<const std::string> arguments) {
   const Command& self = kCommands[kStatuses];
-  Arguments args(argc, argv);
-  if (!args.finish(0, 1)) return usage_error(self, args.problem().c_str());
+  Report report(self.name);
+  Arguments args(arguments);
+  if (!args.finish(0, 1)) return report.refuse(args.problem(), self.usage);
   if (args.size() == 1) {
     std::int64_t code = 0;
     if (!parse_integer(args[0], 0, UINT32_MAX, &code))
-      return usage_error(self, "CODE must be a number");
-    auto status = static_cast<std::uint32_t>(code);
-    std::printf("%u %s: %s\n", status, orvek::status_name(status),
-                orvek::status_meaning(status));
-    return 0;
+      return report.refuse("CODE must be a number", self.usage);
+    for (Field& field : status_row(static_cast<std::uint32_t>(code)))
+      report.add(std::move(field));
+    return report.finish(ORVEKPORT_OK);
   }
+  std::vector<Fields> rows;
 #define ORVEKPORT_CLI_STATUS_ROW(name, value, meaning) \
-  std::printf("%2d %-20s %s\n", value, #name, meaning);
+  rows.push_back(status_row(value));
   ORVEKPORT_STATUS_MAP(ORVEKPORT_CLI_STATUS_ROW)
 #undef ORVEKPORT_CLI_STATUS_ROW
-  std::printf(
-      "\nOrvekGPSPort_GetMovingMapPosition and OrvekGPSPort_Get_Waypoint also\n"
-      "give 5 to 9 when a record ends before the comma after field 1 to 5.\n");
-  return 0;
+  report.add_list("statuses", rows);
+  report.note(
+      "waypoint get and mobiles get also give 5 to 9 when the host's record "
+      "ends before the comma after field 1 to 5; the client names which");
+  return report.finish(ORVEKPORT_OK);
 }
 
 }  // namespace
 
 std::span<const Command> hostlink_commands() { return kCommands; }
 
-int report_status(std::uint32_t status) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "status: %s (%u): %s\n", orvek::status_name(status),
-               static_cast<unsigned>(status), orvek::status_meaning(status));
-  return static_cast<int>(status);
-}
-
-int ensure_host_link() {
-  if (global_options().no_init) return 0;
-  std::uint32_t status = OrvekGPSPort_Init();
-  if (status != ORVEKPORT_OK) return report_status(status);
-  return 0;
-}
-
-}  // namespace orvekport_cli
+}  // namespace orvek::cli

@@ -7,36 +7,37 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "tools/orvekport/arguments.h"
 #include "tools/orvekport/command.h"
+#include "tools/orvekport/report.h"
 
 namespace {
 
-using orvekport_cli::Command;
+using orvek::cli::Command;
 
-// The three tables in the order --help lists them.
+// The tables in the order --help lists them.
 std::span<const Command> (*const kTables[])() = {
-    orvekport_cli::hostlink_commands,
-    orvekport_cli::api_commands,
-    orvekport_cli::device_commands,
+    orvek::cli::hostlink_commands, orvek::cli::map_commands,
+    orvek::cli::waypoint_commands, orvek::cli::device_commands,
+    orvek::cli::host_commands,
 };
 
-const Command* find_command(const char* name) {
+const Command* find_command(const std::string& name) {
   for (auto table : kTables)
     for (const Command& command : table())
-      if (std::strcmp(command.name, name) == 0) return &command;
+      if (name == command.name) return &command;
   return nullptr;
 }
 
-bool is_help(const char* argument) {
-  return std::strcmp(argument, "--help") == 0 ||
-         std::strcmp(argument, "-h") == 0;
+bool is_help(const std::string& argument) {
+  return argument == "--help" || argument == "-h" || argument == "help";
 }
 
 // The first sentence of a command's help, rewrapped, for the overview.
-void print_summary(const Command& command) {
-  std::printf("  %s\n", command.usage);
+std::string summary(const Command& command) {
+  std::string out = "  " + std::string(command.usage) + "\n";
   std::string sentence;
   for (const char* c = command.help; *c != '\0'; ++c) {
     sentence += *c == '\n' ? ' ' : *c;
@@ -51,57 +52,78 @@ void print_summary(const Command& command) {
       end = sentence.rfind(' ', start + kWidth);
       if (end == std::string::npos || end <= start) end = start + kWidth;
     }
-    std::printf("      %s\n", sentence.substr(start, end - start).c_str());
+    out += "      " + sentence.substr(start, end - start) + "\n";
     start = end;
     while (start < sentence.size() && sentence[start] == ' ') ++start;
   }
+  return out;
 }
 
-void print_usage(std::FILE* out) {
-  std::fprintf(out,
-               "usage: orvekport [--no-init] COMMAND [ARGUMENTS]\n"
-               "       orvekport COMMAND --help\n");
-}
+constexpr char kUsage[] =
+    "usage: orvekport [--json] [--show] [--lossy] [--no-start] COMMAND "
+    "[ARGUMENTS]\n"
+    "       orvekport COMMAND --help | --help | --version\n";
 
-void print_overview() {
-  print_usage(stdout);
-  std::printf(
-      "\nDrives the host application through OrvekPORT.dll. Results go to\n"
-      "stdout; the status line (\"status: NAME (n): meaning\") goes to\n"
-      "stderr, and the exit code is the status (2: bad command line).\n"
-      "Commands that send to the host run OrvekGPSPort_Init first, since\n"
-      "every run is a new process; --no-init skips that.\n"
-      "\ncommands:\n");
+std::string overview() {
+  std::string out = kUsage;
+  out +=
+      "\nDrives the host application through OrvekPORT.dll, one call per run.\n"
+      "Results go to stdout; the status line (\"status: NAME (n): meaning\")\n"
+      "and what to do about a failure go to stderr. Texts are UTF-8 on the\n"
+      "command line and in the output, and the host's ANSI code page on the\n"
+      "link. Commands that send to the host run OrvekGPSPort_Init first.\n"
+      "\noptions (anywhere before a \"--\"):\n"
+      "  --json      one JSON object on stdout: command, exit_code, status,\n"
+      "              status_name, status_meaning, fields, notes, and\n"
+      "              host_answer or sent when there are\n"
+      "  --show      print the request line the call sent, read back from\n"
+      "              the host's PACKETTX.DAT\n"
+      "  --lossy     send characters the host's code page can't hold as its\n"
+      "              default character instead of refusing the text\n"
+      "  --no-start  fail (exit 3) instead of starting the host when its\n"
+      "              window isn't there\n"
+      "\nexit codes:\n"
+      "  0           success\n"
+      "  1, 4 to 13  the status of the failed call (see 'orvekport statuses')\n"
+      "  2           bad command line, or input refused before anything was\n"
+      "              sent (a character outside the code page, a waypoint that\n"
+      "              would not read back)\n"
+      "  3           a failure with no status to give: mobiles count/list gave\n"
+      "              -1, disk-free can't query, host start/stop failed,\n"
+      "              --no-start without a running host\n"
+      "\ncommands:\n";
   for (auto table : kTables)
-    for (const Command& command : table()) print_summary(command);
+    for (const Command& command : table()) out += summary(command);
+  return out;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   // Plain line feeds: what a script under Wine or a Unix pipe expects, and
   // what a Windows console shows alike.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
-  argc = orvekport_cli::take_global_options(argc, argv);
-  if (argc < 2) {
-    print_usage(stderr);
-    return orvekport_cli::kUsageExit;
+  std::vector<std::string> arguments =
+      orvek::cli::take_global_options(orvek::cli::utf8_command_line());
+  if (arguments.empty()) {
+    orvek::cli::write_err(kUsage);
+    return orvek::cli::kExitUsage;
   }
-  if (is_help(argv[1]) || std::strcmp(argv[1], "help") == 0) {
-    print_overview();
-    return 0;
+  if (is_help(arguments[0])) {
+    orvek::cli::write_out(overview());
+    return orvek::cli::kExitOk;
   }
-  const Command* command = find_command(argv[1]);
-  if (command == nullptr) {
-    std::fprintf(stderr, "orvekport: unknown command '%s'\n", argv[1]);
-    print_usage(stderr);
-    std::fprintf(stderr, "run 'orvekport --help' for the list of commands\n");
-    return orvekport_cli::kUsageExit;
+  if (arguments[0] == "--version") arguments[0] = "version";
+  const Command* command = find_command(arguments[0]);
+  if (command == nullptr)
+    return orvek::cli::Report(arguments[0])
+        .refuse("unknown command '" + arguments[0] +
+                "'; 'orvekport --help' lists the commands");
+  if (arguments.size() == 2 && is_help(arguments[1])) {
+    orvek::cli::write_out("usage: orvekport " + std::string(command->usage) +
+                          "\n\n" + command->help + "\n");
+    return orvek::cli::kExitOk;
   }
-  if (argc == 3 && is_help(argv[2])) {
-    std::printf("usage: orvekport %s\n\n%s\n", command->usage, command->help);
-    return 0;
-  }
-  return command->run(argc - 2, argv + 2);
+  return command->run(std::span<const std::string>(arguments).subspan(1));
 }

@@ -1,0 +1,42 @@
+# The installable package: the DLL, its import library, the public header
+# and a package config, so that another project's
+#   find_package(OrvekPORT CONFIG REQUIRED)
+#   target_link_libraries(app PRIVATE OrvekPORT::OrvekPORT)
+# gets the include folder and the DLL. OrvekPORT::OrvekPORT also exists
+# under add_subdirectory.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+# Consumers see the header's folder only, not the sources beside it: the
+# header is copied into a folder of its own in the build tree.
+set(ORVEKPORT_PUBLIC_INCLUDE ${PROJECT_BINARY_DIR}/include)
+configure_file(${PROJECT_SOURCE_DIR}/OrvekPORT/OrvekPORT.h
+               ${ORVEKPORT_PUBLIC_INCLUDE}/OrvekPORT/OrvekPORT.h COPYONLY)
+target_include_directories(OrvekPORT INTERFACE
+  $<BUILD_INTERFACE:${ORVEKPORT_PUBLIC_INCLUDE}>
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+add_library(OrvekPORT::OrvekPORT ALIAS OrvekPORT)
+
+install(TARGETS OrvekPORT EXPORT OrvekPORTTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/OrvekPORT/OrvekPORT.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/OrvekPORT)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/OrvekPORT)
+
+set(ORVEKPORT_CONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/OrvekPORT)
+install(EXPORT OrvekPORTTargets NAMESPACE OrvekPORT::
+        DESTINATION ${ORVEKPORT_CONFIG_DIR})
+configure_package_config_file(
+  ${CMAKE_CURRENT_LIST_DIR}/OrvekPORTConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/OrvekPORTConfig.cmake
+  INSTALL_DESTINATION ${ORVEKPORT_CONFIG_DIR})
+# Same major version; the version file also refuses a package built for the
+# other pointer size (x86_64 against i686).
+write_basic_package_version_file(
+  ${PROJECT_BINARY_DIR}/OrvekPORTConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/OrvekPORTConfig.cmake
+              ${PROJECT_BINARY_DIR}/OrvekPORTConfigVersion.cmake
+        DESTINATION ${ORVEKPORT_CONFIG_DIR})

@@ -1,0 +1,94 @@
+// Child processes for the tools and the Wine tests: start one, or run one
+// to its end with its output caught in files.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "tools/common/win_files.h"
+#include "tools/common/win_handle.h"
+
+namespace orvek::tools {
+
+struct StartedProcess {
+  Handle process;
+  DWORD id = 0;
+  explicit operator bool() const { return static_cast<bool>(process); }
+};
+
+// Starts `exe` with `arguments` (already quoted as the program expects) in
+// `directory` (null: ours). stdout and stderr go to `out` and `err` when
+// given (inherited for the child), else nowhere special.
+inline StartedProcess start_process(const std::wstring& exe,
+                                    const std::wstring& arguments,
+                                    const wchar_t* directory,
+                                    HANDLE out = nullptr,
+                                    HANDLE err = nullptr) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  bool redirect = out != nullptr || err != nullptr;
+  if (redirect) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+  }
+  std::wstring command_line = L"\"" + exe + L"\"";
+  if (!arguments.empty()) command_line += L" " + arguments;
+  PROCESS_INFORMATION info{};
+  StartedProcess started;
+  if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr,
+                      redirect, 0, nullptr, directory, &startup, &info))
+    return started;
+  Handle thread = object_handle(info.hThread);
+  started.process = object_handle(info.hProcess);
+  started.id = info.dwProcessId;
+  return started;
+}
+
+struct ProcessRun {
+  bool started = false;
+  bool finished = false;  // false: killed after the time limit
+  DWORD exit_code = 0;
+  std::string out;
+  std::string err;
+};
+
+// Runs `exe` to its end, its stdout and stderr caught in `scratch`\run.out
+// and run.err; a run past `timeout_ms` is terminated (finished false).
+inline ProcessRun run_process(const std::wstring& exe,
+                              const std::wstring& arguments,
+                              const std::wstring& scratch, DWORD timeout_ms,
+                              const wchar_t* directory = nullptr) {
+  ProcessRun run;
+  const std::wstring out_path = scratch + L"\\run.out";
+  const std::wstring err_path = scratch + L"\\run.err";
+  {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    auto create = [&](const std::wstring& path) {
+      return file_handle(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     &inherit, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    };
+    Handle out = create(out_path);
+    Handle err = create(err_path);
+    if (!out || !err) return run;
+    StartedProcess child =
+        start_process(exe, arguments, directory, out.get(), err.get());
+    if (!child) return run;
+    run.started = true;
+    run.finished =
+        WaitForSingleObject(child.process.get(), timeout_ms) == WAIT_OBJECT_0;
+    if (!run.finished) {
+      TerminateProcess(child.process.get(), 1);
+      WaitForSingleObject(child.process.get(), 5000);
+    }
+    GetExitCodeProcess(child.process.get(), &run.exit_code);
+  }
+  run.out = read_whole_file(out_path).value_or("");
+  run.err = read_whole_file(err_path).value_or("");
+  return run;
+}
+
+}  // namespace orvek::tools

@@ -1,0 +1,282 @@
+// Commands of the position fix and the map view. Commands that send a
+// letter need a host link found in this process, so they run
+// OrvekGPSPort_Init first; moving-map-init finds the host itself.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "OrvekPORT/OrvekPORT.h"
+#include "tools/orvekport/arguments.h"
+#include "tools/orvekport/command.h"
+#include "tools/orvekport/host_side.h"
+#include "tools/orvekport/report.h"
+
+namespace orvek::cli {
+namespace {
+
+// A command body passed through may use the whole request line after its
+// letter and bar (196 bytes); a formatted one is built in 100 bytes.
+constexpr std::size_t kMaxBody = 196;
+constexpr std::size_t kMaxFormattedBody = 99;
+// The position sentence with its CR LF must fit the same 196 bytes, and
+// realValue's "%f" 49 characters.
+constexpr std::size_t kMaxSentence = 196;
+constexpr std::size_t kMaxRealText = 49;
+
+int run_newpoint(std::span<const std::string> arguments);
+int run_center(std::span<const std::string> arguments);
+int run_center_waypoint(std::span<const std::string> arguments);
+int run_viewport(std::span<const std::string> arguments);
+int run_exec(std::span<const std::string> arguments);
+int run_open(std::span<const std::string> arguments);
+int run_export_view(std::span<const std::string> arguments);
+int run_delete_mobile(std::span<const std::string> arguments);
+int run_moving_map_init(std::span<const std::string> arguments);
+
+enum CommandIndex {
+  kNewPoint, kCenter, kCenterWaypoint, kViewport, kExec, kOpen, kExportView,
+  kDeleteMobile, kMovingMapInit,
+};
+
+constexpr Command kCommands[] = {
+    {"newpoint",
+     "newpoint LONGITUDE LATITUDE [--altitude M] [--name T] [--description T] "
+     "[--real X] [--int N]",
+     "Sends one position fix, the $AAGGAM sentence, as command E\n"
+     "(OrvekGPSPort_NewPoint). Degrees east and north are positive; the\n"
+     "altitude (default 0) is truncated to whole metres. The name and\n"
+     "description (text1 and text2), X and N fill fields 17 to 20 (default\n"
+     "empty, empty, 0, 0); the emulator takes the name as a mobile's.\n"
+     "With --show the sentence sent is printed (CR LF shown as \\r\\n).",
+     run_newpoint},
+    {"center", "center LONGITUDE LATITUDE ALTITUDE",
+     "Centres the map on a coordinate: O|VALUE1,VALUE2,VALUE3 with six\n"
+     "decimals each (OrvekGPSPort_CenterCoordinate).",
+     run_center},
+    {"center-waypoint", "center-waypoint WAYPOINT VALUE",
+     "Centres the map on a waypoint: L|WAYPOINT,VALUE\n"
+     "(OrvekGPSPort_CenterWaypoint).",
+     run_center_waypoint},
+    {"viewport", "viewport LEN1 LEN2",
+     "Sets the viewport's lengths: K|LEN1,LEN2 (OrvekGPSPort_SetViewportLen).",
+     run_viewport},
+    {"exec", "exec COMMAND",
+     "Runs host command number COMMAND: I|COMMAND (OrvekGPSPort_ExecCommand).",
+     run_exec},
+    {"open", "open FILE",
+     "Has the host open FILE: D|FILE (OrvekGPSPort_OpenFile).", run_open},
+    {"export-view", "export-view FILE",
+     "Has the host export its view to FILE: J|FILE\n"
+     "(OrvekGPSPort_ExportViewFile).",
+     run_export_view},
+    {"delete-mobile", "delete-mobile NAME",
+     "Deletes the mobile NAME: H|NAME (OrvekGPSPort_DeleteMobile).",
+     run_delete_mobile},
+    {"moving-map-init", "moving-map-init",
+     "Posts the moving-map init message (wParam 2) to the host window; no\n"
+     "packet, no answer (OrvekGPSPort_MovingMapInit). Finds or starts the\n"
+     "host first.",
+     run_moving_map_init},
+};
+
+std::size_t fixed_length(double value) {
+  return static_cast<std::size_t>(std::snprintf(nullptr, 0, "%f", value));
+}
+
+std::size_t digit_count(long long value) {
+  return std::to_string(value).size();
+}
+
+// The length of the sentence NewPoint would build, CR LF included:
+// "$AAGGAM,,DDMM.mmm,N,DDDMM.mmm,E,1,5,0,ALT,m,,,,,,,T1,T2,REAL,INT*CS\r\n".
+std::size_t sentence_length(double longitude, double latitude, double altitude,
+                            std::size_t texts, double real, std::int32_t integer) {
+  auto coordinate = [](double degrees) {
+    return digit_count(static_cast<long long>(std::fabs(degrees))) + 6;
+  };
+  return 9 + coordinate(latitude) + 3 + coordinate(longitude) + 9 +
+         digit_count(static_cast<long long>(altitude)) + 9 + texts + 1 + 1 +
+         fixed_length(real) + 1 + digit_count(integer) + 5;
+}
+
+bool real_at(const Arguments& args, std::size_t i, double* value,
+             std::string* problem) {
+  if (parse_real(args[i], value)) return true;
+  *problem = std::string("not a finite number: ") + args[i];
+  return false;
+}
+
+bool int_at(const Arguments& args, std::size_t i, std::int32_t* value,
+            std::string* problem) {
+  std::int64_t parsed = 0;
+  if (parse_integer(args[i], INT32_MIN, INT32_MAX, &parsed)) {
+    *value = static_cast<std::int32_t>(parsed);
+    return true;
+  }
+  *problem = std::string("not a 32-bit integer: ") + args[i];
+  return false;
+}
+
+int run_newpoint(std::span<const std::string> arguments) {
+  const Command& self = kCommands[kNewPoint];
+  Report report(self.name);
+  Arguments args(arguments);
+  const char* altitude_text = args.take_option("altitude");
+  const char* name_text = args.take_option("name");
+  const char* description_text = args.take_option("description");
+  const char* real_text = args.take_option("real");
+  const char* int_text = args.take_option("int");
+  if (!args.finish(2, 2)) return report.refuse(args.problem(), self.usage);
+
+  std::string problem;
+  double longitude = 0, latitude = 0, altitude = 0, real = 0;
+  std::int64_t integer = 0;
+  if (!real_at(args, 0, &longitude, &problem) ||
+      !real_at(args, 1, &latitude, &problem))
+    return report.refuse(problem, self.usage);
+  if ((altitude_text && !parse_real(altitude_text, &altitude)) ||
+      (real_text && !parse_real(real_text, &real)))
+    return report.refuse("--altitude and --real need finite numbers",
+                         self.usage);
+  if (int_text && !parse_integer(int_text, INT32_MIN, INT32_MAX, &integer))
+    return report.refuse("--int needs a 32-bit integer", self.usage);
+  std::optional<std::string> name = to_host(name_text ? name_text : "", "--name", &problem);
+  std::optional<std::string> description =
+      name ? to_host(description_text ? description_text : "", "--description",
+                     &problem)
+           : std::nullopt;
+  if (!name || !description) return report.refuse(problem);
+
+  if (int exit_code = ensure_host_link(report); exit_code != 0)
+    return exit_code;
+  HostCall call(report);
+  std::size_t real_length = fixed_length(real);
+  if (real_length > kMaxRealText)
+    call.set_limit({"--real written as \"%f\"", real_length, kMaxRealText});
+  else
+    call.set_limit({"the sentence with its CR LF",
+                    sentence_length(longitude, latitude, altitude,
+                                    name->size() + description->size(), real,
+                                    static_cast<std::int32_t>(integer)),
+                    kMaxSentence});
+  return call.finish(OrvekGPSPort_NewPoint(
+      longitude, latitude, altitude, name->c_str(), description->c_str(), real,
+      static_cast<std::int32_t>(integer)));
+}
+
+int run_center(std::span<const std::string> arguments) {
+  const Command& self = kCommands[kCenter];
+  Report report(self.name);
+  Arguments args(arguments);
+  if (!args.finish(3, 3)) return report.refuse(args.problem(), self.usage);
+  std::string problem;
+  double values[3];
+  for (std::size_t i = 0; i < 3; ++i)
+    if (!real_at(args, i, &values[i], &problem))
+      return report.refuse(problem, self.usage);
+  if (int exit_code = ensure_host_link(report); exit_code != 0)
+    return exit_code;
+  HostCall call(report);
+  call.set_limit({"the body \"%f,%f,%f\"",
+                  fixed_length(values[0]) + fixed_length(values[1]) +
+                      fixed_length(values[2]) + 2,
+                  kMaxFormattedBody});
+  return call.finish(
+      OrvekGPSPort_CenterCoordinate(values[0], values[1], values[2]));
+}
+
+int run_center_waypoint(std::span<const std::string> arguments) {
+  const Command& self = kCommands[kCenterWaypoint];
+  Report report(self.name);
+  Arguments args(arguments);
+  if (!args.finish(2, 2)) return report.refuse(args.problem(), self.usage);
+  std::string problem;
+  double value = 0;
+  if (!real_at(args, 1, &value, &problem))
+    return report.refuse(problem, self.usage);
+  std::optional<std::string> waypoint = to_host(args[0], "WAYPOINT", &problem);
+  if (!waypoint) return report.refuse(problem);
+  if (int exit_code = ensure_host_link(report); exit_code != 0)
+    return exit_code;
+  HostCall call(report);
+  call.set_limit({"the body \"WAYPOINT,%f\"",
+                  waypoint->size() + 1 + fixed_length(value), kMaxFormattedBody});
+  return call.finish(OrvekGPSPort_CenterWaypoint(waypoint->c_str(), value));
+}
+
+int run_viewport(std::span<const std::string> arguments) {
+  const Command& self = kCommands[kViewport];
+  Report report(self.name);
+  Arguments args(arguments);
+  if (!args.finish(2, 2)) return report.refuse(args.problem(), self.usage);
+  std::string problem;
+  std::int32_t len1 = 0, len2 = 0;
+  if (!int_at(args, 0, &len1, &problem) || !int_at(args, 1, &len2, &problem))
+    return report.refuse(problem, self.usage);
+  if (int exit_code = ensure_host_link(report); exit_code != 0)
+    return exit_code;
+  HostCall call(report);
+  return call.finish(OrvekGPSPort_SetViewportLen(len1, len2));
+}
+
+int run_exec(std::span<const std::string> arguments) {
+  const Command& self = kCommands[kExec];
+  Report report(self.name);
+  Arguments args(arguments);
+  if (!args.finish(1, 1)) return report.refuse(args.problem(), self.usage);
+  std::string problem;
+  std::int32_t command = 0;
+  if (!int_at(args, 0, &command, &problem))
+    return report.refuse(problem, self.usage);
+  if (int exit_code = ensure_host_link(report); exit_code != 0)
+    return exit_code;
+  HostCall call(report);
+  return call.finish(OrvekGPSPort_ExecCommand(command));
+}
+
+// The commands whose one argument is sent unchanged as the body.
+int run_text_command(const Command& self,
+                     std::span<const std::string> arguments, const char* what,
+                     std::uint32_t(ORVEKPORT_CALL* send)(const char*)) {
+  Report report(self.name);
+  Arguments args(arguments);
+  if (!args.finish(1, 1)) return report.refuse(args.problem(), self.usage);
+  std::string problem;
+  std::optional<std::string> text = to_host(args[0], what, &problem);
+  if (!text) return report.refuse(problem);
+  if (int exit_code = ensure_host_link(report); exit_code != 0)
+    return exit_code;
+  HostCall call(report);
+  call.set_limit({what, text->size(), kMaxBody});
+  return call.finish(send(text->c_str()));
+}
+
+int run_open(std::span<const std::string> arguments) {
+  return run_text_command(kCommands[kOpen], arguments, "FILE",
+                          OrvekGPSPort_OpenFile);
+}
+int run_export_view(std::span<const std::string> arguments) {
+  return run_text_command(kCommands[kExportView], arguments, "FILE",
+                          OrvekGPSPort_ExportViewFile);
+}
+int run_delete_mobile(std::span<const std::string> arguments) {
+  return run_text_command(kCommands[kDeleteMobile], arguments, "NAME",
+                          OrvekGPSPort_DeleteMobile);
+}
+
+int run_moving_map_init(std::span<const std::string> arguments) {
+  const Command& self = kCommands[kMovingMapInit];
+  Report report(self.name);
+  Arguments args(arguments);
+  if (!args.finish(0, 0)) return report.refuse(args.problem(), self.usage);
+  if (global_options().no_start && find_host_window() == nullptr)
+    return report.fail("the host is not running and --no-start was given");
+  HostCall call(report);
+  return call.finish(OrvekGPSPort_MovingMapInit());
+}
+
+}  // namespace
+
+std::span<const Command> map_commands() { return kCommands; }
+
+}  // namespace orvek::cli

@@ -1,0 +1,243 @@
+#include "tools/orvekport/host_side.h"
+
+#include "OrvekPORT/OrvekPORT.h"
+#include "tools/common/win_files.h"
+#include "tools/common/win_handle.h"
+#include "tools/common/win_text.h"
+#include "tools/orvekport/arguments.h"
+
+namespace orvek::cli {
+namespace {
+
+constexpr wchar_t kHostKey[] = L"SOFTWARE\\OrvekGPS\\General";
+constexpr wchar_t kHostValue[] = L"Path_EXE";
+constexpr wchar_t kHostWindowClass[] = L"ORVEKPOCKETMAINW";
+constexpr wchar_t kRequestFile[] = L"PACKETTX.DAT";
+constexpr wchar_t kReplyFile[] = L"PACKETRX.DAT";
+// The library reads Path_EXE into 200 bytes: 99 characters and the NUL.
+constexpr std::size_t kMaxHostPathLength = 99;
+// A file written this close before the call (100 ns units) still counts as
+// the call's: file and system clocks need not tick together.
+constexpr ULONGLONG kClockSlack = 10 * 10000;
+
+std::string utf8(const std::wstring& wide) {
+  return tools::narrow(CP_UTF8, wide);
+}
+
+std::string system_error(DWORD code) {
+  wchar_t* text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0,
+                 nullptr);
+  std::wstring message = text != nullptr ? text : L"";
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r'))
+    message.pop_back();
+  return "error " + std::to_string(code) +
+         (message.empty() ? "" : ": " + utf8(message));
+}
+
+ULONGLONG ticks(const FILETIME& time) {
+  return ULARGE_INTEGER{{time.dwLowDateTime, time.dwHighDateTime}}.QuadPart;
+}
+
+constexpr char kSetPathAdvice[] =
+    "set it with 'orvekport host start FOLDER' (installs the emulator there), "
+    "or point it at the host with: wine reg add "
+    "'HKLM\\SOFTWARE\\OrvekGPS\\General' /v Path_EXE /d 'C:\\path\\host.exe' /f";
+
+}  // namespace
+
+std::optional<std::wstring> registered_host_path() {
+  wchar_t path[1024];
+  DWORD size = sizeof path;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, kHostKey, kHostValue, RRF_RT_REG_SZ,
+                   nullptr, path, &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return std::wstring(path);
+}
+
+bool register_host_path(const std::wstring& exe_path, std::string* error) {
+  tools::RegistryKey key;
+  LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kHostKey, 0, nullptr, 0,
+                                KEY_SET_VALUE, nullptr, key.put(), nullptr);
+  if (result == ERROR_SUCCESS)
+    result = RegSetValueExW(
+        key.get(), kHostValue, 0, REG_SZ,
+        reinterpret_cast<const BYTE*>(exe_path.c_str()),
+        static_cast<DWORD>((exe_path.size() + 1) * sizeof(wchar_t)));
+  if (result != ERROR_SUCCESS) *error = system_error(static_cast<DWORD>(result));
+  return result == ERROR_SUCCESS;
+}
+
+std::wstring folder_of(const std::wstring& path) {
+  std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+HWND find_host_window() { return FindWindowW(kHostWindowClass, nullptr); }
+
+std::optional<std::string> to_host(const std::string& utf8_text,
+                                   const char* what, std::string* problem) {
+  std::wstring wide = tools::widen(CP_UTF8, utf8_text);
+  if (std::optional<std::string> exact = tools::narrow_exact(wide)) return exact;
+  if (global_options().lossy) return tools::narrow(CP_ACP, wide);
+  std::string missing;
+  for (wchar_t c : wide) {
+    std::wstring one(1, c);
+    if (!tools::narrow_exact(one)) missing += (missing.empty() ? "'" : ", '") + utf8(one) + "'";
+  }
+  *problem = std::string(what) + " '" + utf8_text +
+             "' holds characters that the host's code page (" +
+             std::to_string(GetACP()) + ") can't hold" +
+             (missing.empty() ? "" : ": " + missing) +
+             "; --lossy sends them as '?'";
+  return std::nullopt;
+}
+
+std::string from_host(const std::string& bytes) {
+  return tools::narrow(CP_UTF8, tools::widen(CP_ACP, bytes));
+}
+
+std::string visible(const std::string& text) {
+  std::string shown;
+  for (unsigned char c : text) {
+    if (c == '\r') shown += "\\r";
+    else if (c == '\n') shown += "\\n";
+    else if (c == '\\') shown += "\\\\";
+    else if (c < 0x20 || c == 0x7F) {
+      shown += "\\x";
+      shown += tools::kHexDigits[c >> 4];
+      shown += tools::kHexDigits[c & 0xF];
+    } else shown += static_cast<char>(c);
+  }
+  return shown;
+}
+
+void explain_link_status(std::uint32_t status, Report& report) {
+  std::optional<std::wstring> path = registered_host_path();
+  std::string folder = path ? utf8(folder_of(*path)) : "";
+  switch (status) {
+    case ORVEKPORT_E_REGISTRY:
+      if (path && path->size() > kMaxHostPathLength)
+        report.note("Path_EXE under " + std::string(kHostKeyText) + " is " +
+                    std::to_string(path->size()) + " characters, " +
+                    std::to_string(kMaxHostPathLength) +
+                    " at most: move the host to a shorter path");
+      else
+        report.note("Path_EXE under " + std::string(kHostKeyText) +
+                    " is not set or can't be read; " + kSetPathAdvice);
+      break;
+    case ORVEKPORT_E_NO_HOST:
+      if (!path) break;
+      if (GetFileAttributesW(path->c_str()) == INVALID_FILE_ATTRIBUTES)
+        report.note("Path_EXE is '" + utf8(*path) +
+                    "', which does not exist; " + kSetPathAdvice);
+      else
+        report.note("started '" + utf8(*path) +
+                    "' (Path_EXE), but no window of class ORVEKPOCKETMAINW "
+                    "appeared within 10 s");
+      break;
+    case ORVEKPORT_E_CREATE_REQUEST:
+    case ORVEKPORT_E_WRITE_REQUEST:
+      report.note("the request file PACKETTX.DAT in '" + folder +
+                  "' can't be written: check that the folder exists and is "
+                  "writable");
+      break;
+    case ORVEKPORT_E_TIMEOUT:
+      report.note("the host in '" + folder +
+                  "' did not signal its reply; is it busy or hung? "
+                  "'orvekport host status' shows whether its window is there");
+      break;
+    case ORVEKPORT_E_OPEN_REPLY:
+      report.note("the reply file PACKETRX.DAT in '" + folder +
+                  "' can't be opened, or the reply was too short");
+      break;
+    case ORVEKPORT_E_INVALID_ARGUMENT:
+      report.note("a number can't be sent: coordinates and altitude must be "
+                  "finite and below 2^31 in magnitude");
+      break;
+    default:
+      break;
+  }
+}
+
+int ensure_host_link(Report& report) {
+  if (global_options().no_start && find_host_window() == nullptr)
+    return report.fail(
+        "the host is not running and --no-start was given; start it with "
+        "'orvekport host start FOLDER', or drop --no-start");
+  std::uint32_t status = OrvekGPSPort_Init();
+  if (status == ORVEKPORT_OK) return 0;
+  report.note("OrvekGPSPort_Init failed, so nothing was sent");
+  HostCall init(report);
+  return init.finish(status);
+}
+
+HostCall::HostCall(Report& report) : report_(report) {
+  GetSystemTimeAsFileTime(&start_);
+}
+
+std::optional<std::string> HostCall::written_since_start(
+    const wchar_t* name) const {
+  std::optional<std::wstring> path = registered_host_path();
+  if (!path) return std::nullopt;
+  std::wstring file = folder_of(*path) + L"\\" + name;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data) ||
+      ticks(data.ftLastWriteTime) + kClockSlack < ticks(start_))
+    return std::nullopt;
+  return tools::read_whole_file(file);
+}
+
+std::optional<std::string> HostCall::fresh_reply() const {
+  return written_since_start(kReplyFile);
+}
+
+bool HostCall::explain_parse_status(std::uint32_t status,
+                                    const std::optional<std::string>& reply) {
+  // A parse status only follows a query whose reply was "G...|record".
+  constexpr std::uint32_t kFirstParseStatus = ORVEKPORT_E_NO_COMMA_AFTER_FIELD1;
+  if (record_.empty() || status < kFirstParseStatus ||
+      status >= kFirstParseStatus + record_.size() - 1 || !reply ||
+      reply->empty() || (*reply)[0] != 'G' ||
+      reply->find('|') == std::string::npos)
+    return false;
+  std::size_t field = status - kFirstParseStatus;  // 0-based, no comma after
+  report_.rename_status(
+      "E_NO_COMMA_AFTER_FIELD" + std::to_string(field + 1),
+      "the record ended before field " + std::to_string(field + 2) + " (" +
+          record_[field + 1] + "): no comma after field " +
+          std::to_string(field + 1) + " (" + record_[field] + ")");
+  return true;
+}
+
+int HostCall::finish(std::uint32_t status) {
+  std::optional<std::string> reply = fresh_reply();
+  if (global_options().show) {
+    std::optional<std::string> request = written_since_start(kRequestFile);
+    report_.sent(request ? visible(from_host(*request)) : "(nothing)");
+  }
+  bool parse = explain_parse_status(status, reply);
+  // What the host answered, when its answer is why the call failed.
+  bool answer_matters =
+      parse || status == ORVEKPORT_E_OPEN_REPLY ||
+      status == ORVEKPORT_E_READ_REPLY || status == ORVEKPORT_E_NO_RESULT ||
+      (status == ORVEKPORT_E_TOO_LONG && !limit_);
+  if (status != ORVEKPORT_OK && answer_matters && reply)
+    report_.host_answered(visible(from_host(*reply)));
+  if (status == ORVEKPORT_E_TOO_LONG && limit_) {
+    std::size_t over = limit_->length > limit_->max
+                           ? limit_->length - limit_->max : 0;
+    report_.note(limit_->what + " is " + std::to_string(limit_->length) +
+                 " bytes, " + std::to_string(limit_->max) + " at most" +
+                 (over ? " (" + std::to_string(over) + " too many)" : "") +
+                 "; nothing was sent");
+  } else if (!parse && status != ORVEKPORT_OK) {
+    explain_link_status(status, report_);
+  }
+  return report_.finish(status);
+}
+
+}  // namespace orvek::cli

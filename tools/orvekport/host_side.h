@@ -1,0 +1,89 @@
+// What the client knows of the host application beside the DLL: where
+// Path_EXE points, its window, and its two packet files, which it reads
+// after a call (calls are serialised, so the files still hold that call's
+// request and reply). Also the text conversions between the terminal's
+// UTF-8 and the host's ANSI code page.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/orvekport/report.h"
+
+namespace orvek::cli {
+
+// Where the library looks for the host application, for messages.
+inline constexpr char kHostKeyText[] =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\OrvekGPS\\General";
+
+// Path_EXE, or nothing when it can't be read.
+std::optional<std::wstring> registered_host_path();
+// Sets Path_EXE; false with the system's error in *error.
+bool register_host_path(const std::wstring& exe_path, std::string* error);
+// The folder of a host path, without the trailing backslash.
+std::wstring folder_of(const std::wstring& path);
+// The host application's main window, or null.
+HWND find_host_window();
+
+// `utf8` in the ANSI code page for the host. A character that the code
+// page can't hold refuses the text (nothing is returned, *problem says
+// which) unless --lossy, which sends it as the code page's default.
+std::optional<std::string> to_host(const std::string& utf8,
+                                   const char* what, std::string* problem);
+// Host bytes (ANSI code page) as UTF-8.
+std::string from_host(const std::string& bytes);
+// UTF-8 with CR, LF and other controls spelt out: "A|x\r\n" -> A|x\r\n.
+std::string visible(const std::string& utf8);
+
+// Runs OrvekGPSPort_Init, since each run is a new process and commands need
+// a host link found in it; with --no-start, only when the host's window is
+// there. Returns 0, or the exit code after finishing `report`.
+int ensure_host_link(Report& report);
+
+// A limit a request must fit, for the message of E_TOO_LONG.
+struct Limit {
+  std::string what;        // "the body of command D"
+  std::size_t length = 0;  // how long it is
+  std::size_t max = 0;     // how long it may be
+};
+
+// One call to the host through the DLL: taken before the call, finished
+// with its status. finish() adds what the host answered when it wrote a
+// reply during the call, the request read back (--show), and what to do.
+class HostCall {
+ public:
+  explicit HostCall(Report& report);
+
+  void set_limit(Limit limit) { limit_ = std::move(limit); }
+  // The record's fields in reply order, for the parse statuses (5 and up,
+  // "no comma after field n") of a query that splits its result.
+  void set_record(std::vector<const char*> field_names) {
+    record_ = std::move(field_names);
+  }
+  // The reply the host wrote during this call, if it did.
+  std::optional<std::string> fresh_reply() const;
+
+  // Finishes the report with `status`; returns the exit code.
+  int finish(std::uint32_t status);
+
+ private:
+  std::optional<std::string> written_since_start(const wchar_t* name) const;
+  bool explain_parse_status(std::uint32_t status,
+                            const std::optional<std::string>& reply);
+
+  Report& report_;
+  FILETIME start_{};
+  std::optional<Limit> limit_;
+  std::vector<const char*> record_;
+};
+
+// The advice for a status that says nothing of a reply: the registry key
+// and how to set it, the path tried, what to check.
+void explain_link_status(std::uint32_t status, Report& report);
+
+}  // namespace orvek::cli
