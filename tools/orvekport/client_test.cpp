@@ -292,7 +292,10 @@ TEST_F(ClientRunTest, WaypointsThatWouldNotReadBackAreRefused) {
 
 TEST_F(ClientRunTest, HostCommandsInstallRegisterAndStopTheEmulator) {
   ASSERT_TRUE(orvek::winetest::delete_host_path());
-  std::wstring folder = host().directory() + L"\\byhand";
+  // A short folder: the test's own may be too deep for Path_EXE.
+  wchar_t temp[MAX_PATH];
+  DWORD length = GetTempPathW(MAX_PATH, temp);
+  std::wstring folder = std::wstring(temp, length) + L"orvek-byhand";
   orvek::tools::ProcessRun result = run(L"host start \"" + folder + L"\"");
   ASSERT_EQ(result.exit_code, 0u) << result.err;
   EXPECT_THAT(result.out, HasSubstr("orvek-host.log"));
@@ -302,6 +305,9 @@ TEST_F(ClientRunTest, HostCommandsInstallRegisterAndStopTheEmulator) {
   EXPECT_THAT(run(L"host status").out, HasSubstr("running: yes"));
   EXPECT_EQ(run(L"host stop").exit_code, 0u);
   EXPECT_EQ(orvek::winetest::find_emulator_window(), nullptr);
+  DeleteFileW((folder + L"\\orvek-host.exe").c_str());
+  DeleteFileW((folder + L"\\orvek-host.log").c_str());
+  RemoveDirectoryW(folder.c_str());
 
   // Not running, and told not to start it: exit 3, nothing started.
   EXPECT_EQ(run(L"--no-start waypoint count").exit_code, 3u);

@@ -114,8 +114,8 @@ int run_init(std::span<const std::string> arguments) {
   Report report(self.name);
   Arguments args(arguments);
   if (!args.finish(0, 0)) return report.refuse(args.problem(), self.usage);
-  if (global_options().no_start && find_host_window() == nullptr)
-    return report.fail("the host is not running and --no-start was given");
+  if (int exit_code = refuse_to_start(report); exit_code != 0)
+    return exit_code;
   ULONGLONG start = GetTickCount64();
   HostCall call(report);
   std::uint32_t status = OrvekGPSPort_Init();
@@ -137,8 +137,8 @@ int run_query(std::span<const std::string> arguments) {
   std::optional<std::string> request = to_host(args[0], "REQUEST", &problem);
   if (!request) return report.refuse(problem);
 
-  if (global_options().no_start && find_host_window() == nullptr)
-    return report.fail("the host is not running and --no-start was given");
+  if (int exit_code = refuse_to_start(report); exit_code != 0)
+    return exit_code;
   // The result has at most capacity - 2 bytes and its NUL; one byte more
   // keeps capacity 0 and 1 safe too.
   std::vector<char> result(static_cast<std::size_t>(capacity) + 1, '\0');

@@ -269,8 +269,8 @@ int run_moving_map_init(std::span<const std::string> arguments) {
   Report report(self.name);
   Arguments args(arguments);
   if (!args.finish(0, 0)) return report.refuse(args.problem(), self.usage);
-  if (global_options().no_start && find_host_window() == nullptr)
-    return report.fail("the host is not running and --no-start was given");
+  if (int exit_code = refuse_to_start(report); exit_code != 0)
+    return exit_code;
   HostCall call(report);
   return call.finish(OrvekGPSPort_MovingMapInit());
 }

@@ -207,6 +207,8 @@ int run_waypoint(std::span<const std::string> arguments) {
   }
   if (action == "count" || action == "list") {
     if (!args.finish(0, 0)) return report.refuse(args.problem(), self.usage);
+    if (int exit_code = refuse_to_start(report); exit_code != 0)
+      return exit_code;
     std::int32_t count = 0;
     HostCall call(report);
     std::uint32_t status = OrvekGPSPort_Get_WaypointCount(&count);
@@ -224,6 +226,8 @@ int run_waypoint(std::span<const std::string> arguments) {
     if (!index_at(args, &index))
       return report.refuse(std::string("not a 32-bit integer: ") + args[0],
                            self.usage);
+    if (int exit_code = refuse_to_start(report); exit_code != 0)
+      return exit_code;
     HostCall call(report);
     call.set_record(kWaypointRecord);
     Fields fields;
@@ -252,6 +256,8 @@ int run_mobiles(std::span<const std::string> arguments) {
 
   if (action == "count" || action == "list") {
     if (!args.finish(0, 0)) return report.refuse(args.problem(), self.usage);
+    if (int exit_code = refuse_to_start(report); exit_code != 0)
+      return exit_code;
     HostCall call(report);
     std::int32_t count = OrvekGPSPort_GetMovingMapCount();
     if (count == -1)
@@ -271,6 +277,8 @@ int run_mobiles(std::span<const std::string> arguments) {
     if (!index_at(args, &index))
       return report.refuse(std::string("not a 32-bit integer: ") + args[0],
                            self.usage);
+    if (int exit_code = refuse_to_start(report); exit_code != 0)
+      return exit_code;
     HostCall call(report);
     call.set_record(kMobileRecord);
     Fields fields;

@@ -163,11 +163,15 @@ void explain_link_status(std::uint32_t status, Report& report) {
   }
 }
 
+int refuse_to_start(Report& report) {
+  if (!global_options().no_start || find_host_window() != nullptr) return 0;
+  return report.fail(
+      "the host is not running and --no-start was given; start it with "
+      "'orvekport host start FOLDER', or drop --no-start");
+}
+
 int ensure_host_link(Report& report) {
-  if (global_options().no_start && find_host_window() == nullptr)
-    return report.fail(
-        "the host is not running and --no-start was given; start it with "
-        "'orvekport host start FOLDER', or drop --no-start");
+  if (int exit_code = refuse_to_start(report); exit_code != 0) return exit_code;
   std::uint32_t status = OrvekGPSPort_Init();
   if (status == ORVEKPORT_OK) return 0;
   report.note("OrvekGPSPort_Init failed, so nothing was sent");

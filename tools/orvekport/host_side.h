@@ -40,6 +40,10 @@ std::string from_host(const std::string& bytes);
 // UTF-8 with CR, LF and other controls spelt out: "A|x\r\n" -> A|x\r\n.
 std::string visible(const std::string& utf8);
 
+// With --no-start and no host window: finishes `report` and returns its
+// exit code (3); else 0. Every call that could start the host checks it.
+int refuse_to_start(Report& report);
+
 // Runs OrvekGPSPort_Init, since each run is a new process and commands need
 // a host link found in it; with --no-start, only when the host's window is
 // there. Returns 0, or the exit code after finishing `report`.
