@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "OrvekPORT/OrvekPORT.h"
+#include "tools/common/win_process.h"
 #include "wine_support.h"
 
 namespace {
@@ -113,39 +114,11 @@ class ScopedClientHwid {
 // Runs device-probe.exe with C: as its current drive and gives its output
 // line ("LENGTH TEXT"), or nothing when it fails or hangs.
 std::optional<std::string> RunProbe() {
-  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  HANDLE read_end = nullptr, write_end = nullptr;
-  if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return std::nullopt;
-  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write_end;
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION info{};
-  std::wstring probe = test_binary_dir() + L"\\device-probe.exe";
-  std::wstring command_line = L"\"" + probe + L"\"";
-  BOOL started = CreateProcessW(probe.c_str(), command_line.data(), nullptr,
-                                nullptr, TRUE, 0, nullptr, L"C:\\", &startup,
-                                &info);
-  CloseHandle(write_end);
-  std::string output;
-  if (started) {
-    char chunk[256];
-    DWORD count = 0;
-    while (ReadFile(read_end, chunk, sizeof(chunk), &count, nullptr) && count)
-      output.append(chunk, count);
-  }
-  CloseHandle(read_end);
-  if (!started) return std::nullopt;
-  DWORD exit_code = 1;
-  if (WaitForSingleObject(info.hProcess, 60000) != WAIT_OBJECT_0)
-    TerminateProcess(info.hProcess, 1);
-  GetExitCodeProcess(info.hProcess, &exit_code);
-  CloseHandle(info.hProcess);
-  CloseHandle(info.hThread);
-  if (exit_code != 0) return std::nullopt;
+  orvek::tools::ProcessRun run = orvek::tools::run_process(
+      test_binary_dir() + L"\\device-probe.exe", L"", test_binary_dir(),
+      60000, L"C:\\");
+  if (!run.finished || run.exit_code != 0) return std::nullopt;
+  std::string output = run.out;
   output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
   if (!output.empty() && output.back() == '\n') output.pop_back();
   return output;

@@ -10,15 +10,18 @@
 #include "OrvekPORT/OrvekPORT.h"
 #include "byte_text.h"
 #include "hostlink/host_protocol.h"
+#include "tools/common/poll.h"
 #include "tools/common/win_files.h"
+#include "tools/common/win_handle.h"
+#include "tools/common/win_process.h"
 #include "tools/common/win_text.h"
 
 namespace orvek::winetest {
 namespace {
 
-const wchar_t* wide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
+using tools::as_wide;
+using tools::Handle;
+using tools::poll_until;
 
 constexpr wchar_t kEmulatorExe[] = L"orvek-host.exe";
 // Path_EXE is read into 200 bytes: 99 characters and the terminator.
@@ -31,46 +34,43 @@ bool is_emulator_process(const PROCESSENTRY32W& entry) {
 // Every running orvek-host.exe, by process id.
 std::vector<DWORD> emulator_process_ids() {
   std::vector<DWORD> ids;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  Handle snapshot =
+      tools::file_handle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return ids;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more;
-       more = Process32NextW(snapshot, &entry))
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry))
     if (is_emulator_process(entry)) ids.push_back(entry.th32ProcessID);
-  CloseHandle(snapshot);
   return ids;
 }
 
 void terminate_process(DWORD id, DWORD wait_ms) {
-  HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-  if (process == nullptr) return;
-  TerminateProcess(process, 99);
-  WaitForSingleObject(process, wait_ms);
-  CloseHandle(process);
+  Handle process = tools::object_handle(
+      OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+  if (!process) return;
+  TerminateProcess(process.get(), 99);
+  WaitForSingleObject(process.get(), wait_ms);
 }
 
 // Asks one emulator window to close and waits for its process to end.
 void close_window_and_wait(HWND window, DWORD timeout_ms) {
   DWORD id = 0;
   GetWindowThreadProcessId(window, &id);
-  HANDLE process = id ? OpenProcess(SYNCHRONIZE, FALSE, id) : nullptr;
+  Handle process =
+      tools::object_handle(id ? OpenProcess(SYNCHRONIZE, FALSE, id) : nullptr);
   PostMessageW(window, WM_CLOSE, 0, 0);
-  if (process != nullptr) {
-    WaitForSingleObject(process, timeout_ms);
-    CloseHandle(process);
-  } else {
-    for (DWORD waited = 0; IsWindow(window) && waited < timeout_ms;
-         waited += 20)
-      Sleep(20);
-  }
+  if (process)
+    WaitForSingleObject(process.get(), timeout_ms);
+  else
+    poll_until([&] { return !IsWindow(window); }, timeout_ms);
 }
 
 // EnumWindows callback (a lambda has the wrong calling convention on i686).
 BOOL CALLBACK count_if_emulator(HWND window, LPARAM counter) {
   wchar_t name[64];
   if (GetClassNameW(window, name, 64) &&
-      wcscmp(name, wide(hostlink::kHostWindowClass)) == 0)
+      wcscmp(name, as_wide(hostlink::kHostWindowClass)) == 0)
     ++*reinterpret_cast<int*>(counter);
   return TRUE;
 }
@@ -132,33 +132,31 @@ std::wstring emulator_build_path() {
 }
 
 bool set_host_path(const std::wstring& exe_path) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(hostlink::kHostRegistryKey), 0,
-                      nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+  tools::RegistryKey key;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, as_wide(hostlink::kHostRegistryKey),
+                      0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
                       nullptr) != ERROR_SUCCESS)
     return false;
-  LONG result = RegSetValueExW(
-      key, wide(hostlink::kHostPathValue), 0, REG_SZ,
-      reinterpret_cast<const BYTE*>(exe_path.c_str()),
-      static_cast<DWORD>((exe_path.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-  return result == ERROR_SUCCESS;
+  return RegSetValueExW(
+             key.get(), as_wide(hostlink::kHostPathValue), 0, REG_SZ,
+             reinterpret_cast<const BYTE*>(exe_path.c_str()),
+             static_cast<DWORD>((exe_path.size() + 1) * sizeof(wchar_t))) ==
+         ERROR_SUCCESS;
 }
 
 bool delete_host_path() {
-  HKEY key = nullptr;
+  tools::RegistryKey key;
   LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE,
-                              wide(hostlink::kHostRegistryKey), 0,
-                              KEY_SET_VALUE, &key);
+                              as_wide(hostlink::kHostRegistryKey), 0,
+                              KEY_SET_VALUE, key.put());
   if (opened == ERROR_FILE_NOT_FOUND) return true;
   if (opened != ERROR_SUCCESS) return false;
-  LONG result = RegDeleteValueW(key, wide(hostlink::kHostPathValue));
-  RegCloseKey(key);
+  LONG result = RegDeleteValueW(key.get(), as_wide(hostlink::kHostPathValue));
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 HWND find_emulator_window() {
-  return FindWindowW(wide(hostlink::kHostWindowClass), nullptr);
+  return FindWindowW(as_wide(hostlink::kHostWindowClass), nullptr);
 }
 
 int count_emulator_windows() {
@@ -168,11 +166,8 @@ int count_emulator_windows() {
 }
 
 bool wait_for_emulator_window(DWORD timeout_ms) {
-  for (DWORD waited = 0;; waited += 20) {
-    if (find_emulator_window() != nullptr) return true;
-    if (waited >= timeout_ms) return false;
-    Sleep(20);
-  }
+  return poll_until([] { return find_emulator_window() != nullptr; },
+                    timeout_ms);
 }
 
 bool stop_all_emulators(DWORD timeout_ms) {
@@ -232,22 +227,17 @@ std::wstring HostInstall::path_of(std::wstring_view file_name) const {
 bool HostInstall::register_path() const { return set_host_path(exe_path()); }
 
 bool HostInstall::start(DWORD timeout_ms) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  std::wstring command_line = L"\"" + exe_path() + L"\"";
-  if (!CreateProcessW(exe_path().c_str(), command_line.data(), nullptr,
-                      nullptr, FALSE, 0, nullptr, directory_.c_str(), &startup,
-                      &info))
-    return false;
-  CloseHandle(info.hThread);
-  bool shown = false;
-  for (DWORD waited = 0; waited < timeout_ms; waited += 20) {
-    if ((shown = find_emulator_window() != nullptr)) break;
-    if (WaitForSingleObject(info.hProcess, 20) == WAIT_OBJECT_0) break;
-  }
-  CloseHandle(info.hProcess);
-  return shown;
+  tools::StartedProcess emulator =
+      tools::start_process(exe_path(), L"", directory_.c_str());
+  if (!emulator) return false;
+  // Done when the window shows, or when the emulator ended without one.
+  poll_until(
+      [&] {
+        return find_emulator_window() != nullptr ||
+               WaitForSingleObject(emulator.process.get(), 0) == WAIT_OBJECT_0;
+      },
+      timeout_ms);
+  return find_emulator_window() != nullptr;
 }
 
 bool HostInstall::stop(DWORD timeout_ms) {
@@ -301,11 +291,8 @@ int HostInstall::count_log_since(std::size_t mark,
 
 bool HostInstall::wait_for_log(std::size_t mark, std::string_view prefix,
                                DWORD timeout_ms) const {
-  for (DWORD waited = 0;; waited += 20) {
-    if (count_log_since(mark, prefix) > 0) return true;
-    if (waited >= timeout_ms) return false;
-    Sleep(20);
-  }
+  return poll_until([&] { return count_log_since(mark, prefix) > 0; },
+                    timeout_ms);
 }
 
 std::optional<std::string> HostInstall::read_file(
@@ -404,7 +391,9 @@ int main(int argc, char** argv) {
   SetUnhandledExceptionFilter(report_crash);
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::UnitTest::GetInstance()->listeners().Append(new DeadlineListener);
-  CloseHandle(CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr));
+  // The watchdog runs to the end of the process; its handle isn't needed.
+  orvek::tools::Handle watchdog_thread = orvek::tools::object_handle(
+      CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr));
 
   // A client child of a two-process test uses its parent's emulator.
   bool client_child = GetEnvironmentVariableW(L"ORVEK_LINK_CLIENT", nullptr, 0) != 0;

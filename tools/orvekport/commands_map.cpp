@@ -45,8 +45,9 @@ constexpr Command kCommands[] = {
      "Sends one position fix, the $AAGGAM sentence, as command E\n"
      "(OrvekGPSPort_NewPoint). Degrees east and north are positive; the\n"
      "altitude (default 0) is truncated to whole metres. The name and\n"
-     "description (text1 and text2), X and N fill fields 17 to 20 (default\n"
-     "empty, empty, 0, 0); the emulator takes the name as a mobile's.\n"
+     "description (or --text1 and --text2), X and N fill fields 17 to 20\n"
+     "(default empty, empty, 0, 0); the emulator takes the name as a\n"
+     "mobile's.\n"
      "With --show the sentence sent is printed (CR LF shown as \\r\\n).",
      run_newpoint},
     {"center", "center LONGITUDE LATITUDE ALTITUDE",
@@ -122,8 +123,12 @@ int run_newpoint(std::span<const std::string> arguments) {
   Report report(self.name);
   Arguments args(arguments);
   const char* altitude_text = args.take_option("altitude");
+  // --text1 and --text2 are the export's own names for the two texts.
   const char* name_text = args.take_option("name");
+  if (name_text == nullptr) name_text = args.take_option("text1");
   const char* description_text = args.take_option("description");
+  if (description_text == nullptr)
+    description_text = args.take_option("text2");
   const char* real_text = args.take_option("real");
   const char* int_text = args.take_option("int");
   if (!args.finish(2, 2)) return report.refuse(args.problem(), self.usage);
@@ -140,9 +145,10 @@ int run_newpoint(std::span<const std::string> arguments) {
                          self.usage);
   if (int_text && !parse_integer(int_text, INT32_MIN, INT32_MAX, &integer))
     return report.refuse("--int needs a 32-bit integer", self.usage);
-  std::optional<std::string> name = to_host(name_text ? name_text : "", "--name", &problem);
+  std::optional<std::string> name = to_host(name_text ? name_text : "", "the name (--name, --text1)", &problem);
   std::optional<std::string> description =
-      name ? to_host(description_text ? description_text : "", "--description",
+      name ? to_host(description_text ? description_text : "",
+                     "the description (--description, --text2)",
                      &problem)
            : std::nullopt;
   if (!name || !description) return report.refuse(problem);

@@ -106,6 +106,13 @@ int main() {
   _setmode(_fileno(stderr), _O_BINARY);
   std::vector<std::string> arguments =
       orvek::cli::take_global_options(orvek::cli::utf8_command_line());
+  for (const std::string& argument : arguments) {
+    if (argument == "--") break;
+    if (argument == "--no-init")
+      return orvek::cli::Report("--no-init").refuse(
+          "--no-init is gone: commands need the host link that Init makes in "
+          "each run; --no-start fails instead of starting the host");
+  }
   if (arguments.empty()) {
     orvek::cli::write_err(kUsage);
     return orvek::cli::kExitUsage;
