@@ -18,9 +18,7 @@ build="${ORVEK_BUILD_DIR:-$repo/build/win64}"
 step() { printf '\n### %s\n' "$*"; }
 
 step "Dependencies"
-if [[ -f scripts/install-deps.sh ]]; then
-  bash scripts/install-deps.sh
-fi
+bash scripts/install-deps.sh
 
 step "Build (win64 preset)"
 cmake --preset win64 -B "$build" >/dev/null

@@ -2,10 +2,11 @@
 # Builds everything and runs every test: the native unit tests (plain and
 # under AddressSanitizer and UndefinedBehaviorSanitizer), a short run of
 # each fuzz harness, the x86_64 and i686 Windows builds, the Wine
-# integration tests, the position feed's runs under Wine (feed_replay,
-# feed_picture, feed_tcp, feed_serial, feed_gpsd, feed_failures:
-# tests/feed/feed-tests.sh) and the DLL table checks. Exits non-zero on the
-# first failure.
+# integration tests, the client's tests, the position feed's runs under
+# Wine (feed_replay, feed_picture, feed_tcp, feed_serial, feed_gpsd,
+# feed_failures: tests/feed/feed-tests.sh), the DLL table checks and the
+# package consumers (install, find_package and add_subdirectory, run under
+# Wine). Exits non-zero on the first failure.
 #
 # Build directories are build/native, build/win64 and build/win32 (the
 # presets' own); ORVEK_BUILD_ROOT puts them elsewhere, and WINEPREFIX, when
@@ -87,10 +88,10 @@ section "Wine prefix"
 trap wine_stop EXIT
 echo "WINEPREFIX=$WINEPREFIX"
 
-section "Wine integration tests, position feed runs and DLL tables (win64)"
+section "Wine integration, client, feed runs, DLL tables and package (win64)"
 run_ctest --test-dir "$build_root/win64" --output-on-failure
 
-section "DLL tables (win32)"
+section "DLL tables and package (win32)"
 run_ctest --test-dir "$build_root/win32" --output-on-failure
 
 section "all tests passed in $((SECONDS - started)) s"

@@ -233,9 +233,14 @@ TEST_F(ClientRunTest, JsonOutputParsesForEveryKindOfRun) {
   EXPECT_TRUE(usage["status"].is_null());
   EXPECT_TRUE(usage["error"].is_string());
 
+  // Every other command, succeeding or not, prints one object too.
   for (const wchar_t* arguments :
        {L"statuses", L"version", L"host status", L"disk-free Q:\\nope",
-        L"device-id", L"raw \"R|\\\"quoted\\\"\""}) {
+        L"device-id", L"raw \"R|\\\"quoted\\\"\"", L"init", L"newpoint 1 2",
+        L"center 1 2 3", L"center-waypoint NOPE 2", L"viewport 1 2",
+        L"exec 3", L"open a.gpx", L"export-view v.png", L"delete-mobile X",
+        L"moving-map-init", L"mobiles count", L"mobiles get 9",
+        L"waypoint count", L"waypoint get 9"}) {
     json any = run_json(arguments);
     EXPECT_TRUE(any["fields"].is_object()) << to_ansi(arguments);
   }
@@ -250,6 +255,8 @@ TEST_F(ClientRunTest, TextsAreUtf8OutsideAndTheCodePageOnTheLink) {
               Contains(HasSubstr(log_escape(to_ansi(L"WP1,Caf\u00E9,")))));
   result = run(L"waypoint get 0");
   EXPECT_THAT(result.out, HasSubstr("description: Caf\xC3\xA9\n"));
+  EXPECT_EQ(run_json(L"waypoint get 0")["fields"]["description"],
+            "Caf\xC3\xA9");
 
   // The raw request goes as UTF-16 through the DLL and back.
   result = run(L"raw \"Gr\u00FC\u00DFe\"");
