@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "OrvekPORT/OrvekPORT.h"
+#include "tools/common/win_files.h"
+#include "tools/common/win_handle.h"
 
 namespace {
 
@@ -39,7 +41,7 @@ struct RawLink {
   std::wstring request_path;  // <host dir>\PACKETTX.DAT
   std::wstring reply_path;    // <host dir>\PACKETRX.DAT
   HWND window = nullptr;
-  HANDLE event = nullptr;
+  orvek::tools::Handle event;
 };
 
 bool open_raw_link(RawLink* link) {
@@ -55,8 +57,8 @@ bool open_raw_link(RawLink* link) {
   link->request_path = directory + L"\\PACKETTX.DAT";
   link->reply_path = directory + L"\\PACKETRX.DAT";
   link->window = FindWindowW(kHostWindowClass, nullptr);
-  link->event = CreateEventW(nullptr, FALSE, FALSE, kReplyEventName);
-  return link->window != nullptr && link->event != nullptr;
+  link->event.reset(CreateEventW(nullptr, FALSE, FALSE, kReplyEventName));
+  return link->window != nullptr && link->event;
 }
 
 // One exchange by hand: the calls the library makes, in its order, with
@@ -64,27 +66,29 @@ bool open_raw_link(RawLink* link) {
 // bytes); false on any failure.
 bool raw_exchange(const RawLink& link, const std::string& line, char* reply,
                   DWORD capacity, DWORD* read) {
-  HANDLE request =
-      CreateFileW(link.request_path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                  FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (request == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  BOOL wrote = WriteFile(request, line.data(), static_cast<DWORD>(line.size()),
-                         &written, nullptr);
-  CloseHandle(request);
+  BOOL wrote = FALSE;
+  {
+    orvek::tools::Handle request = orvek::tools::file_handle(
+        CreateFileW(link.request_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!request) return false;
+    DWORD written = 0;
+    wrote = WriteFile(request.get(), line.data(),
+                      static_cast<DWORD>(line.size()), &written, nullptr);
+  }  // closed before the host is asked, as the library does
   if (!wrote) return false;
-  ResetEvent(link.event);
+  ResetEvent(link.event.get());
   PostMessageW(link.window, kPortRequest, kPortPacket, 0);
-  if (WaitForSingleObject(link.event, kReplyWaitMs) != WAIT_OBJECT_0)
+  if (WaitForSingleObject(link.event.get(), kReplyWaitMs) != WAIT_OBJECT_0)
     return false;
-  HANDLE answer = CreateFileW(link.reply_path.c_str(),
-                              GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-  if (answer == INVALID_HANDLE_VALUE) return false;
-  BOOL got = ReadFile(answer, reply, capacity, read, nullptr);
-  CloseHandle(answer);
+  orvek::tools::Handle answer = orvek::tools::file_handle(
+      CreateFileW(link.reply_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!answer) return false;
+  BOOL got = ReadFile(answer.get(), reply, capacity, read, nullptr);
+  answer.reset();
   if (!got) return false;
   reply[*read] = '\0';
   return true;
@@ -93,15 +97,7 @@ bool raw_exchange(const RawLink& link, const std::string& line, char* reply,
 // The request line the DLL wrote last, so that the raw loop replays exactly
 // the bytes the DLL sends.
 std::string last_request_line(const RawLink& link) {
-  HANDLE file = CreateFileW(link.request_path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  char bytes[256];  // a request line has at most 199 bytes
-  DWORD read = 0;
-  BOOL ok = ReadFile(file, bytes, sizeof bytes, &read, nullptr);
-  CloseHandle(file);
-  return ok ? std::string(bytes, read) : std::string();
+  return orvek::tools::read_whole_file(link.request_path).value_or("");
 }
 
 // One side of a pair: a single operation, true when it succeeded.
