@@ -5,8 +5,6 @@
 
 #include "platform/win32/win32_platform.h"
 #include "tests/support/platform_contract.h"
-#include "tools/common/win_handle.h"
-#include "tools/common/win_text.h"
 
 namespace {
 
@@ -14,7 +12,7 @@ std::u16string Utf16(const std::wstring& text) {
   return std::u16string(text.begin(), text.end());
 }
 const wchar_t* Wide(const std::u16string& text) {
-  return orvek::tools::as_wide(text.c_str());
+  return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
 // Another owner of a named mutex: a thread that takes it and keeps it until
@@ -67,23 +65,23 @@ TEST(Win32PlatformTest, KeepsThePlatformContract) {
   ASSERT_TRUE(CreateDirectoryW(directory.c_str(), nullptr) ||
               GetLastError() == ERROR_ALREADY_EXISTS);
 
-  orvek::tools::Handle held(orvek::tools::Handle::kInvalidIsNone);
+  HANDLE held = INVALID_HANDLE_VALUE;
   std::u16string event_name =
       u"OrvekContract" + Utf16(std::to_wstring(GetCurrentProcessId()));
   orvek::testing::ContractWorld world{
       orvek::platform::win32_platform(),
       Utf16(directory),
       [&](const std::u16string& path) {
-        held.reset(CreateFileW(Wide(path), GENERIC_READ, 0, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(held);
+        held = CreateFileW(Wide(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
       },
-      [&] { held.reset(); },
+      [&] { CloseHandle(held); },
       [&](const std::u16string& name) {
-        orvek::tools::Handle event = orvek::tools::object_handle(
-            OpenEventW(EVENT_MODIFY_STATE, FALSE, Wide(name)));
-        ASSERT_TRUE(event);
-        SetEvent(event.get());
+        HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, Wide(name));
+        ASSERT_NE(event, nullptr);
+        SetEvent(event);
+        CloseHandle(event);
       },
       event_name,
       [&](const std::u16string& name, bool die_holding) {
