@@ -16,9 +16,6 @@ constexpr wchar_t kRequestFile[] = L"PACKETTX.DAT";
 constexpr wchar_t kReplyFile[] = L"PACKETRX.DAT";
 // The library reads Path_EXE into 200 bytes: 99 characters and the NUL.
 constexpr std::size_t kMaxHostPathLength = 99;
-// A file written this close before the call (100 ns units) still counts as
-// the call's: file and system clocks need not tick together.
-constexpr ULONGLONG kClockSlack = 10 * 10000;
 
 std::string utf8(const std::wstring& wide) {
   return tools::narrow(CP_UTF8, wide);
@@ -36,10 +33,6 @@ std::string system_error(DWORD code) {
     message.pop_back();
   return "error " + std::to_string(code) +
          (message.empty() ? "" : ": " + utf8(message));
-}
-
-ULONGLONG ticks(const FILETIME& time) {
-  return ULARGE_INTEGER{{time.dwLowDateTime, time.dwHighDateTime}}.QuadPart;
 }
 
 constexpr char kSetPathAdvice[] =
@@ -179,24 +172,34 @@ int ensure_host_link(Report& report) {
   return init.finish(status);
 }
 
-HostCall::HostCall(Report& report) : report_(report) {
-  GetSystemTimeAsFileTime(&start_);
+HostCall::FileState HostCall::file_state(const std::wstring& path) {
+  FileState state{path, {}, std::nullopt};
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!path.empty() &&
+      GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    state.written = data.ftLastWriteTime;
+    state.bytes = tools::read_whole_file(path);
+  }
+  return state;
 }
 
-std::optional<std::string> HostCall::written_since_start(
-    const wchar_t* name) const {
+std::optional<std::string> HostCall::changed_since(const FileState& before) {
+  FileState now = file_state(before.path);
+  if (!now.bytes) return std::nullopt;
+  bool changed = !before.bytes || *now.bytes != *before.bytes ||
+                 CompareFileTime(&now.written, &before.written) != 0;
+  return changed ? now.bytes : std::nullopt;
+}
+
+HostCall::HostCall(Report& report) : report_(report) {
   std::optional<std::wstring> path = registered_host_path();
-  if (!path) return std::nullopt;
-  std::wstring file = folder_of(*path) + L"\\" + name;
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data) ||
-      ticks(data.ftLastWriteTime) + kClockSlack < ticks(start_))
-    return std::nullopt;
-  return tools::read_whole_file(file);
+  std::wstring folder = path ? folder_of(*path) + L"\\" : L"";
+  request_before_ = file_state(path ? folder + kRequestFile : L"");
+  reply_before_ = file_state(path ? folder + kReplyFile : L"");
 }
 
 std::optional<std::string> HostCall::fresh_reply() const {
-  return written_since_start(kReplyFile);
+  return changed_since(reply_before_);
 }
 
 bool HostCall::explain_parse_status(std::uint32_t status,
@@ -220,8 +223,11 @@ bool HostCall::explain_parse_status(std::uint32_t status,
 int HostCall::finish(std::uint32_t status) {
   std::optional<std::string> reply = fresh_reply();
   if (global_options().show) {
-    std::optional<std::string> request = written_since_start(kRequestFile);
-    report_.sent(request ? visible(from_host(*request)) : "(nothing)");
+    // A refused call wrote nothing, whatever the file says.
+    bool refused = status == ORVEKPORT_E_TOO_LONG && limit_;
+    std::optional<std::string> request = changed_since(request_before_);
+    report_.sent(request && !refused ? visible(from_host(*request))
+                                     : "(nothing)");
   }
   bool parse = explain_parse_status(status, reply);
   // What the host answered, when its answer is why the call failed.

@@ -59,6 +59,8 @@ struct Limit {
 // One call to the host through the DLL: taken before the call, finished
 // with its status. finish() adds what the host answered when it wrote a
 // reply during the call, the request read back (--show), and what to do.
+// A packet file counts as the call's when it changed since the start: file
+// times tick too coarsely to tell a handshake just before from the call.
 class HostCall {
  public:
   explicit HostCall(Report& report);
@@ -76,12 +78,19 @@ class HostCall {
   int finish(std::uint32_t status);
 
  private:
-  std::optional<std::string> written_since_start(const wchar_t* name) const;
+  struct FileState {
+    std::wstring path;
+    FILETIME written{};
+    std::optional<std::string> bytes;
+  };
+  static FileState file_state(const std::wstring& path);
+  static std::optional<std::string> changed_since(const FileState& before);
   bool explain_parse_status(std::uint32_t status,
                             const std::optional<std::string>& reply);
 
   Report& report_;
-  FILETIME start_{};
+  FileState request_before_;
+  FileState reply_before_;
   std::optional<Limit> limit_;
   std::vector<const char*> record_;
 };
