@@ -17,28 +17,38 @@ struct StartedProcess {
   explicit operator bool() const { return static_cast<bool>(process); }
 };
 
+// How a started program's standard streams are set up.
+enum class Streams {
+  kOurs,      // it shares ours
+  kGiven,     // the `out` and `err` handles, inherited
+  kDetached,  // none: a program that outlives us holds no pipe of our caller
+};
+
 // Starts `exe` with `arguments` (already quoted as the program expects) in
-// `directory` (null: ours). stdout and stderr go to `out` and `err` when
-// given (inherited for the child), else nowhere special.
+// `directory` (null: ours).
 inline StartedProcess start_process(const std::wstring& exe,
                                     const std::wstring& arguments,
                                     const wchar_t* directory,
+                                    Streams streams = Streams::kOurs,
                                     HANDLE out = nullptr,
                                     HANDLE err = nullptr) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  bool redirect = out != nullptr || err != nullptr;
-  if (redirect) {
+  bool redirect = streams == Streams::kGiven;
+  DWORD flags = 0;
+  if (streams != Streams::kOurs) {
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
+    startup.hStdInput = redirect ? nullptr : INVALID_HANDLE_VALUE;
+    startup.hStdOutput = redirect ? out : INVALID_HANDLE_VALUE;
+    startup.hStdError = redirect ? err : INVALID_HANDLE_VALUE;
   }
+  if (streams == Streams::kDetached) flags = DETACHED_PROCESS;
   std::wstring command_line = L"\"" + exe + L"\"";
   if (!arguments.empty()) command_line += L" " + arguments;
   PROCESS_INFORMATION info{};
   StartedProcess started;
   if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr,
-                      redirect, 0, nullptr, directory, &startup, &info))
+                      redirect, flags, nullptr, directory, &startup, &info))
     return started;
   Handle thread = object_handle(info.hThread);
   started.process = object_handle(info.hProcess);
@@ -75,7 +85,8 @@ inline ProcessRun run_process(const std::wstring& exe,
     Handle err = create(err_path);
     if (!out || !err) return run;
     StartedProcess child =
-        start_process(exe, arguments, directory, out.get(), err.get());
+        start_process(exe, arguments, directory, Streams::kGiven, out.get(),
+                      err.get());
     if (!child) return run;
     run.started = true;
     run.finished =

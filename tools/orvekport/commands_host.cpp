@@ -93,7 +93,8 @@ int host_start(Report& report, const Arguments& args) {
                        " can't be set (" + error + ")");
   report.add(text_field("path_exe", utf8(exe)));
 
-  tools::StartedProcess host = tools::start_process(exe, L"", folder.c_str());
+  tools::StartedProcess host = tools::start_process(
+      exe, L"", folder.c_str(), tools::Streams::kDetached);
   if (!host) return report.fail("'" + utf8(exe) + "' can't be started");
   bool shown = tools::poll_until(
       [&] {
