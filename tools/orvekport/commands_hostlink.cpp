@@ -2,6 +2,7 @@
 // table.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -183,6 +184,14 @@ Fields status_row(std::uint32_t code) {
           text_field("meaning", orvekport_status_meaning(code))};
 }
 
+// " 7 E_TIMEOUT            no reply signal from the host within 3000 ms"
+std::string table_line(std::uint32_t code) {
+  char line[256];
+  std::snprintf(line, sizeof line, "%2u %-20s %s", static_cast<unsigned>(code),
+                orvekport_status_name(code), orvekport_status_meaning(code));
+  return line;
+}
+
 int run_statuses(std::span<const std::string> arguments) {
   const Command& self = kCommands[kStatuses];
   Report report(self.name);
@@ -197,11 +206,13 @@ int run_statuses(std::span<const std::string> arguments) {
     return report.finish(ORVEKPORT_OK);
   }
   std::vector<Fields> rows;
+  std::vector<std::string> lines;
 #define ORVEKPORT_CLI_STATUS_ROW(name, value, meaning) \
-  rows.push_back(status_row(value));
+  rows.push_back(status_row(value));                    \
+  lines.push_back(table_line(value));
   ORVEKPORT_STATUS_MAP(ORVEKPORT_CLI_STATUS_ROW)
 #undef ORVEKPORT_CLI_STATUS_ROW
-  report.add_list("statuses", rows);
+  report.add_list("statuses", rows, lines);
   report.note(
       "waypoint get and mobiles get also give 5 to 9 when the host's record "
       "ends before the comma after field 1 to 5; the client names which");

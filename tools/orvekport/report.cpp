@@ -96,8 +96,9 @@ void Report::add_bare(Field field) {
   fields_.push_back(std::move(field));
 }
 
-void Report::add_list(std::string key, const std::vector<Fields>& items) {
-  lists_.emplace_back(std::move(key), items);
+void Report::add_list(std::string key, const std::vector<Fields>& items,
+                      std::vector<std::string> lines) {
+  lists_.push_back({std::move(key), items, std::move(lines)});
 }
 
 int Report::finish(std::uint32_t status) {
@@ -133,7 +134,7 @@ void Report::print(std::optional<std::uint32_t> status, int exit_code,
     }
     if (!problem.empty()) out += ",\"error\":" + json_string(problem);
     out += ",\"fields\":" + json_fields(fields_);
-    for (const auto& [key, items] : lists_) {
+    for (const auto& [key, items, lines] : lists_) {
       out += "," + json_string(key) + ":[";
       for (std::size_t i = 0; i < items.size(); ++i)
         out += (i ? "," : "") + json_fields(items[i]);
@@ -153,8 +154,12 @@ void Report::print(std::optional<std::uint32_t> status, int exit_code,
   for (const Field& field : fields_)
     out += field.key == bare_key_ ? field.text + "\n"
                                   : field.key + ": " + field.text + "\n";
-  for (const auto& [key, items] : lists_) {
+  for (const auto& [key, items, lines] : lists_) {
     for (std::size_t i = 0; i < items.size(); ++i) {
+      if (i < lines.size()) {
+        out += lines[i] + "\n";
+        continue;
+      }
       out += key + "[" + std::to_string(i) + "]:";
       for (const Field& field : items[i])
         out += " " + field.key + "=" + field.text;

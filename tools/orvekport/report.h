@@ -40,8 +40,10 @@ class Report {
   void add(Field field) { fields_.push_back(std::move(field)); }
   // The one field of a command whose text output is the bare value.
   void add_bare(Field field);
-  // A list of records ("waypoints": [...]).
-  void add_list(std::string key, const std::vector<Fields>& items);
+  // A list of records ("waypoints": [...]). In text output each record is
+  // a line of key=value pairs, or the given line when `lines` has one.
+  void add_list(std::string key, const std::vector<Fields>& items,
+                std::vector<std::string> lines = {});
   // A line saying what happened or what to do, shown after the status.
   void note(std::string line) { notes_.push_back(std::move(line)); }
   void host_answered(std::string utf8) { host_answer_ = std::move(utf8); }
@@ -67,7 +69,12 @@ class Report {
   std::string command_;
   Fields fields_;
   std::string bare_key_;
-  std::vector<std::pair<std::string, std::vector<Fields>>> lists_;
+  struct List {
+    std::string key;
+    std::vector<Fields> items;
+    std::vector<std::string> lines;
+  };
+  std::vector<List> lists_;
   std::vector<std::string> notes_;
   std::optional<std::string> host_answer_;
   std::optional<std::string> sent_;
