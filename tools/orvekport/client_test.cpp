@@ -198,6 +198,13 @@ TEST_F(ClientRunTest, FailuresShowWhatTheHostAnswered) {
   EXPECT_EQ(result.exit_code, 11u);
   EXPECT_THAT(result.err, HasSubstr("200 bytes, 196 at most (4 too many)"));
   EXPECT_THAT(requests_since(mark), Not(Contains(HasSubstr("xxxx"))));
+  // The same for a formatted body; --show then has nothing to show, though
+  // Init's handshake was written just before.
+  json refused = run_json(L"--show center 1 2 1e90");
+  EXPECT_EQ(refused["status"], 11);
+  EXPECT_EQ(refused["sent"], "(nothing)");
+  EXPECT_THAT(refused["notes"][0].get<std::string>(),
+              HasSubstr("115 bytes, 99 at most (16 too many)"));
 }
 
 TEST_F(ClientRunTest, JsonOutputParsesForEveryKindOfRun) {
