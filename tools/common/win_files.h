@@ -15,10 +15,10 @@ namespace orvek::tools {
 // Opened with every sharing mode, so that reading never stands in the way
 // of a program that writes the file.
 inline std::optional<std::string> read_whole_file(const std::wstring& path) {
-  Handle file = file_handle(CreateFileW(
-      path.c_str(), GENERIC_READ,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  Handle file = file_handle(
+      CreateFileW(path.c_str(), GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::nullopt;
   std::string bytes;
   char chunk[4096];

@@ -22,7 +22,8 @@ class Handle {
   Handle(HANDLE handle, Kind kind) : Handle(kind) { handle_ = handle; }
   ~Handle() { reset(); }
   Handle(Handle&& other) noexcept
-      : none_(other.none_), handle_(std::exchange(other.handle_, other.none_)) {}
+      : none_(other.none_),
+        handle_(std::exchange(other.handle_, other.none_)) {}
   Handle& operator=(Handle&& other) noexcept {
     if (this != &other) {
       reset();

@@ -76,17 +76,15 @@ inline ProcessRun run_process(const std::wstring& exe,
   {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     auto create = [&](const std::wstring& path) {
-      return file_handle(CreateFileW(path.c_str(), GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     &inherit, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+      return file_handle(CreateFileW(
+          path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+          &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     };
     Handle out = create(out_path);
     Handle err = create(err_path);
     if (!out || !err) return run;
-    StartedProcess child =
-        start_process(exe, arguments, directory, Streams::kGiven, out.get(),
-                      err.get());
+    StartedProcess child = start_process(exe, arguments, directory,
+                                         Streams::kGiven, out.get(), err.get());
     if (!child) return run;
     run.started = true;
     run.finished =

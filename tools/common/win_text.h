@@ -51,7 +51,8 @@ inline std::optional<std::string> narrow_exact(std::wstring_view text) {
 inline std::wstring widen(UINT code_page, std::string_view bytes) {
   if (bytes.empty()) return {};
   const int length = static_cast<int>(bytes.size());
-  int size = MultiByteToWideChar(code_page, 0, bytes.data(), length, nullptr, 0);
+  int size =
+      MultiByteToWideChar(code_page, 0, bytes.data(), length, nullptr, 0);
   std::wstring out(static_cast<std::size_t>(size), L'\0');
   MultiByteToWideChar(code_page, 0, bytes.data(), length, out.data(), size);
   return out;

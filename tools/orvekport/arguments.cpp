@@ -1,6 +1,7 @@
 #include "tools/orvekport/arguments.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
 #include <shellapi.h>
 
 #include <cctype>
@@ -131,7 +132,8 @@ bool Arguments::finish(std::size_t min_positionals,
     return false;
   }
   if (positionals_.size() > max_positionals) {
-    problem_ = "unexpected argument " + arguments_[positionals_[max_positionals]];
+    problem_ =
+        "unexpected argument " + arguments_[positionals_[max_positionals]];
     return false;
   }
   return true;

@@ -22,7 +22,8 @@ const GlobalOptions& global_options();
 // Takes the global options out of `arguments` (the command line after the
 // program name) and records them; returns the rest in order. The first
 // "--" ends the global options too.
-std::vector<std::string> take_global_options(std::vector<std::string> arguments);
+std::vector<std::string> take_global_options(
+    std::vector<std::string> arguments);
 
 // The command line after the program name as UTF-8, read as UTF-16 from the
 // system so that no character is lost to the ANSI code page.

@@ -29,7 +29,7 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-// ---- Argument handling -------------------------------------------------------
+// ---- Argument handling ----------------------------------------------------
 
 TEST(ClientArguments, SplitsOptionsFromPositionals) {
   struct Case {

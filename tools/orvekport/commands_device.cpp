@@ -21,7 +21,8 @@ int run_disk_free(std::span<const std::string> arguments);
 constexpr Command kCommands[] = {
     {"device-id", "device-id",
      "Prints the device identifier (GetPocketIDItvCe) and its length with\n"
-     "the NUL. The first call in a process runs \\windows\\CreateAssetFile.exe\n"
+     "the NUL. The first call in a process runs "
+     "\\windows\\CreateAssetFile.exe\n"
      "of the current drive when it exists; each run is a new process.",
      run_device_id},
     {"disk-free", "disk-free PATH",
@@ -33,8 +34,8 @@ constexpr Command kCommands[] = {
 
 // 5368709120 gives "5.00 GiB"; below 1 KiB the bytes as they are.
 std::string human_size(std::uint64_t bytes) {
-  static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB",
-                                       "EiB"};
+  static const char* const kUnits[] = {"KiB", "MiB", "GiB",
+                                       "TiB", "PiB", "EiB"};
   if (bytes < 1024) return std::to_string(bytes) + " bytes";
   double size = static_cast<double>(bytes) / 1024;
   std::size_t unit = 0;
@@ -61,10 +62,11 @@ int run_device_id(std::span<const std::string> arguments) {
   const void* result = nullptr;
   std::uint32_t status = GetPocketIDItvCe(0, nullptr, &length, &result);
   const char* identifier = static_cast<const char*>(result);
-  report.add_bare(text_field(
-      "device_id", identifier != nullptr
-                       ? tools::narrow(CP_UTF8, tools::widen(CP_ACP, identifier))
-                       : ""));
+  report.add_bare(
+      text_field("device_id",
+                 identifier != nullptr
+                     ? tools::narrow(CP_UTF8, tools::widen(CP_ACP, identifier))
+                     : ""));
   report.add(integer_field("length", length));
   if (identifier == nullptr || identifier[0] == '\0')
     report.note("no source gave an identifier");
@@ -80,7 +82,8 @@ int run_disk_free(std::span<const std::string> arguments) {
 
   std::uint32_t length = 0;
   const void* result = nullptr;
-  std::uint32_t status = GetDiskFreeSpaceItvCe(0, path.c_str(), &length, &result);
+  std::uint32_t status =
+      GetDiskFreeSpaceItvCe(0, path.c_str(), &length, &result);
   // Copied at once: the record is the library's, rewritten by the next call.
   unsigned char record[12] = {};
   if (result != nullptr && length == sizeof(record))
@@ -91,7 +94,8 @@ int run_disk_free(std::span<const std::string> arguments) {
                        "' can't be queried: check that the path exists");
   std::uint64_t free_bytes =
       read_le32(record + 4) | std::uint64_t{read_le32(record + 8)} << 32;
-  report.add(integer_field("free_bytes", static_cast<std::int64_t>(free_bytes)));
+  report.add(
+      integer_field("free_bytes", static_cast<std::int64_t>(free_bytes)));
   report.add(text_field("free", human_size(free_bytes)));
   return report.finish(status);
 }

@@ -71,14 +71,14 @@ int host_start(Report& report, const Arguments& args) {
     folder.pop_back();
   std::wstring exe = folder + L"\\" + kEmulatorExe;
   if (exe.size() > kMaxHostPathLength)
-    return report.refuse("'" + utf8(exe) + "' is " +
-                         std::to_string(exe.size()) +
-                         " characters; Path_EXE may hold " +
-                         std::to_string(kMaxHostPathLength) +
-                         ": choose a shorter FOLDER");
+    return report.refuse(
+        "'" + utf8(exe) + "' is " + std::to_string(exe.size()) +
+        " characters; Path_EXE may hold " + std::to_string(kMaxHostPathLength) +
+        ": choose a shorter FOLDER");
   if (find_host_window() != nullptr)
-    return report.fail("a host is already running; 'orvekport host stop' "
-                       "first");
+    return report.fail(
+        "a host is already running; 'orvekport host stop' "
+        "first");
   std::wstring source = own_folder() + L"\\" + kEmulatorExe;
   if (GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES)
     return report.fail("the emulator '" + utf8(source) + "' is missing");
@@ -93,8 +93,8 @@ int host_start(Report& report, const Arguments& args) {
                        " can't be set (" + error + ")");
   report.add(text_field("path_exe", utf8(exe)));
 
-  tools::StartedProcess host = tools::start_process(
-      exe, L"", folder.c_str(), tools::Streams::kDetached);
+  tools::StartedProcess host =
+      tools::start_process(exe, L"", folder.c_str(), tools::Streams::kDetached);
   if (!host) return report.fail("'" + utf8(exe) + "' can't be started");
   bool shown = tools::poll_until(
       [&] {

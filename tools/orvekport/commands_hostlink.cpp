@@ -115,14 +115,13 @@ int run_init(std::span<const std::string> arguments) {
   Report report(self.name);
   Arguments args(arguments);
   if (!args.finish(0, 0)) return report.refuse(args.problem(), self.usage);
-  if (int exit_code = refuse_to_start(report); exit_code != 0)
-    return exit_code;
+  if (int exit_code = refuse_to_start(report); exit_code != 0) return exit_code;
   ULONGLONG start = GetTickCount64();
   HostCall call(report);
   std::uint32_t status = OrvekGPSPort_Init();
   if (status == ORVEKPORT_OK)
-    report.add(integer_field("elapsed_ms",
-                             static_cast<std::int64_t>(GetTickCount64() - start)));
+    report.add(integer_field(
+        "elapsed_ms", static_cast<std::int64_t>(GetTickCount64() - start)));
   return call.finish(status);
 }
 
@@ -138,8 +137,7 @@ int run_query(std::span<const std::string> arguments) {
   std::optional<std::string> request = to_host(args[0], "REQUEST", &problem);
   if (!request) return report.refuse(problem);
 
-  if (int exit_code = refuse_to_start(report); exit_code != 0)
-    return exit_code;
+  if (int exit_code = refuse_to_start(report); exit_code != 0) return exit_code;
   // The result has at most capacity - 2 bytes and its NUL; one byte more
   // keeps capacity 0 and 1 safe too.
   std::vector<char> result(static_cast<std::size_t>(capacity) + 1, '\0');
@@ -170,7 +168,8 @@ int run_raw(std::span<const std::string> arguments) {
     return exit_code;
   std::vector<wchar_t> reply(static_cast<std::size_t>(capacity) + 1, L'\0');
   HostCall call(report);
-  call.set_limit({"TEXT in the host's code page", ansi->size(), kMaxRawRequest});
+  call.set_limit(
+      {"TEXT in the host's code page", ansi->size(), kMaxRawRequest});
   std::uint32_t status = OrvekGPSPort_StringProtocolW(
       request.c_str(), static_cast<std::int32_t>(capacity), reply.data());
   if (status == ORVEKPORT_OK)
@@ -208,7 +207,7 @@ int run_statuses(std::span<const std::string> arguments) {
   std::vector<Fields> rows;
   std::vector<std::string> lines;
 #define ORVEKPORT_CLI_STATUS_ROW(name, value, meaning) \
-  rows.push_back(status_row(value));                    \
+  rows.push_back(status_row(value));                   \
   lines.push_back(table_line(value));
   ORVEKPORT_STATUS_MAP(ORVEKPORT_CLI_STATUS_ROW)
 #undef ORVEKPORT_CLI_STATUS_ROW

@@ -34,8 +34,15 @@ int run_delete_mobile(std::span<const std::string> arguments);
 int run_moving_map_init(std::span<const std::string> arguments);
 
 enum CommandIndex {
-  kNewPoint, kCenter, kCenterWaypoint, kViewport, kExec, kOpen, kExportView,
-  kDeleteMobile, kMovingMapInit,
+  kNewPoint,
+  kCenter,
+  kCenterWaypoint,
+  kViewport,
+  kExec,
+  kOpen,
+  kExportView,
+  kDeleteMobile,
+  kMovingMapInit,
 };
 
 constexpr Command kCommands[] = {
@@ -91,7 +98,8 @@ std::size_t digit_count(long long value) {
 // The length of the sentence NewPoint would build, CR LF included:
 // "$AAGGAM,,DDMM.mmm,N,DDDMM.mmm,E,1,5,0,ALT,m,,,,,,,T1,T2,REAL,INT*CS\r\n".
 std::size_t sentence_length(double longitude, double latitude, double altitude,
-                            std::size_t texts, double real, std::int32_t integer) {
+                            std::size_t texts, double real,
+                            std::int32_t integer) {
   auto coordinate = [](double degrees) {
     return digit_count(static_cast<long long>(std::fabs(degrees))) + 6;
   };
@@ -127,8 +135,7 @@ int run_newpoint(std::span<const std::string> arguments) {
   const char* name_text = args.take_option("name");
   if (name_text == nullptr) name_text = args.take_option("text1");
   const char* description_text = args.take_option("description");
-  if (description_text == nullptr)
-    description_text = args.take_option("text2");
+  if (description_text == nullptr) description_text = args.take_option("text2");
   const char* real_text = args.take_option("real");
   const char* int_text = args.take_option("int");
   if (!args.finish(2, 2)) return report.refuse(args.problem(), self.usage);
@@ -145,11 +152,11 @@ int run_newpoint(std::span<const std::string> arguments) {
                          self.usage);
   if (int_text && !parse_integer(int_text, INT32_MIN, INT32_MAX, &integer))
     return report.refuse("--int needs a 32-bit integer", self.usage);
-  std::optional<std::string> name = to_host(name_text ? name_text : "", "the name (--name, --text1)", &problem);
+  std::optional<std::string> name = to_host(
+      name_text ? name_text : "", "the name (--name, --text1)", &problem);
   std::optional<std::string> description =
       name ? to_host(description_text ? description_text : "",
-                     "the description (--description, --text2)",
-                     &problem)
+                     "the description (--description, --text2)", &problem)
            : std::nullopt;
   if (!name || !description) return report.refuse(problem);
 
@@ -206,7 +213,8 @@ int run_center_waypoint(std::span<const std::string> arguments) {
     return exit_code;
   HostCall call(report);
   call.set_limit({"the body \"WAYPOINT,%f\"",
-                  waypoint->size() + 1 + fixed_length(value), kMaxFormattedBody});
+                  waypoint->size() + 1 + fixed_length(value),
+                  kMaxFormattedBody});
   return call.finish(OrvekGPSPort_CenterWaypoint(waypoint->c_str(), value));
 }
 
@@ -275,8 +283,7 @@ int run_moving_map_init(std::span<const std::string> arguments) {
   Report report(self.name);
   Arguments args(arguments);
   if (!args.finish(0, 0)) return report.refuse(args.problem(), self.usage);
-  if (int exit_code = refuse_to_start(report); exit_code != 0)
-    return exit_code;
+  if (int exit_code = refuse_to_start(report); exit_code != 0) return exit_code;
   HostCall call(report);
   return call.finish(OrvekGPSPort_MovingMapInit());
 }

@@ -99,12 +99,11 @@ int waypoint_add(const Command& self, Report& report, Arguments& args) {
   std::size_t body = texts[0].size() + texts[1].size() + texts[2].size() + 5;
   for (double value : values)
     body += static_cast<std::size_t>(std::snprintf(nullptr, 0, "%f", value));
-  call.set_limit({"the body \"ID,DESCRIPTION,%f,%f,%f,ICON\"", body,
-                  kMaxWaypointBody});
-  return call.finish(OrvekGPSPort_New_Waypoint(texts[0].c_str(),
-                                               texts[1].c_str(), values[0],
-                                               values[1], values[2],
-                                               texts[2].c_str()));
+  call.set_limit(
+      {"the body \"ID,DESCRIPTION,%f,%f,%f,ICON\"", body, kMaxWaypointBody});
+  return call.finish(
+      OrvekGPSPort_New_Waypoint(texts[0].c_str(), texts[1].c_str(), values[0],
+                                values[1], values[2], texts[2].c_str()));
 }
 
 // One waypoint's fields; the status of the query.

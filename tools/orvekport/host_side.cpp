@@ -29,7 +29,8 @@ std::string system_error(DWORD code) {
                  nullptr);
   std::wstring message = text != nullptr ? text : L"";
   if (text != nullptr) LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r'))
+  while (!message.empty() &&
+         (message.back() == L'\n' || message.back() == L'\r'))
     message.pop_back();
   return "error " + std::to_string(code) +
          (message.empty() ? "" : ": " + utf8(message));
@@ -38,7 +39,8 @@ std::string system_error(DWORD code) {
 constexpr char kSetPathAdvice[] =
     "set it with 'orvekport host start FOLDER' (installs the emulator there), "
     "or point it at the host with: wine reg add "
-    "'HKLM\\SOFTWARE\\OrvekGPS\\General' /v Path_EXE /d 'C:\\path\\host.exe' /f";
+    "'HKLM\\SOFTWARE\\OrvekGPS\\General' /v Path_EXE /d 'C:\\path\\host.exe' "
+    "/f";
 
 }  // namespace
 
@@ -60,7 +62,8 @@ bool register_host_path(const std::wstring& exe_path, std::string* error) {
         key.get(), kHostValue, 0, REG_SZ,
         reinterpret_cast<const BYTE*>(exe_path.c_str()),
         static_cast<DWORD>((exe_path.size() + 1) * sizeof(wchar_t)));
-  if (result != ERROR_SUCCESS) *error = system_error(static_cast<DWORD>(result));
+  if (result != ERROR_SUCCESS)
+    *error = system_error(static_cast<DWORD>(result));
   return result == ERROR_SUCCESS;
 }
 
@@ -74,12 +77,14 @@ HWND find_host_window() { return FindWindowW(kHostWindowClass, nullptr); }
 std::optional<std::string> to_host(const std::string& utf8_text,
                                    const char* what, std::string* problem) {
   std::wstring wide = tools::widen(CP_UTF8, utf8_text);
-  if (std::optional<std::string> exact = tools::narrow_exact(wide)) return exact;
+  if (std::optional<std::string> exact = tools::narrow_exact(wide))
+    return exact;
   if (global_options().lossy) return tools::narrow(CP_ACP, wide);
   std::string missing;
   for (wchar_t c : wide) {
     std::wstring one(1, c);
-    if (!tools::narrow_exact(one)) missing += (missing.empty() ? "'" : ", '") + utf8(one) + "'";
+    if (!tools::narrow_exact(one))
+      missing += (missing.empty() ? "'" : ", '") + utf8(one) + "'";
   }
   *problem = std::string(what) + " '" + utf8_text +
              "' holds characters that the host's code page (" +
@@ -96,14 +101,18 @@ std::string from_host(const std::string& bytes) {
 std::string visible(const std::string& text) {
   std::string shown;
   for (unsigned char c : text) {
-    if (c == '\r') shown += "\\r";
-    else if (c == '\n') shown += "\\n";
-    else if (c == '\\') shown += "\\\\";
+    if (c == '\r')
+      shown += "\\r";
+    else if (c == '\n')
+      shown += "\\n";
+    else if (c == '\\')
+      shown += "\\\\";
     else if (c < 0x20 || c == 0x7F) {
       shown += "\\x";
       shown += tools::kHexDigits[c >> 4];
       shown += tools::kHexDigits[c & 0xF];
-    } else shown += static_cast<char>(c);
+    } else
+      shown += static_cast<char>(c);
   }
   return shown;
 }
@@ -148,8 +157,9 @@ void explain_link_status(std::uint32_t status, Report& report) {
                   "' can't be opened, or the reply was too short");
       break;
     case ORVEKPORT_E_INVALID_ARGUMENT:
-      report.note("a number can't be sent: coordinates and altitude must be "
-                  "finite and below 2^31 in magnitude");
+      report.note(
+          "a number can't be sent: coordinates and altitude must be "
+          "finite and below 2^31 in magnitude");
       break;
     default:
       break;
@@ -231,15 +241,15 @@ int HostCall::finish(std::uint32_t status) {
   }
   bool parse = explain_parse_status(status, reply);
   // What the host answered, when its answer is why the call failed.
-  bool answer_matters =
-      parse || status == ORVEKPORT_E_OPEN_REPLY ||
-      status == ORVEKPORT_E_READ_REPLY || status == ORVEKPORT_E_NO_RESULT ||
-      (status == ORVEKPORT_E_TOO_LONG && !limit_);
+  bool answer_matters = parse || status == ORVEKPORT_E_OPEN_REPLY ||
+                        status == ORVEKPORT_E_READ_REPLY ||
+                        status == ORVEKPORT_E_NO_RESULT ||
+                        (status == ORVEKPORT_E_TOO_LONG && !limit_);
   if (status != ORVEKPORT_OK && answer_matters && reply)
     report_.host_answered(visible(from_host(*reply)));
   if (status == ORVEKPORT_E_TOO_LONG && limit_) {
-    std::size_t over = limit_->length > limit_->max
-                           ? limit_->length - limit_->max : 0;
+    std::size_t over =
+        limit_->length > limit_->max ? limit_->length - limit_->max : 0;
     report_.note(limit_->what + " is " + std::to_string(limit_->length) +
                  " bytes, " + std::to_string(limit_->max) + " at most" +
                  (over ? " (" + std::to_string(over) + " too many)" : "") +

@@ -33,8 +33,8 @@ HWND find_host_window();
 // `utf8` in the ANSI code page for the host. A character that the code
 // page can't hold refuses the text (nothing is returned, *problem says
 // which) unless --lossy, which sends it as the code page's default.
-std::optional<std::string> to_host(const std::string& utf8,
-                                   const char* what, std::string* problem);
+std::optional<std::string> to_host(const std::string& utf8, const char* what,
+                                   std::string* problem);
 // Host bytes (ANSI code page) as UTF-8.
 std::string from_host(const std::string& bytes);
 // UTF-8 with CR, LF and other controls spelt out: "A|x\r\n" -> A|x\r\n.

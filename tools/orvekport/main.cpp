@@ -88,7 +88,8 @@ std::string overview() {
       "  2           bad command line, or input refused before anything was\n"
       "              sent (a character outside the code page, a waypoint that\n"
       "              would not read back)\n"
-      "  3           a failure with no status to give: mobiles count/list gave\n"
+      "  3           a failure with no status to give: mobiles count/list "
+      "gave\n"
       "              -1, disk-free can't query, host start/stop failed,\n"
       "              --no-start without a running host\n"
       "\ncommands:\n";
@@ -109,9 +110,11 @@ int main() {
   for (const std::string& argument : arguments) {
     if (argument == "--") break;
     if (argument == "--no-init")
-      return orvek::cli::Report("--no-init").refuse(
-          "--no-init is gone: commands need the host link that Init makes in "
-          "each run; --no-start fails instead of starting the host");
+      return orvek::cli::Report("--no-init")
+          .refuse(
+              "--no-init is gone: commands need the host link that Init makes "
+              "in "
+              "each run; --no-start fails instead of starting the host");
   }
   if (arguments.empty()) {
     orvek::cli::write_err(kUsage);
