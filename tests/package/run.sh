@@ -20,7 +20,8 @@ fail() {
 
 echo "-- install into $work/prefix"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-for file in bin/OrvekPORT.dll lib/libOrvekPORT.dll.a include/OrvekPORT/OrvekPORT.h \
+for file in bin/OrvekPORT.dll lib/libOrvekPORT.dll.a \
+            include/OrvekPORT/OrvekPORT.h \
             lib/cmake/OrvekPORT/OrvekPORTConfig.cmake \
             lib/cmake/OrvekPORT/OrvekPORTConfigVersion.cmake \
             share/doc/OrvekPORT/LICENSE; do
@@ -29,7 +30,8 @@ done
 
 echo "-- consumer through find_package"
 cmake -S "$consumer" -B "$work/package" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$work/prefix" \
+  >/dev/null
 cmake --build "$work/package" >/dev/null
 
 echo "-- consumer through add_subdirectory"
@@ -37,7 +39,8 @@ cmake -S "$consumer" -B "$work/subdirectory" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCONSUMER_MODE=subdirectory \
   -DORVEKPORT_SOURCE_DIR="$repo" >/dev/null
 cmake --build "$work/subdirectory" -j 2 >/dev/null
-extra="$(find "$work/subdirectory" -path '*/CMakeFiles' -prune -o -name '*.exe' ! -name consumer.exe -print)"
+extra="$(find "$work/subdirectory" -path '*/CMakeFiles' -prune -o \
+  -name '*.exe' ! -name consumer.exe -print)"
 [[ -z $extra ]] || fail "add_subdirectory built more than the library: $extra"
 
 # shellcheck source=../../scripts/wine-env.sh
