@@ -156,6 +156,10 @@ void explain_link_status(std::uint32_t status, Report& report) {
       report.note("the reply file PACKETRX.DAT in '" + folder +
                   "' can't be opened, or the reply was too short");
       break;
+    case ORVEKPORT_E_BUSY:
+      report.note("another program held the host link, or the host still "
+                  "owed an earlier answer; nothing was sent: try again");
+      break;
     case ORVEKPORT_E_INVALID_ARGUMENT:
       report.note(
           "a number can't be sent: coordinates and altitude must be "

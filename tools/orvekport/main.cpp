@@ -84,7 +84,7 @@ std::string overview() {
       "              window isn't there\n"
       "\nexit codes:\n"
       "  0           success\n"
-      "  1, 4 to 13  the status of the failed call (see 'orvekport statuses')\n"
+      "  1, 4 and up the status of the failed call (see 'orvekport statuses')\n"
       "  2           bad command line, or input refused before anything was\n"
       "              sent (a character outside the code page, a waypoint that\n"
       "              would not read back)\n"

@@ -11,7 +11,7 @@
 
 namespace orvek::cli {
 
-// Exit codes. A failed call exits with its status (1, 4 to 13), which the
+// Exit codes. A failed call exits with its status (1, 4 and up), which the
 // DLL never makes 2 or 3.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 2;     // bad command line or refused input
