@@ -16,12 +16,10 @@
 static inline const char* orvekport_status_name(uint32_t status) {
   switch (status) {
 #define ORVEKPORT_STATUS_NAME_CASE(name, value, meaning) \
-  case value:                                           \
-    return #name;
+  case value: return #name;
     ORVEKPORT_STATUS_MAP(ORVEKPORT_STATUS_NAME_CASE)
 #undef ORVEKPORT_STATUS_NAME_CASE
-    default:
-      return "UNKNOWN";
+    default: return "UNKNOWN";
   }
 }
 
@@ -29,12 +27,10 @@ static inline const char* orvekport_status_name(uint32_t status) {
 static inline const char* orvekport_status_meaning(uint32_t status) {
   switch (status) {
 #define ORVEKPORT_STATUS_MEANING_CASE(name, value, meaning) \
-  case value:                                              \
-    return meaning;
+  case value: return meaning;
     ORVEKPORT_STATUS_MAP(ORVEKPORT_STATUS_MEANING_CASE)
 #undef ORVEKPORT_STATUS_MEANING_CASE
-    default:
-      return "unknown status";
+    default: return "unknown status";
   }
 }
 

@@ -157,16 +157,16 @@ void explain_link_status(std::uint32_t status, Report& report) {
                   "' can't be opened, or the reply was too short");
       break;
     case ORVEKPORT_E_BUSY:
-      report.note("another program held the host link, or the host still "
-                  "owed an earlier answer; nothing was sent: try again");
+      report.note(
+          "another program held the host link, or the host still "
+          "owed an earlier answer; nothing was sent: try again");
       break;
     case ORVEKPORT_E_INVALID_ARGUMENT:
       report.note(
           "a number can't be sent: coordinates and altitude must be "
           "finite and below 2^31 in magnitude");
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
