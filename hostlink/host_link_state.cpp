@@ -7,7 +7,7 @@ char16_t HostExecutablePath[kHostPathUnits] = {};
 char16_t HostDirectory[kHostPathUnits] = {};
 platform::Handle ReplyEvent = platform::kNullHandle;
 std::atomic<platform::Handle> ExchangeLock{platform::kNullHandle};
-platform::Handle AnswerOwed = platform::kNullHandle;
+volatile std::uint32_t* AnswerOwed = nullptr;
 
 void ResetHostLinkState() {
   HostWindow = platform::kNullHandle;
@@ -15,7 +15,7 @@ void ResetHostLinkState() {
   HostDirectory[0] = u'\0';
   ReplyEvent = platform::kNullHandle;
   ExchangeLock = platform::kNullHandle;
-  AnswerOwed = platform::kNullHandle;
+  AnswerOwed = nullptr;
 }
 
 }  // namespace orvek::hostlink

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/platform.h"
 
@@ -27,9 +28,10 @@ extern platform::Handle ReplyEvent;
 // The named mutex that serialises exchanges across threads and processes.
 // Opened once per process by whichever thread comes first; never closed.
 extern std::atomic<platform::Handle> ExchangeLock;
-// A named auto-reset event, set while a timed-out exchange's answer is
-// still owed by the host. Used only under ExchangeLock; never closed.
-extern platform::Handle AnswerOwed;
+// A word of named shared memory, not zero while a timed-out exchange's
+// answer is still owed by the host: every process sees it, and reading it
+// costs no system call. Used only under ExchangeLock; mapped for good.
+extern volatile std::uint32_t* AnswerOwed;
 
 // Back to the state at load. For tests, whose fake platform changes between
 // cases; the library itself never forgets its link.

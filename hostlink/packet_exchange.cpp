@@ -82,19 +82,20 @@ void OpenReplyEvent(platform::Platform& os) {
 // behind it. An owner that died holding the lock may have left one too.
 // 0 when nothing is owed any more; 14 when it still is (the mark stays).
 StatusCode SettleOwedAnswer(platform::Platform& os, bool lock_abandoned) {
-  if (AnswerOwed == platform::kNullHandle)
-    AnswerOwed = os.create_event(kAnswerOwedName);
-  if (AnswerOwed == platform::kNullHandle) return kBusy;
-  // The wait takes the mark off; it is put back below while still owed.
-  bool owed = os.wait(AnswerOwed, 0) == platform::kWaitObject0;
+  if (AnswerOwed == nullptr)
+    AnswerOwed = static_cast<volatile std::uint32_t*>(
+        os.map_shared(kAnswerOwedName, sizeof(std::uint32_t)));
+  if (AnswerOwed == nullptr) return kBusy;
+  bool owed = *AnswerOwed != 0;
   if (!owed && !lock_abandoned) return kOk;
   OpenReplyEvent(os);
-  if (os.wait(ReplyEvent, kOwedAnswerWaitMs) == platform::kWaitObject0)
+  if (os.wait(ReplyEvent, kOwedAnswerWaitMs) == platform::kWaitObject0) {
+    *AnswerOwed = 0;
     return kOk;
-  // A dead owner may have died before it posted anything.
-  if (!owed) return kOk;
-  os.set_event(AnswerOwed);
-  return kBusy;
+  }
+  // A dead owner may have died before it posted anything; an answer still
+  // owed stays marked.
+  return owed ? kBusy : kOk;
 }
 
 }  // namespace
@@ -102,8 +103,8 @@ StatusCode SettleOwedAnswer(platform::Platform& os, bool lock_abandoned) {
 StatusCode ForgetOwedAnswer(platform::Platform& os) {
   LinkLock lock(os);
   if (StatusCode status = lock.take(); status != kOk) return status;
-  if (SettleOwedAnswer(os, lock.abandoned()) != kOk)
-    os.reset_event(AnswerOwed);
+  if (SettleOwedAnswer(os, lock.abandoned()) != kOk && AnswerOwed != nullptr)
+    *AnswerOwed = 0;
   return kOk;
 }
 
@@ -161,7 +162,7 @@ StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
                                0) &&
                HostWindow != platform::kNullHandle;
   if (os.wait(ReplyEvent, kReplyWaitMs) == platform::kWaitTimeout) {
-    if (heard) os.set_event(AnswerOwed);
+    if (heard) *AnswerOwed = 1;
     return kTimeout;
   }
 

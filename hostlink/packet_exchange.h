@@ -18,7 +18,8 @@ inline constexpr char16_t kExchangeLockName[] = u"OrvekPORT.ExchangeLock";
 // The protocol has no request ids, so after a time-out the host may still
 // answer the abandoned request. That answer is owed: the next exchange (of
 // any process) first waits this long for its signal and discards it, and
-// sends nothing (14) while it stays owed.
+// sends nothing (14) while it stays owed. The mark lives in named shared
+// memory, so that checking it costs the normal exchange no system call.
 inline constexpr std::uint32_t kOwedAnswerWaitMs = 3000;
 inline constexpr char16_t kAnswerOwedName[] = u"OrvekPORT.AnswerOwed";
 

@@ -81,7 +81,6 @@ class Platform {
   virtual Handle create_event(const char16_t* name) = 0;
   virtual bool reset_event(Handle event) = 0;
   virtual std::uint32_t wait(Handle object, std::uint32_t timeout_ms) = 0;
-  virtual bool set_event(Handle event) = 0;
 
   // Named mutex shared by every process, created unowned or opened when it
   // exists; kNullHandle on failure. wait() takes it (kWaitObject0, or
@@ -89,6 +88,11 @@ class Platform {
   // owning thread can release it.
   virtual Handle create_mutex(const char16_t* name) = 0;
   virtual bool release_mutex(Handle mutex) = 0;
+
+  // Named memory shared by every process that maps the same name, zero
+  // when first made and mapped for the rest of the process (no system call
+  // to read or write it); nullptr on failure.
+  virtual void* map_shared(const char16_t* name, std::uint32_t bytes) = 0;
 
   // Starts a program by its full path: no command line, no inherited
   // handles, no flags, no environment or directory of its own.

@@ -58,10 +58,10 @@ struct WaitDetail {
   X(CloseHandle, NoDetail)       \
   X(CreateEvent, NoDetail)       \
   X(ResetEvent, NoDetail)        \
-  X(SetEvent, NoDetail)          \
   X(Wait, WaitDetail)            \
   X(CreateMutex, NoDetail)       \
   X(ReleaseMutex, NoDetail)      \
+  X(MapShared, ByteCount)        \
   X(CreateProcess, NoDetail)     \
   X(DeviceId, ByteCount)         \
   X(DiskFreeSpace, NoDetail)     \

@@ -136,9 +136,9 @@ class FakePlatform final : public Platform {
   Handle create_event(const char16_t* name) override;
   bool reset_event(Handle event) override;
   std::uint32_t wait(Handle object, std::uint32_t timeout_ms) override;
-  bool set_event(Handle event) override;
   Handle create_mutex(const char16_t* name) override;
   bool release_mutex(Handle mutex) override;
+  void* map_shared(const char16_t* name, std::uint32_t bytes) override;
   bool create_process(const char16_t* path, Handle* process,
                       Handle* thread) override;
   bool device_id(void* buffer, std::uint32_t size,
@@ -212,6 +212,7 @@ class FakePlatform final : public Platform {
   std::map<std::u16string, EventNode> events_;
   std::map<std::u16string, MutexNode> mutexes_;
   std::multimap<std::uint64_t, std::function<void()>> timers_;
+  std::map<std::u16string, std::vector<std::uint8_t>> shared_;
   std::map<Handle, Object> objects_;
   std::map<Op, FailRule> fail_rules_;
   std::vector<Call> calls_;

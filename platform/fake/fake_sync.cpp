@@ -57,15 +57,6 @@ bool FakePlatform::reset_event(Handle event) {
   return call.ok;
 }
 
-bool FakePlatform::set_event(Handle event) {
-  Call& call = record<Op::SetEvent>({}, event);
-  auto object = objects_.find(event);
-  call.ok = !should_fail(Op::SetEvent) && object != objects_.end() &&
-            object->second.kind == Kind::Event;
-  if (call.ok) events_[object->second.name].signaled = true;
-  return call.ok;
-}
-
 std::uint32_t FakePlatform::wait(Handle object_handle, std::uint32_t timeout_ms) {
   Call& call = record<Op::Wait>({}, object_handle, WaitDetail{timeout_ms, 0});
   auto object = objects_.find(object_handle);
@@ -143,6 +134,15 @@ bool FakePlatform::release_mutex(Handle mutex) {
             mutexes_[object->second.name].owned > 0;
   if (call.ok) --mutexes_[object->second.name].owned;
   return call.ok;
+}
+
+void* FakePlatform::map_shared(const char16_t* name, std::uint32_t bytes) {
+  Call& call = record<Op::MapShared>(name, kNullHandle, ByteCount{bytes});
+  call.ok = !should_fail(Op::MapShared);
+  if (!call.ok) return nullptr;
+  std::vector<std::uint8_t>& block = shared_[normalise(name)];
+  if (block.empty()) block.resize(bytes);  // later maps see the same bytes
+  return block.data();
 }
 
 bool FakePlatform::create_process(const char16_t* path, Handle* process,

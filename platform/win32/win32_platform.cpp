@@ -118,15 +118,21 @@ class Win32Platform final : public Platform {
   std::uint32_t wait(Handle object, std::uint32_t timeout_ms) override {
     return WaitForSingleObject(to_native(object), timeout_ms);
   }
-  // EventModify(EVENT_SET) on Windows CE.
-  bool set_event(Handle event) override {
-    return SetEvent(to_native(event)) != FALSE;
-  }
   Handle create_mutex(const char16_t* name) override {
     return from_native(CreateMutexW(nullptr, FALSE, wide(name)));
   }
   bool release_mutex(Handle mutex) override {
     return ReleaseMutex(to_native(mutex)) != FALSE;
+  }
+  // The section's handle stays open with its view, for the rest of the
+  // process, so its name stays known to every process that maps it.
+  void* map_shared(const char16_t* name, std::uint32_t bytes) override {
+    HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr,
+                                        PAGE_READWRITE, 0, bytes, wide(name));
+    if (section == nullptr) return nullptr;
+    void* view = MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, bytes);
+    if (view == nullptr) CloseHandle(section);
+    return view;
   }
 
   bool create_process(const char16_t* path, Handle* process,

@@ -25,14 +25,14 @@ class HostLinkTest : public ::testing::Test {
     host.requests.clear();
   }
 
-  // Handles still open besides the reply event, the exchange lock and the
-  // owed-answer mark, which live for ever.
+  // Handles still open besides the reply event and the exchange lock, which
+  // live for ever.
   std::size_t LeakedHandles() const {
     auto kept = [](platform::Handle handle) {
       return handle != platform::kNullHandle ? 1u : 0u;
     };
     return os.open_handle_count() - kept(hostlink::ReplyEvent) -
-           kept(hostlink::ExchangeLock.load()) - kept(hostlink::AnswerOwed);
+           kept(hostlink::ExchangeLock.load());
   }
 
   platform::fake::FakePlatform os;

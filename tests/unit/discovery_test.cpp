@@ -155,9 +155,10 @@ TEST_F(DiscoveryTest, EveryInitLooksUpAgainAndRepeatsTheHandshake) {
   ASSERT_EQ(hostlink::Init(os), kOk);
   EXPECT_EQ(os.count(Op::FindWindow), 2u);
   EXPECT_EQ(host.requests.size(), 2u);
-  // The reply event and the owed-answer mark, each made once.
-  EXPECT_EQ(os.count(Op::CreateEvent), 2u);
+  // The reply event, the lock and the owed-answer mark, each made once.
+  EXPECT_EQ(os.count(Op::CreateEvent), 1u);
   EXPECT_EQ(os.count(Op::CreateMutex), 1u);
+  EXPECT_EQ(os.count(Op::MapShared), 1u);
 }
 
 TEST_F(DiscoveryTest, LookupReplacesAKnownWindowEvenWithNull) {

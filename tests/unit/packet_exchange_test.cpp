@@ -64,20 +64,19 @@ TEST_F(PacketExchangeTest, ShorterRequestLeavesNoTailOfTheLongerOne) {
 
 TEST_F(PacketExchangeTest, PlatformCallsComeInProtocolOrder) {
   ASSERT_EQ(Exchange("F", "4"), kOk);
-  // Lock, owed-answer check, then the protocol's own calls, then unlock.
-  const Op expected[] = {Op::Wait,       Op::Wait,        Op::CreateFile,
-                         Op::WriteFile,  Op::CloseHandle, Op::ResetEvent,
-                         Op::PostMessage, Op::Wait,       Op::CreateFile,
-                         Op::ReadFile,   Op::CloseHandle, Op::ReleaseMutex};
+  // Lock, the protocol's own calls, unlock: the owed-answer mark is read
+  // from shared memory without a call.
+  const Op expected[] = {Op::Wait,        Op::CreateFile, Op::WriteFile,
+                         Op::CloseHandle, Op::ResetEvent, Op::PostMessage,
+                         Op::Wait,        Op::CreateFile, Op::ReadFile,
+                         Op::CloseHandle, Op::ReleaseMutex};
   ASSERT_EQ(os.calls().size(), std::size(expected)) << os.describe_calls();
   for (std::size_t i = 0; i < std::size(expected); ++i)
     EXPECT_EQ(os.calls()[i].op, expected[i]) << "call " << i << "\n"
                                              << os.describe_calls();
   EXPECT_EQ(os.calls()[0].handle, hostlink::ExchangeLock.load());
   EXPECT_EQ(os.calls()[0].detail_of<Op::Wait>().timeout_ms, hostlink::kLockWaitMs);
-  EXPECT_EQ(os.calls()[1].detail_of<Op::Wait>().timeout_ms, 0u)
-      << "nothing owed: no wait";
-  const platform::fake::Call* calls = os.calls().data() + 2;
+  const platform::fake::Call* calls = os.calls().data() + 1;
   // The request file is replaced, read-write, shared for reading only.
   EXPECT_EQ(calls[0].text, host.request_path());
   const auto& request_open = calls[0].detail_of<Op::CreateFile>();
@@ -322,7 +321,7 @@ TEST_F(PacketExchangeTest, LockOfADeadOwnerIsTakenAndItsAnswerDiscarded) {
 }
 
 TEST_F(PacketExchangeTest, LockOrMarkThatCannotBeOpenedRefusesUntilItCan) {
-  for (Op op : {Op::CreateMutex, Op::CreateEvent}) {
+  for (Op op : {Op::CreateMutex, Op::MapShared}) {
     hostlink::ResetHostLinkState();
     hostlink::HostWindow = host.window;
     std::memcpy(hostlink::HostDirectory, u"C:\\Orvek", 18);
