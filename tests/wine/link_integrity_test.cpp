@@ -144,6 +144,14 @@ TEST(LinkClient, DISABLED_DiesHoldingTheLock) {
   ExitProcess(0);
 }
 
+// Run in a child process: a query that times out, and the process ends at
+// once, while the host still owes the answer.
+TEST(LinkClient, DISABLED_TimesOutAndLeaves) {
+  ASSERT_EQ(OrvekGPSPort_Init(), 0u);
+  char result[32];
+  EXPECT_EQ(OrvekGPSPort_GetString("4", sizeof result, result), 7u);
+}
+
 HANDLE start_client(const wchar_t* role, const wchar_t* test =
                                              L"SendsFixesAndRawRequests") {
   SetEnvironmentVariableW(L"ORVEK_LINK_CLIENT", role);
@@ -193,6 +201,25 @@ TEST_F(LinkIntegrityTest, TwoProcessesCallingAtOnceLoseAndMixNothing) {
   }
   std::uint32_t status = 0;
   EXPECT_EQ(query("fixes", &status), std::to_string(2 * kClientRounds));
+}
+
+// The owed answer is known to every process: the late answer to another
+// process's query lands while this one waits, and is not taken for its own.
+TEST_F(LinkIntegrityTest, AnswerOwedToAnotherProcessIsNotTaken) {
+  start_and_init();
+  // The host is busy with that query until after the other process left,
+  // so its answer is the first thing this process's wait could see.
+  ASSERT_TRUE(host().set_faults("once when=F|4 stall 3500\n"));
+  HANDLE client = start_client(L"late", L"TimesOutAndLeaves");
+  ASSERT_NE(client, nullptr);
+  ASSERT_EQ(WaitForSingleObject(client, 10000), WAIT_OBJECT_0);
+  DWORD code = 99;
+  GetExitCodeProcess(client, &code);
+  CloseHandle(client);
+  ASSERT_EQ(code, 0u) << "the other process's query did not time out";
+  std::uint32_t status = 99;
+  EXPECT_EQ(query("0", &status), "orvek-host 3");
+  EXPECT_EQ(status, 0u);
 }
 
 TEST_F(LinkIntegrityTest, LockOfADeadClientIsTakenOver) {
