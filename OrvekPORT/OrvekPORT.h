@@ -37,18 +37,20 @@
  *   OrvekGPSPort_Init, OrvekGPSPort_MovingMapInit or a query has set up;
  *   queries set it up by themselves while no host window is known.
  *
- * Valid C and C++. The exports carry their plain names (no decoration) and
- * the platform's standard calling convention.
+ * Valid C (C89 on) and C++ (C++98 on); includes no Windows header. The
+ * exports carry their plain names (no decoration) and the platform's
+ * standard calling convention.
  */
 #ifndef ORVEKPORT_ORVEKPORT_H
 #define ORVEKPORT_ORVEKPORT_H
 
+#include <stddef.h>
 #include <stdint.h>
-#include <wchar.h>
 
-#if defined(_WIN32)
-#include <windows.h>
-#define ORVEKPORT_CALL WINAPI
+/* The exports use the platform's standard calling convention, which only
+ * 32-bit x86 spells out; elsewhere it is the default one. */
+#if defined(_WIN32) && (defined(__i386__) || defined(_M_IX86))
+#define ORVEKPORT_CALL __stdcall
 #else
 #define ORVEKPORT_CALL
 #endif

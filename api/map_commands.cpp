@@ -1,12 +1,10 @@
 #include "api/map_commands.h"
 
-
 #include "api/bounded_text.h"
 #include "api/number_format.h"
 #include "hostlink/discovery.h"
 #include "hostlink/envelopes.h"
-#include "hostlink/host_link_state.h"
-#include "hostlink/host_protocol.h"
+#include "hostlink/packet_exchange.h"
 
 namespace orvek::api {
 namespace {
@@ -14,25 +12,24 @@ namespace {
 // Sends a body composed in kFormattedBodyRoom bytes, or refuses it whole.
 StatusCode SendFormatted(platform::Platform& os, const char* letter,
                          const BoundedText& body) {
-  if (body.overflowed()) return kTooLong;
+  if (body.overflowed()) return ORVEKPORT_E_TOO_LONG;
   return hostlink::SendCommand(os, letter, body.c_str());
 }
 
 }  // namespace
 
 StatusCode MovingMapInit(platform::Platform& os) {
-  if (StatusCode status = hostlink::EnsureHostWindow(os); status != kOk)
+  if (StatusCode status = hostlink::EnsureHostWindow(os); status != ORVEKPORT_OK)
     return status;
-  // Fire and forget: the host never answers this message, and a window
-  // that has closed meanwhile is not looked up again.
-  os.post_message(hostlink::HostWindow, hostlink::WM_PORT_REQUEST,
-                  hostlink::PORT_WPARAM_MOVINGMAP_INIT, 0);
-  return kOk;
+  // Fire and forget: a window that has closed meanwhile is not looked up
+  // again.
+  hostlink::PostMovingMapInit(os);
+  return ORVEKPORT_OK;
 }
 
 StatusCode SendTextCommand(platform::Platform& os, const char* letter,
                            const char* text) {
-  if (text == nullptr) return kInvalidArgument;
+  if (text == nullptr) return ORVEKPORT_E_INVALID_ARGUMENT;
   // A text over 196 bytes is refused by the exchange, before any file.
   return hostlink::SendCommand(os, letter, text);
 }
@@ -68,7 +65,7 @@ StatusCode SetViewportLen(platform::Platform& os, std::int32_t len1,
 
 StatusCode CenterWaypoint(platform::Platform& os, const char* waypoint,
                           double value) {
-  if (waypoint == nullptr) return kInvalidArgument;
+  if (waypoint == nullptr) return ORVEKPORT_E_INVALID_ARGUMENT;
   char buffer[kFormattedBodyRoom];
   BoundedText body(buffer, sizeof(buffer));
   // L|WP1,2.500000

@@ -1,13 +1,11 @@
 #include "api/moving_map.h"
 
-#include <memory>
-#include <new>
-
 #include "api/bounded_text.h"
 #include "api/map_commands.h"
 #include "api/number_format.h"
 #include "api/record_fields.h"
-#include "hostlink/envelopes.h"
+#include "hostlink/discovery.h"
+#include "platform/unique_handle.h"
 
 namespace orvek::api {
 namespace {
@@ -20,12 +18,16 @@ constexpr std::uint32_t kRecordSpare = 100;
 // Keeps textSize + kRecordSpare, and the ten spare bytes that the query
 // adds to it, inside 32 bits; a reply can't come near this anyway.
 constexpr std::uint32_t kMaxRecordCapacity = 0x7FFFFFFF;
+// The record's buffer lies on the stack up to this size (a text size of up
+// to 900 bytes), on the heap above.
+constexpr std::size_t kRecordStackBytes = 1000;
 
 }  // namespace
 
 std::int32_t GetMovingMapCount(platform::Platform& os) {
   char result[kCountCapacity];
-  if (hostlink::GetString(os, "2", kCountCapacity, result) != kOk) return -1;
+  if (hostlink::GetString(os, "2", kCountCapacity, result) != ORVEKPORT_OK)
+    return -1;
   return ParseCount(result);  // G|3
 }
 
@@ -35,19 +37,19 @@ StatusCode GetMovingMapPosition(platform::Platform& os, std::int32_t index,
                                 char* text2) {
   if (text1 == nullptr || text2 == nullptr || value1 == nullptr ||
       value2 == nullptr || value3 == nullptr)
-    return kInvalidArgument;
+    return ORVEKPORT_E_INVALID_ARGUMENT;
   std::uint32_t capacity = textSize < kMaxRecordCapacity - kRecordSpare
                                ? textSize + kRecordSpare
                                : kMaxRecordCapacity;
-  std::unique_ptr<char[]> result(new (std::nothrow) char[capacity]);
-  if (!result) return kNoMemory;
+  platform::ScratchBuffer<kRecordStackBytes> result(os, capacity);
+  if (!result) return ORVEKPORT_E_NO_MEMORY;
 
   char request_buffer[kFormattedBodyRoom];
   BoundedText request(request_buffer, sizeof(request_buffer));
   request.append("3,").append(DecimalText(index).view());  // F|3,7
   StatusCode status =
       hostlink::GetString(os, request.c_str(), capacity, result.get());
-  if (status != kOk) return status;
+  if (status != ORVEKPORT_OK) return status;
 
   // G|41.5,2.1,120,Boat 1,moored -> value2 41.5, value1 2.1, value3 120
   RecordReader record(result.get());
@@ -59,7 +61,7 @@ StatusCode GetMovingMapPosition(platform::Platform& os, std::int32_t index,
   if (!record.next(field)) return ORVEKPORT_E_NO_COMMA_AFTER_FIELD3;
   *value3 = ParseNumber(field);
   if (!record.next(field)) return ORVEKPORT_E_NO_COMMA_AFTER_FIELD4;
-  if ((status = CopyField(field, text1, textSize)) != kOk) return status;
+  if ((status = CopyField(field, text1, textSize)) != ORVEKPORT_OK) return status;
   return CopyField(record.last(), text2, textSize);
 }
 

@@ -1,14 +1,11 @@
 #include "api/position_sentence.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "api/bounded_text.h"
 #include "api/number_format.h"
 #include "hostlink/envelopes.h"
-
-// The arithmetic below must be plain IEEE double arithmetic: the build gives
-// this file -ffp-contract=off, and SSE math on 32-bit x86 where x87 excess
-// precision would otherwise change truncated digits.
 
 namespace orvek::api {
 namespace {
@@ -20,24 +17,80 @@ bool FitsInt32(double value) {
   return std::isfinite(value) && std::fabs(value) < kTwoPow31;
 }
 
-// Degrees, whole minutes and thousandths of a minute, every step truncated:
-// 40.25 gives "4015.000", 41.4 gives "4123.999" (41.4 lies just below), 0
-// gives "000.000". `value` is zero or more and below 2^31.
+// A double that is zero or more as mantissa x 2^exponent, exactly.
+struct Dyadic {
+  std::uint64_t mantissa;
+  int exponent;
+};
+
+Dyadic Decompose(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof(bits));
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0) return {fraction, -1074};
+  return {fraction | std::uint64_t{1} << 52, biased - 1075};
+}
+
+// Takes the whole part (below 2^31) out of `value`, leaving the fraction;
+// exact, as a double subtraction of the truncated value is.
+std::int32_t TakeWhole(Dyadic& value) {
+  if (value.exponent >= 0) {
+    std::uint64_t whole = value.mantissa << value.exponent;
+    value.mantissa = 0;
+    return static_cast<std::int32_t>(whole);
+  }
+  if (value.exponent <= -64) return 0;
+  const int shift = -value.exponent;
+  std::uint64_t whole = value.mantissa >> shift;
+  value.mantissa &= (std::uint64_t{1} << shift) - 1;
+  return static_cast<std::int32_t>(whole);
+}
+
+// value x factor rounded to 53 bits, ties to even: the double product. The
+// subnormal range, where a double would keep fewer bits, is never reached
+// with a visible digit.
+Dyadic MultiplyRounded(Dyadic value, std::uint32_t factor) {
+  std::uint64_t product = value.mantissa * factor;  // below 2^63
+  int length = 0;
+  while (length < 64 && (product >> length) != 0) ++length;
+  if (length <= 53) return {product, value.exponent};
+  const int drop = length - 53;
+  const std::uint64_t half = std::uint64_t{1} << (drop - 1);
+  const std::uint64_t rest = product & (2 * half - 1);
+  product >>= drop;
+  if (rest > half || (rest == half && (product & 1) != 0)) ++product;
+  return {product, value.exponent + drop};
+}
+
+// Appends "DDDMM.mmm": the degrees, two digits of minutes, three of
+// thousandths of a minute.
 void AppendCoordinate(BoundedText& out, double value) {
-  std::int32_t degrees = static_cast<std::int32_t>(value);
-  double minutes = (value - degrees) * 60.0;
-  std::int32_t whole_minutes = static_cast<std::int32_t>(minutes);
-  std::int32_t thousandths =
-      static_cast<std::int32_t>((minutes - whole_minutes) * 1000.0);
-  out.append(DecimalText(degrees).view())
-      .append(ZeroPaddedText(whole_minutes, 2).view())
+  CoordinateParts parts = SplitCoordinate(value);
+  out.append(DecimalText(parts.degrees).view())
+      .append(ZeroPaddedText(parts.minutes, 2).view())
       .append(".")
-      .append(ZeroPaddedText(thousandths, 3).view());
+      .append(ZeroPaddedText(parts.thousandths, 3).view());
 }
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 }  // namespace
+
+CoordinateParts SplitCoordinate(double value) {
+  // The double steps value - degrees, x 60, - whole minutes, x 1000, each
+  // truncated, are done on the exact binary value in whole numbers, so no
+  // CPU's floating-point unit (x87 excess precision, fused multiply-add)
+  // can change a digit.
+  Dyadic rest = Decompose(value);
+  CoordinateParts parts{};
+  parts.degrees = TakeWhole(rest);
+  rest = MultiplyRounded(rest, 60);
+  parts.minutes = TakeWhole(rest);
+  rest = MultiplyRounded(rest, 1000);
+  parts.thousandths = TakeWhole(rest);
+  return parts;
+}
 
 std::uint8_t SentenceChecksum(const char* text) {
   std::uint8_t sum = 0;
@@ -52,11 +105,11 @@ StatusCode BuildPositionSentence(double longitude, double latitude,
                                  std::int32_t intValue,
                                  char (&sentence)[kMaxSentence + 1]) {
   sentence[0] = '\0';
-  if (text1 == nullptr || text2 == nullptr) return kInvalidArgument;
+  if (text1 == nullptr || text2 == nullptr) return ORVEKPORT_E_INVALID_ARGUMENT;
   if (!FitsInt32(longitude) || !FitsInt32(latitude) || !FitsInt32(altitude))
-    return kInvalidArgument;
+    return ORVEKPORT_E_INVALID_ARGUMENT;
   NumberText real_text = FixedText(realValue);
-  if (real_text.length > kMaxNumberField) return kTooLong;
+  if (real_text.length > kMaxNumberField) return ORVEKPORT_E_TOO_LONG;
 
   // An ordered less-than: -0.0 is not below zero and keeps "N" and "E".
   const char* latitude_letter = "N";
@@ -83,7 +136,7 @@ StatusCode BuildPositionSentence(double longitude, double latitude,
   out.append(",").append(DecimalText(intValue).view());
   if (out.overflowed()) {
     sentence[0] = '\0';
-    return kTooLong;
+    return ORVEKPORT_E_TOO_LONG;
   }
 
   // XOR of every byte after the "$".
@@ -93,9 +146,9 @@ StatusCode BuildPositionSentence(double longitude, double latitude,
   out.append({tail, sizeof(tail)});
   if (out.overflowed()) {
     sentence[0] = '\0';
-    return kTooLong;
+    return ORVEKPORT_E_TOO_LONG;
   }
-  return kOk;
+  return ORVEKPORT_OK;
 }
 
 StatusCode NewPoint(platform::Platform& os, double longitude, double latitude,
@@ -105,7 +158,7 @@ StatusCode NewPoint(platform::Platform& os, double longitude, double latitude,
   StatusCode status = BuildPositionSentence(longitude, latitude, altitude,
                                             text1, text2, realValue, intValue,
                                             sentence);
-  if (status != kOk) return status;
+  if (status != ORVEKPORT_OK) return status;
   return hostlink::SendCommand(os, "E", sentence);
 }
 

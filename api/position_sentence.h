@@ -16,6 +16,17 @@ inline constexpr std::size_t kMaxSentence = hostlink::kMaxCommandBody;
 // can be longer (from 1e41 up), and is then refused.
 inline constexpr std::size_t kMaxNumberField = 49;
 
+// A coordinate's degrees, whole minutes and thousandths of a minute, as the
+// double steps (value - degrees) x 60 and (minutes - whole) x 1000 give
+// them, every step truncated: 40.25 gives 40, 15, 0; 41.4 gives 41, 23, 999
+// (41.4 lies just below). `value` is zero or more and below 2^31.
+struct CoordinateParts {
+  std::int32_t degrees;
+  std::int32_t minutes;
+  std::int32_t thousandths;
+};
+CoordinateParts SplitCoordinate(double value);
+
 // XOR of the bytes of `text` as 8-bit values, up to its NUL.
 std::uint8_t SentenceChecksum(const char* text);
 

@@ -1,8 +1,9 @@
 #include "api/record_fields.h"
 
-#include <charconv>
 #include <cstring>
 #include <limits>
+
+#include "api/big_number.h"
 
 namespace orvek::api {
 namespace {
@@ -21,6 +22,132 @@ bool SkipBlanksAndSign(std::string_view text, std::size_t& at) {
     return text[at++] == '-';
   return false;
 }
+
+// The significant digits of a decimal number, as one whole number, and
+// its exact conversion to the nearest double.
+class DecimalDigits {
+ public:
+  // Takes the next digit; false when it is beyond those kept (then only
+  // whether it is zero matters). Leading zeros are taken and dropped.
+  bool take(char digit) {
+    std::uint32_t value = static_cast<std::uint32_t>(digit - '0');
+    if (kept_ == 0 && value == 0) return true;
+    if (kept_ == kMaxDigits) {
+      sticky_ = sticky_ || value != 0;
+      return false;
+    }
+    ++kept_;
+    chunk_ = chunk_ * 10 + value;
+    chunk_scale_ *= 10;
+    if (chunk_scale_ == 1'000'000'000) flush();
+    return true;
+  }
+  bool significant() const { return kept_ != 0; }
+
+  // The double nearest to digits x 10^exponent (and a bit more when sticky),
+  // ties to even; the caller has ruled out overflow far beyond the range.
+  double to_double(std::int64_t exponent) {
+    flush();
+    std::uint64_t quotient = 0;
+    std::int64_t binary_exponent = 0;
+    if (exponent >= 0) {
+      digits_.multiply_by_power_of_ten(exponent);
+      std::size_t bits = digits_.bit_length();
+      if (bits > 64) {
+        binary_exponent = static_cast<std::int64_t>(bits - 64);
+        sticky_ = sticky_ || digits_.any_below(bits - 64);
+        digits_.shift_right(bits - 64);
+      }
+      quotient = digits_.low64();
+    } else {
+      quotient = divide_by_power_of_ten(-exponent, &binary_exponent);
+    }
+    return Round(quotient, binary_exponent, sticky_);
+  }
+
+ private:
+  // 767 significant digits decide any double; those beyond count only as
+  // "more than zero".
+  static constexpr std::size_t kMaxDigits = 780;
+  // Room for 10^1105 shifted by 64 bits: the largest divisor that a number
+  // not yet known to be zero can need.
+  using Number = BigNumber<120>;
+
+  void flush() {
+    if (chunk_scale_ == 1) return;
+    digits_.multiply_add(chunk_scale_, chunk_);
+    chunk_ = 0;
+    chunk_scale_ = 1;
+  }
+
+  // digits / 10^power as quotient x 2^binary_exponent, the quotient of 63
+  // or 64 bits, by long division; a remainder sets `sticky_`.
+  std::uint64_t divide_by_power_of_ten(std::int64_t power,
+                                       std::int64_t* binary_exponent) {
+    Number divisor(1);
+    divisor.multiply_by_power_of_ten(power);
+    std::int64_t shift = static_cast<std::int64_t>(divisor.bit_length()) -
+                         static_cast<std::int64_t>(digits_.bit_length()) + 63;
+    if (shift >= 0)
+      digits_.shift_left(static_cast<std::size_t>(shift));
+    else
+      divisor.shift_left(static_cast<std::size_t>(-shift));
+    *binary_exponent = -shift;
+    divisor.shift_left(63);
+    std::uint64_t quotient = 0;
+    for (int bit = 63; bit >= 0; --bit) {
+      if (digits_.compare(divisor) >= 0) {
+        digits_.subtract(divisor);
+        quotient |= std::uint64_t{1} << bit;
+      }
+      divisor.shift_right(1);
+    }
+    sticky_ = sticky_ || !digits_.is_zero();
+    return quotient;
+  }
+
+  // quotient x 2^binary_exponent, plus a little when sticky, to the nearest
+  // double: 53 bits, fewer below the normal range, infinity above it.
+  static double Round(std::uint64_t quotient, std::int64_t binary_exponent,
+                      bool sticky) {
+    if (quotient == 0) return 0.0;
+    std::int64_t length = 64;
+    while ((quotient >> (length - 1)) == 0) --length;
+    std::int64_t top = length - 1 + binary_exponent;
+    std::int64_t lowest = top - 52 > -1074 ? top - 52 : -1074;
+    std::int64_t drop = lowest - binary_exponent;
+    std::uint64_t mantissa = 0;
+    if (drop <= 0) {
+      mantissa = quotient << -drop;
+    } else if (drop <= 64) {
+      std::uint64_t half = std::uint64_t{1} << (drop - 1);
+      std::uint64_t rest = drop == 64 ? quotient : quotient & (2 * half - 1);
+      mantissa = drop == 64 ? 0 : quotient >> drop;
+      if (rest > half || (rest == half && (sticky || (mantissa & 1))))
+        ++mantissa;
+    }
+    constexpr std::uint64_t kHidden = std::uint64_t{1} << 52;
+    if (mantissa == 2 * kHidden) {
+      mantissa = kHidden;
+      ++lowest;
+    }
+    std::uint64_t bits = mantissa;  // below 2^52: a subnormal, as it stands
+    if (mantissa >= kHidden) {
+      std::int64_t biased = lowest + 1075;
+      if (biased >= 2047) return std::numeric_limits<double>::infinity();
+      bits = static_cast<std::uint64_t>(biased) << 52 | (mantissa - kHidden);
+    }
+    double value;
+    std::memcpy(&value, &bits, sizeof(value));
+    return value;
+  }
+
+  Number digits_;
+  std::size_t kept_ = 0;
+  std::uint32_t chunk_ = 0;
+  std::uint32_t chunk_scale_ = 1;
+  bool sticky_ = false;
+};
 
 }  // namespace
 
@@ -45,72 +172,73 @@ std::int32_t ParseCount(std::string_view text) {
 
 double ParseNumber(std::string_view text) {
   std::size_t at = 0;
-  bool negative = SkipBlanksAndSign(text, at);
+  const bool negative = SkipBlanksAndSign(text, at);
 
-  // The extent of "digits[.digits][e[sign]digits]" is found first, so that
-  // from_chars sees nothing beyond what this rule reads. On the way, the
-  // decimal magnitude of the first digit that is not zero (value about
-  // 0.d x 10^magnitude) tells overflow from underflow.
-  std::size_t start = at;
-  std::size_t digits = 0;
-  bool seen_nonzero = false;
+  // "digits[.digits][e[sign]digits]": the significant digits go into
+  // `digits`, so that the value is digits x 10^exponent, a little more when
+  // `sticky` says a digit beyond those kept was not zero. The decimal
+  // magnitude of the first digit that is not zero (value about
+  // 0.d x 10^magnitude) tells overflow and underflow apart early.
+  DecimalDigits digits;
+  std::size_t count = 0;
+  std::int64_t exponent = 0;
   std::int64_t magnitude = 0;
-  for (; at < text.size() && IsDigit(text[at]); ++at, ++digits) {
-    seen_nonzero = seen_nonzero || text[at] != '0';
-    if (seen_nonzero) ++magnitude;
+  for (; at < text.size() && IsDigit(text[at]); ++at, ++count) {
+    if (!digits.take(text[at])) ++exponent;
+    if (digits.significant()) ++magnitude;
   }
   if (at < text.size() && text[at] == '.') {
-    for (++at; at < text.size() && IsDigit(text[at]); ++at, ++digits) {
-      if (seen_nonzero) continue;
-      seen_nonzero = text[at] != '0';
-      if (!seen_nonzero) --magnitude;
+    for (++at; at < text.size() && IsDigit(text[at]); ++at, ++count) {
+      bool was_significant = digits.significant();
+      if (digits.take(text[at])) --exponent;
+      if (!was_significant && !digits.significant()) --magnitude;
     }
   }
-  if (digits == 0) return 0.0;
-  std::int64_t exponent = 0;
+  if (count == 0) return 0.0;
   if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
     std::size_t mark = at + 1;
     bool exponent_negative = false;
     if (mark < text.size() && (text[mark] == '+' || text[mark] == '-'))
       exponent_negative = text[mark++] == '-';
-    if (mark < text.size() && IsDigit(text[mark])) {
-      // Far beyond any double's range already; stops growing there.
-      for (at = mark; at < text.size() && IsDigit(text[at]); ++at)
-        if (exponent < 100000) exponent = exponent * 10 + (text[at] - '0');
-      if (exponent_negative) exponent = -exponent;
-    }
+    // Far beyond any double's range already; stops growing there.
+    std::int64_t written = 0;
+    for (at = mark; at < text.size() && IsDigit(text[at]); ++at)
+      if (written < 100000) written = written * 10 + (text[at] - '0');
+    exponent += exponent_negative ? -written : written;
+    magnitude += exponent_negative ? -written : written;
   }
 
   double value = 0.0;
-  auto result = std::from_chars(text.data() + start, text.data() + at, value,
-                                std::chars_format::general);
-  if (result.ec == std::errc::result_out_of_range) {
-    value = seen_nonzero && magnitude + exponent > 0
-                ? std::numeric_limits<double>::infinity()
-                : 0.0;
-  }
+  if (digits.significant() && magnitude >= 311)
+    value = std::numeric_limits<double>::infinity();  // 10^310 and more
+  else if (digits.significant() && magnitude > -324)  // else below 10^-324
+    value = digits.to_double(exponent);
   return negative ? -value : value;
 }
 
+// Fields are cut with the two-argument constructor: substr would bring the
+// library's range check and its exception with it.
 bool RecordReader::next(std::string_view& field) {
   std::size_t comma = rest_.find(',');
   if (comma == std::string_view::npos) return false;
-  field = rest_.substr(0, comma);
+  field = std::string_view(rest_.data(), comma);
   rest_.remove_prefix(comma + 1);
   return true;
 }
 
 std::string_view RecordReader::last() {
-  std::string_view field = rest_.substr(0, rest_.find(','));
+  std::size_t comma = rest_.find(',');
+  std::string_view field(rest_.data(),
+                         comma == std::string_view::npos ? rest_.size() : comma);
   rest_ = {};
   return field;
 }
 
 StatusCode CopyField(std::string_view field, char* out, std::size_t room) {
-  if (field.size() >= room) return kTooLong;
+  if (field.size() >= room) return ORVEKPORT_E_TOO_LONG;
   std::memcpy(out, field.data(), field.size());
   out[field.size()] = '\0';
-  return kOk;
+  return ORVEKPORT_OK;
 }
 
 }  // namespace orvek::api

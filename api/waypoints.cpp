@@ -4,6 +4,7 @@
 #include "api/map_commands.h"
 #include "api/number_format.h"
 #include "api/record_fields.h"
+#include "hostlink/discovery.h"
 #include "hostlink/envelopes.h"
 #include "hostlink/host_protocol.h"
 
@@ -36,7 +37,7 @@ StatusCode NewWaypoint(platform::Platform& os, const char* id,
       .append(FixedText(value3).view())
       .append(",")
       .append(icon ? icon : "");
-  if (body.overflowed()) return kTooLong;
+  if (body.overflowed()) return ORVEKPORT_E_TOO_LONG;
   return hostlink::SendCommand(os, "M", body.c_str());
 }
 
@@ -45,12 +46,12 @@ StatusCode DeleteWaypoint(platform::Platform& os, const char* waypoint) {
 }
 
 StatusCode GetWaypointCount(platform::Platform& os, std::int32_t* count) {
-  if (count == nullptr) return kInvalidArgument;
+  if (count == nullptr) return ORVEKPORT_E_INVALID_ARGUMENT;
   char result[kCountCapacity];
   StatusCode status = hostlink::GetString(os, "4", kCountCapacity, result);
-  if (status != kOk) return status;
+  if (status != ORVEKPORT_OK) return status;
   *count = ParseCount(result);  // G|12
-  return kOk;
+  return ORVEKPORT_OK;
 }
 
 StatusCode GetWaypoint(platform::Platform& os, std::int32_t index, char* id,
@@ -58,7 +59,7 @@ StatusCode GetWaypoint(platform::Platform& os, std::int32_t index, char* id,
                        double* value3, char* icon) {
   if (id == nullptr || text == nullptr || value1 == nullptr ||
       value2 == nullptr || value3 == nullptr || icon == nullptr)
-    return kInvalidArgument;
+    return ORVEKPORT_E_INVALID_ARGUMENT;
   char request_buffer[kFormattedBodyRoom];
   BoundedText request(request_buffer, sizeof(request_buffer));
   request.append("2,").append(DecimalText(index).view());  // F|2,5
@@ -66,15 +67,15 @@ StatusCode GetWaypoint(platform::Platform& os, std::int32_t index, char* id,
   char result[kWaypointCapacity];
   StatusCode status =
       hostlink::GetString(os, request.c_str(), kWaypointCapacity, result);
-  if (status != kOk) return status;
+  if (status != ORVEKPORT_OK) return status;
 
   // G|WP1,Harbour,2.100000,41.500000,120.000000,anchor
   RecordReader record(result);
   std::string_view field;
   if (!record.next(field)) return ORVEKPORT_E_NO_COMMA_AFTER_FIELD1;
-  if ((status = CopyField(field, id, kWaypointTextSize)) != kOk) return status;
+  if ((status = CopyField(field, id, kWaypointTextSize)) != ORVEKPORT_OK) return status;
   if (!record.next(field)) return ORVEKPORT_E_NO_COMMA_AFTER_FIELD2;
-  if ((status = CopyField(field, text, kWaypointTextSize)) != kOk)
+  if ((status = CopyField(field, text, kWaypointTextSize)) != ORVEKPORT_OK)
     return status;
   if (!record.next(field)) return ORVEKPORT_E_NO_COMMA_AFTER_FIELD3;
   *value1 = ParseNumber(field);

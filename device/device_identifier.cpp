@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "device/device_sources.h"
 #include "device/device_state.h"
@@ -50,27 +49,31 @@ bool ReadClientHwid(platform::Platform& os,
   return true;
 }
 
-// "%02X" of each byte: {0x01, 0xAB} gives "01AB".
-std::string HexText(const std::uint8_t* data, std::uint32_t count) {
+// Copies up to `digits` digits of the "%02X" text of `bytes` (0x01, 0xAB
+// reads "01AB"), starting at digit `from`, into `out`; returns how many.
+std::size_t CopyHexDigits(const HardwareBytes& bytes, std::size_t from,
+                          std::size_t digits, char* out) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string hex;
-  hex.reserve(std::size_t{count} * 2);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    hex += kDigits[data[i] >> 4];
-    hex += kDigits[data[i] & 0x0F];
+  const std::size_t total = 2 * std::size_t{bytes.count};
+  std::size_t copied = 0;
+  for (std::size_t i = from; i < total && copied < digits; ++i, ++copied) {
+    std::uint8_t byte = bytes.data[i / 2];
+    out[copied] = kDigits[i % 2 == 0 ? byte >> 4 : byte & 0x0F];
   }
-  return hex;
+  return copied;
 }
 
-// Up to `digits` digits of `hex` from `from`; empty from its end on.
-std::string HexPart(const std::string& hex, std::size_t from,
-                    std::size_t digits) {
-  return from < hex.size() ? hex.substr(from, digits) : std::string();
+DeviceIdText FromText(const char* text) {
+  DeviceIdText id{};
+  std::size_t length = std::strlen(text);
+  if (length >= sizeof(id.text)) length = sizeof(id.text) - 1;
+  std::memcpy(id.text, text, length);
+  return id;
 }
 
 }  // namespace
 
-std::string ReadAssetIdentifier(platform::Platform& os) {
+DeviceIdText ReadAssetIdentifier(platform::Platform& os) {
   {  // The tool's process and thread are closed before its file is read.
     platform::UniqueObject process(os);
     platform::UniqueObject thread(os);
@@ -98,10 +101,10 @@ std::string ReadAssetIdentifier(platform::Platform& os) {
     text[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
   char ansi[kAssetAnsiBytes];
   if (os.wide_to_ansi(text, ansi, kAssetAnsiBytes) == 0) return {};
-  return ansi;
+  return FromText(ansi);
 }
 
-std::string ReadHardwareIdentifier(platform::Platform& os) {
+DeviceIdText ReadHardwareIdentifier(platform::Platform& os) {
   std::uint8_t record[kHardwareIdBufferBytes];
   std::uint8_t value[kRegistryDataBytes];
   HardwareBytes bytes{};
@@ -110,20 +113,23 @@ std::string ReadHardwareIdentifier(platform::Platform& os) {
     bytes = {record, std::min(returned, kHardwareIdBufferBytes),
              kDeviceIdHexStart};
   } else if (!ReadClientHwid(os, value, &bytes)) {
-    return kFallbackDeviceId;
+    return FromText(kFallbackDeviceId);
   }
 
   // The byte after the part-1 byte and the high half of the next one are
   // left out: record bytes 01 23 45 67 89 AB CD give "01" + "56789ABCD".
-  std::string hex = HexText(bytes.data, bytes.count);
-  return HexPart(hex, bytes.hex_start, kPart1Digits) +
-         HexPart(hex, bytes.hex_start + kPart2Skip, kPart2Digits);
+  DeviceIdText id{};
+  std::size_t length =
+      CopyHexDigits(bytes, bytes.hex_start, kPart1Digits, id.text);
+  CopyHexDigits(bytes, bytes.hex_start + kPart2Skip, kPart2Digits,
+                id.text + length);
+  return id;
 }
 
-std::string GetDeviceIdentifier(platform::Platform& os) {
-  if (!CachedDeviceId.empty()) return CachedDeviceId;
-  std::string identifier = ReadAssetIdentifier(os);
-  if (identifier.empty()) identifier = ReadHardwareIdentifier(os);
+DeviceIdText GetDeviceIdentifier(platform::Platform& os) {
+  if (CachedDeviceId.text[0] != '\0') return CachedDeviceId;
+  DeviceIdText identifier = ReadAssetIdentifier(os);
+  if (identifier.text[0] == '\0') identifier = ReadHardwareIdentifier(os);
   // Empty stays empty: the next call asks the sources again.
   CachedDeviceId = identifier;
   return identifier;
@@ -131,15 +137,9 @@ std::string GetDeviceIdentifier(platform::Platform& os) {
 
 std::uint32_t PocketIdItvCe(platform::Platform& os, std::uint32_t* length,
                             const void** result) {
-  std::string identifier;
-  try {
-    identifier = GetDeviceIdentifier(os);
-  } catch (const std::bad_alloc&) {
-    // Nothing may reach the caller but a text: without memory it is empty.
-  }
-  std::size_t bytes = std::min(identifier.size(), kPocketIdBufferBytes - 1);
-  std::memcpy(PocketIdBuffer, identifier.data(), bytes);
-  PocketIdBuffer[bytes] = '\0';
+  DeviceIdText identifier = GetDeviceIdentifier(os);
+  std::memcpy(PocketIdBuffer, identifier.text, sizeof(PocketIdBuffer));
+  std::size_t bytes = std::strlen(PocketIdBuffer);
   StoreItvCeResult(length, result, static_cast<std::uint32_t>(bytes + 1),
                    PocketIdBuffer);
   return 0;

@@ -4,16 +4,13 @@
 
 namespace orvek::device {
 
-std::string CachedDeviceId;
-char PocketIdBuffer[kPocketIdBufferBytes] = {};
-alignas(4) std::uint8_t DiskSpaceRecord[kDiskSpaceRecordBytes] = {};
-
-void ClearCachedDeviceId() { CachedDeviceId.clear(); }
-
-void ReleaseCachedDeviceId() { std::string().swap(CachedDeviceId); }
+// Zero at load, like the rest of the library's state: nothing runs then.
+constinit DeviceIdText CachedDeviceId = {};
+constinit char PocketIdBuffer[kPocketIdBufferBytes] = {};
+alignas(4) constinit std::uint8_t DiskSpaceRecord[kDiskSpaceRecordBytes] = {};
 
 void ResetDeviceState() {
-  ReleaseCachedDeviceId();
+  CachedDeviceId = {};
   std::memset(PocketIdBuffer, 0, sizeof(PocketIdBuffer));
   std::memset(DiskSpaceRecord, 0, sizeof(DiskSpaceRecord));
 }

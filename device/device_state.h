@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 namespace orvek::device {
 
@@ -20,18 +19,18 @@ inline constexpr std::size_t kDiskSpaceRecordBytes = 12;
 inline constexpr std::size_t kDiskSpaceSuccessOffset = 0;
 inline constexpr std::size_t kDiskSpaceCountOffset = 4;
 
+// An identifier, NUL-terminated; empty when no source yielded one.
+struct DeviceIdText {
+  char text[kPocketIdBufferBytes];
+};
+
 // The identifier once a source has yielded one; empty while unknown. Only
 // GetDeviceIdentifier writes it, and never clears or refreshes it.
-extern std::string CachedDeviceId;
+extern DeviceIdText CachedDeviceId;
 // Rewritten by every call of GetPocketIDItvCe.
 extern char PocketIdBuffer[kPocketIdBufferBytes];
 // Rewritten by every call of GetDiskFreeSpaceItvCe; little-endian fields.
 alignas(4) extern std::uint8_t DiskSpaceRecord[kDiskSpaceRecordBytes];
-
-// Library load: the identifier is not yet known.
-void ClearCachedDeviceId();
-// Library unload: gives the identifier's memory back.
-void ReleaseCachedDeviceId();
 
 // Back to the state at load, buffers zeroed too. For tests, whose fake
 // platform changes between cases; the library never forgets an identifier.

@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  if (status == kTooLong || status == kInvalidArgument) {
+  if (status == ORVEKPORT_E_TOO_LONG || status == ORVEKPORT_E_INVALID_ARGUMENT) {
     fuzz::Check(world.host.requests.empty(), "a refused request was sent");
     fuzz::Check(world.os.count(platform::fake::Op::CreateFile) == 0,
                 "a refused request touched a file");

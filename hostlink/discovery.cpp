@@ -55,7 +55,7 @@ bool IsProgramFile(platform::Platform& os, const char16_t* path) {
 }  // namespace
 
 StatusCode Init(platform::Platform& os) {
-  if (!ReadHostPath(os)) return kRegistry;
+  if (!ReadHostPath(os)) return ORVEKPORT_E_REGISTRY;
   DeriveHostDirectory();
 
   HostWindow = os.find_window(kHostWindowClass);
@@ -68,20 +68,27 @@ StatusCode Init(platform::Platform& os) {
       HostWindow = os.find_window(kHostWindowClass);
     }
   }
-  if (HostWindow == platform::kNullHandle) return kNoHost;
+  if (HostWindow == platform::kNullHandle) return ORVEKPORT_E_NO_HOST;
 
   // The caller starts over: an answer that an earlier host still owes gets
   // one last wait and is then given up, so the link can't stay refused.
-  if (StatusCode status = ForgetOwedAnswer(os); status != kOk) return status;
+  if (StatusCode status = ForgetOwedAnswer(os); status != ORVEKPORT_OK) return status;
   char handshake_result[kHandshakeCapacity];
-  return GetString(os, "0", kHandshakeCapacity, handshake_result);
+  return SendQuery(os, "0", kHandshakeCapacity, handshake_result);
 }
 
-// Init's handshake goes through GetString, which calls this: the recursion
-// ends because Init sends the handshake only once a window is known.
 StatusCode EnsureHostWindow(platform::Platform& os) {
-  if (HostWindow != platform::kNullHandle) return kOk;
+  if (HostWindow != platform::kNullHandle) return ORVEKPORT_OK;
   return Init(os);
+}
+
+StatusCode GetString(platform::Platform& os, const char* request,
+                     std::uint32_t capacity, char* result) {
+  if (request == nullptr || result == nullptr)
+    return ORVEKPORT_E_INVALID_ARGUMENT;
+  if (StatusCode status = EnsureHostWindow(os); status != ORVEKPORT_OK)
+    return status;
+  return SendQuery(os, request, capacity, result);
 }
 
 }  // namespace orvek::hostlink

@@ -20,4 +20,9 @@ StatusCode Init(platform::Platform& os);
 // Runs Init only while no host window is known; 0 when one is.
 StatusCode EnsureHostWindow(platform::Platform& os);
 
+// A query (SendQuery) that runs Init first while no host window is known,
+// returning its failure unchanged. 12 null argument, before anything else.
+StatusCode GetString(platform::Platform& os, const char* request,
+                     std::uint32_t capacity, char* result);
+
 }  // namespace orvek::hostlink

@@ -2,16 +2,19 @@
 
 #include <cstdint>
 #include <cstring>
-#include <memory>
-#include <new>
-#include <string>
 
-#include "hostlink/discovery.h"
-#include "hostlink/host_link_state.h"
 #include "hostlink/host_protocol.h"
 #include "hostlink/packet_exchange.h"
+#include "platform/unique_handle.h"
 
 namespace orvek::hostlink {
+namespace {
+
+// A query's reply buffer lies on the stack up to this size, enough for every
+// query the library makes itself; a caller's larger capacity uses the heap.
+constexpr std::size_t kReplyStackBytes = 1040;
+
+}  // namespace
 
 StatusCode SendCommand(platform::Platform& os, const char* letter,
                        const char* body) {
@@ -19,58 +22,54 @@ StatusCode SendCommand(platform::Platform& os, const char* letter,
   std::uint32_t bytes_read = 0;
   StatusCode status = ExchangePacket(os, letter, body, reply,
                                      kCommandReplyCapacity, &bytes_read);
-  if (status != kOk) return status;
+  if (status != ORVEKPORT_OK) return status;
   // "A\n" acknowledges; a lone "A" is too short to count.
-  if (bytes_read < 2) return kOpenReply;
-  if (reply[0] != 'A') return kReadReply;
-  return kOk;
+  if (bytes_read < 2) return ORVEKPORT_E_OPEN_REPLY;
+  if (reply[0] != 'A') return ORVEKPORT_E_READ_REPLY;
+  return ORVEKPORT_OK;
 }
 
-StatusCode GetString(platform::Platform& os, const char* request,
+StatusCode SendQuery(platform::Platform& os, const char* request,
                      std::uint32_t capacity, char* result) {
-  if (request == nullptr || result == nullptr) return kInvalidArgument;
-  if (StatusCode status = EnsureHostWindow(os); status != kOk) return status;
+  if (request == nullptr || result == nullptr)
+    return ORVEKPORT_E_INVALID_ARGUMENT;
   // Ten spare bytes: the exchange's NUL goes right after the last byte read.
   // On 32-bit builds a capacity near 4 GiB would wrap the size around to a
   // tiny buffer; no such buffer can exist there anyway.
   std::uint64_t reply_room = std::uint64_t{capacity} + 10;
-  if (reply_room > SIZE_MAX) return kNoMemory;
-  std::unique_ptr<char[]> reply(
-      new (std::nothrow) char[static_cast<std::size_t>(reply_room)]);
-  if (!reply) return kNoMemory;
+  if (reply_room > SIZE_MAX) return ORVEKPORT_E_NO_MEMORY;
+  platform::ScratchBuffer<kReplyStackBytes> reply(
+      os, static_cast<std::size_t>(reply_room));
+  if (!reply) return ORVEKPORT_E_NO_MEMORY;
   std::uint32_t bytes_read = 0;
   StatusCode status =
       ExchangePacket(os, "F", request, reply.get(), capacity, &bytes_read);
-  if (status != kOk) return status;
+  if (status != ORVEKPORT_OK) return status;
   // Reply form: "G", any text, "|", the result, e.g. "G|12\n".
-  if (bytes_read == 0) return kOpenReply;
-  if (reply[0] != 'G') return kReadReply;
+  if (bytes_read == 0) return ORVEKPORT_E_OPEN_REPLY;
+  if (reply.get()[0] != 'G') return ORVEKPORT_E_READ_REPLY;
   const char* bar = std::strchr(reply.get(), '|');
-  if (bar == nullptr) return kNoResult;
+  if (bar == nullptr) return ORVEKPORT_E_NO_RESULT;
   std::strcpy(result, bar + 1);
-  return kOk;
+  return ORVEKPORT_OK;
 }
 
 StatusCode StringProtocolW(platform::Platform& os, const char16_t* request,
                            std::int32_t capacity, char16_t* result) {
   if (request == nullptr || (capacity > 0 && result == nullptr))
-    return kInvalidArgument;
-  // Two bytes a unit is the most any ANSI code page needs; ten to spare.
-  std::size_t units = std::char_traits<char16_t>::length(request);
-  std::size_t converted_room = 2 * units + 10;
-  if (converted_room > 0x7FFFFFFF) return kTooLong;
-  std::unique_ptr<char[]> converted(new (std::nothrow) char[converted_room]);
-  if (!converted) return kNoMemory;
-  if (os.wide_to_ansi(request, converted.get(),
-                      static_cast<int>(converted_room)) == 0)
-    return kTooLong;
+    return ORVEKPORT_E_INVALID_ARGUMENT;
+  // Converted straight into the room of a request line: a request that
+  // does not fit there fails the conversion and is refused.
+  char converted[kRequestLineBuffer];
+  if (os.wide_to_ansi(request, converted, kMaxRequestLine) == 0)
+    return ORVEKPORT_E_TOO_LONG;
 
   char reply[kCommandReplyCapacity + 1];
   std::uint32_t bytes_read = 0;
-  StatusCode status = ExchangePacket(os, nullptr, converted.get(), reply,
+  StatusCode status = ExchangePacket(os, nullptr, converted, reply,
                                      kCommandReplyCapacity, &bytes_read);
-  if (status != kOk) return status;
-  if (capacity <= 0) return kOk;
+  if (status != ORVEKPORT_OK) return status;
+  if (capacity <= 0) return ORVEKPORT_OK;
 
   // A byte never becomes more than one UTF-16 unit, so the whole reply fits
   // here; what `result` can't hold is cut, never half a surrogate pair.
@@ -86,7 +85,7 @@ StatusCode StringProtocolW(platform::Platform& os, const char16_t* request,
   }
   std::memcpy(result, wide_reply, length * sizeof(char16_t));
   result[length] = u'\0';
-  return kOk;
+  return ORVEKPORT_OK;
 }
 
 }  // namespace orvek::hostlink

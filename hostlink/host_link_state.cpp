@@ -2,12 +2,12 @@
 
 namespace orvek::hostlink {
 
-platform::Handle HostWindow = platform::kNullHandle;
-char16_t HostExecutablePath[kHostPathUnits] = {};
-char16_t HostDirectory[kHostPathUnits] = {};
-platform::Handle ReplyEvent = platform::kNullHandle;
-std::atomic<platform::Handle> ExchangeLock{platform::kNullHandle};
-volatile std::uint32_t* AnswerOwed = nullptr;
+constinit platform::Handle HostWindow = platform::kNullHandle;
+constinit char16_t HostExecutablePath[kHostPathUnits] = {};
+constinit char16_t HostDirectory[kHostPathUnits] = {};
+constinit platform::Handle ReplyEvent = platform::kNullHandle;
+constinit std::atomic<platform::Handle> ExchangeLock{platform::kNullHandle};
+constinit volatile std::uint32_t* AnswerOwed = nullptr;
 
 void ResetHostLinkState() {
   HostWindow = platform::kNullHandle;

@@ -48,7 +48,7 @@ class LinkLock {
     platform::Handle lock = ExchangeLock.load();
     if (lock == platform::kNullHandle) {
       platform::Handle opened = os_.create_mutex(kExchangeLockName);
-      if (opened == platform::kNullHandle) return kBusy;
+      if (opened == platform::kNullHandle) return ORVEKPORT_E_BUSY;
       // Two threads may open it at once: the one that comes second closes
       // its own handle and uses the first.
       if (ExchangeLock.compare_exchange_strong(lock, opened))
@@ -60,7 +60,7 @@ class LinkLock {
     held_ = outcome == platform::kWaitObject0 ||
             outcome == platform::kWaitAbandoned;
     abandoned_ = outcome == platform::kWaitAbandoned;
-    return held_ ? kOk : kBusy;
+    return held_ ? ORVEKPORT_OK : ORVEKPORT_E_BUSY;
   }
   bool abandoned() const { return abandoned_; }
 
@@ -85,34 +85,34 @@ StatusCode SettleOwedAnswer(platform::Platform& os, bool lock_abandoned) {
   if (AnswerOwed == nullptr)
     AnswerOwed = static_cast<volatile std::uint32_t*>(
         os.map_shared(kAnswerOwedName, sizeof(std::uint32_t)));
-  if (AnswerOwed == nullptr) return kBusy;
+  if (AnswerOwed == nullptr) return ORVEKPORT_E_BUSY;
   bool owed = *AnswerOwed != 0;
-  if (!owed && !lock_abandoned) return kOk;
+  if (!owed && !lock_abandoned) return ORVEKPORT_OK;
   OpenReplyEvent(os);
   if (os.wait(ReplyEvent, kOwedAnswerWaitMs) == platform::kWaitObject0) {
     *AnswerOwed = 0;
-    return kOk;
+    return ORVEKPORT_OK;
   }
   // A dead owner may have died before it posted anything; an answer still
   // owed stays marked.
-  return owed ? kBusy : kOk;
+  return owed ? ORVEKPORT_E_BUSY : ORVEKPORT_OK;
 }
 
 }  // namespace
 
 StatusCode ForgetOwedAnswer(platform::Platform& os) {
   LinkLock lock(os);
-  if (StatusCode status = lock.take(); status != kOk) return status;
-  if (SettleOwedAnswer(os, lock.abandoned()) != kOk && AnswerOwed != nullptr)
+  if (StatusCode status = lock.take(); status != ORVEKPORT_OK) return status;
+  if (SettleOwedAnswer(os, lock.abandoned()) != ORVEKPORT_OK && AnswerOwed != nullptr)
     *AnswerOwed = 0;
-  return kOk;
+  return ORVEKPORT_OK;
 }
 
 StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
                           const char* body, char* reply, std::uint32_t capacity,
                           std::uint32_t* bytesRead) {
   if (body == nullptr || reply == nullptr || bytesRead == nullptr)
-    return kInvalidArgument;
+    return ORVEKPORT_E_INVALID_ARGUMENT;
 
   // The line, e.g. "F|0\n". Its length is checked before any file is touched
   // so that no cut or half-written request ever reaches the host.
@@ -120,7 +120,7 @@ StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
   std::size_t body_length = std::strlen(body);
   std::size_t separator_length = prefix ? 1 : 0;
   std::size_t line_length = prefix_length + separator_length + body_length + 1;
-  if (line_length > kMaxRequestLine) return kTooLong;
+  if (line_length > kMaxRequestLine) return ORVEKPORT_E_TOO_LONG;
   char line[kRequestLineBuffer];
   char* end = line;
   if (prefix) {
@@ -133,9 +133,9 @@ StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
   *end++ = '\n';
 
   LinkLock lock(os);
-  if (StatusCode status = lock.take(); status != kOk) return status;
+  if (StatusCode status = lock.take(); status != ORVEKPORT_OK) return status;
   if (StatusCode status = SettleOwedAnswer(os, lock.abandoned());
-      status != kOk)
+      status != ORVEKPORT_OK)
     return status;
 
   {
@@ -143,11 +143,11 @@ StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
     UniqueFile request(os, os.create_file(PacketPath(kRequestFileName).text,
                                           kReadWrite, platform::kFileShareRead,
                                           Disposition::CreateAlways));
-    if (!request) return kCreateRequest;
+    if (!request) return ORVEKPORT_E_CREATE_REQUEST;
     std::uint32_t written = 0;
     if (!os.write_file(request.get(), line,
                        static_cast<std::uint32_t>(line_length), &written))
-      return kWriteRequest;
+      return ORVEKPORT_E_WRITE_REQUEST;
     // Closed here, before the post: the request is complete before the host
     // hears of it.
   }
@@ -163,19 +163,23 @@ StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
                HostWindow != platform::kNullHandle;
   if (os.wait(ReplyEvent, kReplyWaitMs) == platform::kWaitTimeout) {
     if (heard) *AnswerOwed = 1;
-    return kTimeout;
+    return ORVEKPORT_E_TIMEOUT;
   }
 
   UniqueFile answer(os, os.create_file(PacketPath(kReplyFileName).text,
                                        kReadWrite, platform::kFileShareRead,
                                        Disposition::OpenExisting));
-  if (!answer) return kOpenReply;
+  if (!answer) return ORVEKPORT_E_OPEN_REPLY;
   *bytesRead = 0;
   bool read_ok = os.read_file(answer.get(), reply, capacity, bytesRead);
   answer.reset();
-  if (!read_ok) return kReadReply;
+  if (!read_ok) return ORVEKPORT_E_READ_REPLY;
   reply[*bytesRead] = '\0';
-  return kOk;
+  return ORVEKPORT_OK;
+}
+
+void PostMovingMapInit(platform::Platform& os) {
+  os.post_message(HostWindow, WM_PORT_REQUEST, PORT_WPARAM_MOVINGMAP_INIT, 0);
 }
 
 }  // namespace orvek::hostlink

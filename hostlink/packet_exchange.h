@@ -41,5 +41,9 @@ StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
 // one more wait of kOwedAnswerWaitMs and is then given up. 0, or 14 when
 // the lock can't be had.
 StatusCode ForgetOwedAnswer(platform::Platform& os);
+// Posts WM_PORT_REQUEST with PORT_WPARAM_MOVINGMAP_INIT to HostWindow: no
+// packet, no wait, and the post's outcome is not looked at (the host never
+// answers this message).
+void PostMovingMapInit(platform::Platform& os);
 
 }  // namespace orvek::hostlink

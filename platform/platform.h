@@ -7,6 +7,7 @@
 // handles are opaque numbers. Only the Win32 backend includes <windows.h>.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace orvek::platform {
@@ -38,9 +39,10 @@ inline constexpr std::uint32_t kWaitTimeout = 258;
 inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
+// Backends live as long as the process and are never destroyed through
+// this interface; a destructor here would cost the DLL an exit handler.
 class Platform {
  public:
-  virtual ~Platform() = default;
 
   // Registry, always under HKEY_LOCAL_MACHINE with KEY_QUERY_VALUE access.
   // reg_query_value reads the value's data into `data`; `*size_bytes` gives
@@ -113,6 +115,14 @@ class Platform {
   // written, terminator included, or 0 when the output does not fit.
   virtual int wide_to_ansi(const char16_t* text, char* out, int out_bytes) = 0;
   virtual int ansi_to_wide(const char* text, char16_t* out, int out_units) = 0;
+
+  // Per-call memory from the process heap, for buffers too large for the
+  // stack; allocate gives null on failure. Nothing is kept between calls.
+  virtual void* allocate(std::size_t bytes) = 0;
+  virtual void release(void* block) = 0;
+
+ protected:
+  ~Platform() = default;
 };
 
 }  // namespace orvek::platform

@@ -66,7 +66,9 @@ struct WaitDetail {
   X(DeviceId, ByteCount)         \
   X(DiskFreeSpace, NoDetail)     \
   X(WideToAnsi, NoDetail)        \
-  X(AnsiToWide, NoDetail)
+  X(AnsiToWide, NoDetail)        \
+  X(Allocate, ByteCount)         \
+  X(Release, NoDetail)
 
 enum class Op {
 #define ORVEK_FAKE_OP_ENUM(name, detail) name,

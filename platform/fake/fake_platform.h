@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -112,6 +113,8 @@ class FakePlatform final : public Platform {
   std::vector<PostedMessage> posted;
   // Files, events, processes, threads and keys still open: a leak detector.
   std::size_t open_handle_count() const { return objects_.size(); }
+  // Heap blocks given out and not yet released.
+  std::size_t live_block_count() const { return blocks_.size(); }
 
   // The platform, as the core sees it.
   bool reg_open_key(const char16_t* subkey, Handle* key) override;
@@ -147,6 +150,8 @@ class FakePlatform final : public Platform {
                        std::uint64_t* free_bytes_available) override;
   int wide_to_ansi(const char16_t* text, char* out, int out_bytes) override;
   int ansi_to_wide(const char* text, char16_t* out, int out_units) override;
+  void* allocate(std::size_t bytes) override;
+  void release(void* block) override;
 
  private:
   struct FileNode {
@@ -216,6 +221,7 @@ class FakePlatform final : public Platform {
   std::map<Handle, Object> objects_;
   std::map<Op, FailRule> fail_rules_;
   std::vector<Call> calls_;
+  std::map<void*, std::unique_ptr<char[]>> blocks_;
 };
 
 // Lower-cases ASCII letters: the file system and registry ignore case.

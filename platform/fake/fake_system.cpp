@@ -180,4 +180,21 @@ int FakePlatform::ansi_to_wide(const char* text, char16_t* out, int out_units) {
   return static_cast<int>(wide.size());
 }
 
+void* FakePlatform::allocate(std::size_t bytes) {
+  Call& call = record<Op::Allocate>({}, kNullHandle, {bytes});
+  call.ok = !should_fail(Op::Allocate);
+  if (!call.ok) return nullptr;
+  auto block = std::make_unique<char[]>(bytes);
+  void* address = block.get();
+  blocks_.emplace(address, std::move(block));
+  return address;
+}
+
+void FakePlatform::release(void* block) {
+  Call& call = record<Op::Release>({}, reinterpret_cast<Handle>(block));
+  // Releasing what was never given out is the core's mistake: recorded as
+  // a failed call.
+  call.ok = blocks_.erase(block) == 1;
+}
+
 }  // namespace orvek::platform::fake

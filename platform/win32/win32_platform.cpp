@@ -151,9 +151,11 @@ class Win32Platform final : public Platform {
     return true;
   }
 
+  // Looked up on every call: a cached pointer would be state to guard, and
+  // the identifier is worked out once per process anyway.
   bool device_id(void* buffer, std::uint32_t size,
                  std::uint32_t* returned) override {
-    static const KernelIoControlFn kernel_io_control = find_kernel_io_control();
+    const KernelIoControlFn kernel_io_control = find_kernel_io_control();
     *returned = 0;
     if (kernel_io_control == nullptr) return false;
     DWORD count = 0;
@@ -180,13 +182,18 @@ class Win32Platform final : public Platform {
     return MultiByteToWideChar(CP_ACP, 0, text, -1,
                                reinterpret_cast<wchar_t*>(out), out_units);
   }
+
+  void* allocate(std::size_t bytes) override {
+    return HeapAlloc(GetProcessHeap(), 0, bytes);
+  }
+  void release(void* block) override { HeapFree(GetProcessHeap(), 0, block); }
 };
+
+// Constant-initialised: no constructor runs at load, no destructor at exit.
+constinit Win32Platform backend;
 
 }  // namespace
 
-Platform& win32_platform() {
-  static Win32Platform platform;
-  return platform;
-}
+Platform& win32_platform() { return backend; }
 
 }  // namespace orvek::platform

@@ -68,7 +68,7 @@ TEST_F(MapCommandsTest, RequestLines) {
   };
   for (const auto& c : cases) {
     host.requests.clear();
-    EXPECT_EQ(c.call(os), kOk) << c.name;
+    EXPECT_EQ(c.call(os), ORVEKPORT_OK) << c.name;
     ASSERT_EQ(host.requests.size(), 1u) << c.name;
     EXPECT_EQ(host.requests[0], c.line) << c.name;
   }
@@ -86,43 +86,43 @@ TEST_F(MapCommandsTest, LimitsRefuseBeforeAnyFile) {
     StatusCode status;
   } cases[] = {
       {"open 196", [&](auto& p) { return OpenFile(p, body196.c_str()); },
-       kOk},
+       ORVEKPORT_OK},
       {"open 197", [&](auto& p) { return OpenFile(p, body197.c_str()); },
-       kTooLong},
+       ORVEKPORT_E_TOO_LONG},
       {"delete mobile 197",
-       [&](auto& p) { return DeleteMobile(p, body197.c_str()); }, kTooLong},
+       [&](auto& p) { return DeleteMobile(p, body197.c_str()); }, ORVEKPORT_E_TOO_LONG},
       {"export 197",
        [&](auto& p) { return ExportViewFile(p, body197.c_str()); },
-       kTooLong},
+       ORVEKPORT_E_TOO_LONG},
       {"waypoint body 99",
        [&](auto& p) { return CenterWaypoint(p, waypoint90.c_str(), 2.5); },
-       kOk},
+       ORVEKPORT_OK},
       {"waypoint body 100",
        [&](auto& p) { return CenterWaypoint(p, waypoint91.c_str(), 2.5); },
-       kTooLong},
+       ORVEKPORT_E_TOO_LONG},
       {"waypoint huge value",
-       [](auto& p) { return CenterWaypoint(p, "", 1e98); }, kTooLong},
+       [](auto& p) { return CenterWaypoint(p, "", 1e98); }, ORVEKPORT_E_TOO_LONG},
       {"coordinate body 99",  // 32 + 32 + 33 characters and two commas
-       [](auto& p) { return CenterCoordinate(p, 2e24, 2e24, 1e25); }, kOk},
+       [](auto& p) { return CenterCoordinate(p, 2e24, 2e24, 1e25); }, ORVEKPORT_OK},
       {"coordinate body 100",
        [](auto& p) { return CenterCoordinate(p, 2e24, -2e24, 1e25); },
-       kTooLong},
+       ORVEKPORT_E_TOO_LONG},
       {"coordinate huge",
-       [](auto& p) { return CenterCoordinate(p, 1e300, 0, 0); }, kTooLong},
+       [](auto& p) { return CenterCoordinate(p, 1e300, 0, 0); }, ORVEKPORT_E_TOO_LONG},
       {"open null", [](auto& p) { return OpenFile(p, nullptr); },
-       kInvalidArgument},
+       ORVEKPORT_E_INVALID_ARGUMENT},
       {"delete mobile null",
-       [](auto& p) { return DeleteMobile(p, nullptr); }, kInvalidArgument},
+       [](auto& p) { return DeleteMobile(p, nullptr); }, ORVEKPORT_E_INVALID_ARGUMENT},
       {"export null", [](auto& p) { return ExportViewFile(p, nullptr); },
-       kInvalidArgument},
+       ORVEKPORT_E_INVALID_ARGUMENT},
       {"center null", [](auto& p) { return CenterWaypoint(p, nullptr, 1); },
-       kInvalidArgument},
+       ORVEKPORT_E_INVALID_ARGUMENT},
   };
   for (const auto& c : cases) {
     host.requests.clear();
     os.clear_calls();
     EXPECT_EQ(c.call(os), c.status) << c.name;
-    if (c.status == kOk) {
+    if (c.status == ORVEKPORT_OK) {
       ASSERT_EQ(host.requests.size(), 1u) << c.name;
       std::size_t line = host.requests[0][0] == 'D' ? 199 : 102;
       EXPECT_EQ(host.requests[0].size(), line) << c.name;
@@ -136,21 +136,21 @@ TEST_F(MapCommandsTest, LimitsRefuseBeforeAnyFile) {
 // The commands add no status of their own and never start discovery.
 TEST_F(MapCommandsTest, EnvelopeStatusPassesThrough) {
   host.answer_always("Awhatever");
-  EXPECT_EQ(CenterCoordinate(os, 1, 2, 3), kOk);
+  EXPECT_EQ(CenterCoordinate(os, 1, 2, 3), ORVEKPORT_OK);
   host.answer_always("A");
-  EXPECT_EQ(OpenFile(os, "x"), kOpenReply);
+  EXPECT_EQ(OpenFile(os, "x"), ORVEKPORT_E_OPEN_REPLY);
   host.answer_always("G|1\n");
-  EXPECT_EQ(ExecCommand(os, 1), kReadReply);
+  EXPECT_EQ(ExecCommand(os, 1), ORVEKPORT_E_READ_REPLY);
 
   hostlink::ResetHostLinkState();
   os.clear_calls();
-  EXPECT_EQ(SetViewportLen(os, 1, 2), kTimeout);  // nobody gets the post
+  EXPECT_EQ(SetViewportLen(os, 1, 2), ORVEKPORT_E_TIMEOUT);  // nobody gets the post
   EXPECT_EQ(os.count(Op::RegOpenKey), 0u);
   EXPECT_EQ(os.count(Op::FindWindow), 0u);
 }
 
 TEST_F(MapCommandsTest, MovingMapInitPostsOnceWithoutPacket) {
-  EXPECT_EQ(MovingMapInit(os), kOk);
+  EXPECT_EQ(MovingMapInit(os), ORVEKPORT_OK);
   EXPECT_EQ(host.moving_map_inits, 1);
   ASSERT_EQ(os.posted.size(), 2u);  // the handshake's post, then this one
   EXPECT_EQ(os.posted[1].window, host.window);
@@ -166,7 +166,7 @@ TEST_F(MapCommandsTest, MovingMapInitPostsOnceWithoutPacket) {
 TEST_F(MapCommandsTest, MovingMapInitKeepsAClosedWindow) {
   platform::Handle window = host.window;
   host.exit();
-  EXPECT_EQ(MovingMapInit(os), kOk);
+  EXPECT_EQ(MovingMapInit(os), ORVEKPORT_OK);
   EXPECT_EQ(os.count(Op::FindWindow), 0u);
   ASSERT_EQ(os.calls_of(Op::PostMessage).size(), 1u);
   EXPECT_EQ(os.calls_of(Op::PostMessage)[0].handle, window);
@@ -174,7 +174,7 @@ TEST_F(MapCommandsTest, MovingMapInitKeepsAClosedWindow) {
 
 TEST_F(MapCommandsTest, MovingMapInitRunsDiscoveryFirst) {
   hostlink::ResetHostLinkState();
-  EXPECT_EQ(MovingMapInit(os), kOk);
+  EXPECT_EQ(MovingMapInit(os), ORVEKPORT_OK);
   ASSERT_EQ(host.requests.size(), 1u);
   EXPECT_EQ(host.requests[0], "F|0\n");  // the handshake
   EXPECT_EQ(host.moving_map_inits, 1);
@@ -186,7 +186,7 @@ TEST_F(MapCommandsTest, MovingMapInitFailsWithDiscovery) {
   os.remove_registry_value(hostlink::kHostRegistryKey,
                            hostlink::kHostPathValue);
   os.posted.clear();
-  EXPECT_EQ(MovingMapInit(os), kRegistry);
+  EXPECT_EQ(MovingMapInit(os), ORVEKPORT_E_REGISTRY);
   EXPECT_TRUE(os.posted.empty());
 
   // Installed but not running, and it can't be started.
@@ -195,7 +195,7 @@ TEST_F(MapCommandsTest, MovingMapInitFailsWithDiscovery) {
                          host.executable());
   host.exit();
   os.on_shell_open = [](const std::u16string&) { return false; };
-  EXPECT_EQ(MovingMapInit(os), kNoHost);
+  EXPECT_EQ(MovingMapInit(os), ORVEKPORT_E_NO_HOST);
   EXPECT_TRUE(os.posted.empty());
 }
 

@@ -87,11 +87,11 @@ TEST_F(MovingMapTest, PositionRecord) {
     const char* text2;
   } cases[] = {
       // The first field goes to value2, the second to value1.
-      {"1.5,2.5,3.5,x,y", 50, kOk, 2.5, 1.5, 3.5, "x", "y"},
-      {"1.5,2.5,3.5,x,y,z", 50, kOk, 2.5, 1.5, 3.5, "x", "y"},
-      {"1.5,2.5,3.5,x,y\r\n", 50, kOk, 2.5, 1.5, 3.5, "x", "y\r\n"},
-      {",,,,", 50, kOk, 0, 0, 0, "", ""},
-      {" -1e1,+.25,abc, Boat 1 , moored", 50, kOk, 0.25, -10, 0, " Boat 1 ",
+      {"1.5,2.5,3.5,x,y", 50, ORVEKPORT_OK, 2.5, 1.5, 3.5, "x", "y"},
+      {"1.5,2.5,3.5,x,y,z", 50, ORVEKPORT_OK, 2.5, 1.5, 3.5, "x", "y"},
+      {"1.5,2.5,3.5,x,y\r\n", 50, ORVEKPORT_OK, 2.5, 1.5, 3.5, "x", "y\r\n"},
+      {",,,,", 50, ORVEKPORT_OK, 0, 0, 0, "", ""},
+      {" -1e1,+.25,abc, Boat 1 , moored", 50, ORVEKPORT_OK, 0.25, -10, 0, " Boat 1 ",
        " moored"},
       {"", 50, ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, -777, -777, -777, "#", "#"},
       {"1.5", 50, ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, -777, -777, -777, "#",
@@ -104,11 +104,11 @@ TEST_F(MovingMapTest, PositionRecord) {
        "#", "#"},
       // Texts of textSize - 1 bytes fit; one more is refused, and what was
       // stored before stays.
-      {"1,2,3,abc,def", 4, kOk, 2, 1, 3, "abc", "def"},
-      {"1,2,3,abcd,d", 4, kTooLong, 2, 1, 3, "#", "#"},
-      {"1,2,3,a,defg", 4, kTooLong, 2, 1, 3, "a", "#"},
-      {"1,2,3,,", 1, kOk, 2, 1, 3, "", ""},
-      {"1,2,3,,", 0, kTooLong, 2, 1, 3, "#", "#"},
+      {"1,2,3,abc,def", 4, ORVEKPORT_OK, 2, 1, 3, "abc", "def"},
+      {"1,2,3,abcd,d", 4, ORVEKPORT_E_TOO_LONG, 2, 1, 3, "#", "#"},
+      {"1,2,3,a,defg", 4, ORVEKPORT_E_TOO_LONG, 2, 1, 3, "a", "#"},
+      {"1,2,3,,", 1, ORVEKPORT_OK, 2, 1, 3, "", ""},
+      {"1,2,3,,", 0, ORVEKPORT_E_TOO_LONG, 2, 1, 3, "#", "#"},
   };
   for (const auto& c : cases) {
     host.answer_always("G|" + c.result);
@@ -148,7 +148,7 @@ TEST_F(MovingMapTest, FailuresWriteNothing) {
   struct {
     const char* reply;
     StatusCode status;
-  } cases[] = {{"A\n", kReadReply}, {"G", kNoResult}, {"", kOpenReply}};
+  } cases[] = {{"A\n", ORVEKPORT_E_READ_REPLY}, {"G", ORVEKPORT_E_NO_RESULT}, {"", ORVEKPORT_E_OPEN_REPLY}};
   for (const auto& c : cases) {
     host.answer_always(c.reply);
     PositionOut out(50);
@@ -161,11 +161,11 @@ TEST_F(MovingMapTest, FailuresWriteNothing) {
   double v = 0;
   host.requests.clear();
   EXPECT_EQ(GetMovingMapPosition(os, 0, nullptr, &v, &v, &v, 8, text),
-            kInvalidArgument);
+            ORVEKPORT_E_INVALID_ARGUMENT);
   EXPECT_EQ(GetMovingMapPosition(os, 0, text, &v, nullptr, &v, 8, text),
-            kInvalidArgument);
+            ORVEKPORT_E_INVALID_ARGUMENT);
   EXPECT_EQ(GetMovingMapPosition(os, 0, text, &v, &v, &v, 8, nullptr),
-            kInvalidArgument);
+            ORVEKPORT_E_INVALID_ARGUMENT);
   EXPECT_TRUE(host.requests.empty());
 }
 
@@ -175,7 +175,7 @@ TEST_F(MovingMapTest, PositionStartsTheLink) {
     return line == "F|3,1\n" ? "G|1,2,3,a,b" : "G|\n";
   };
   PositionOut out(10);
-  EXPECT_EQ(out.Get(os, 1), kOk);
+  EXPECT_EQ(out.Get(os, 1), ORVEKPORT_OK);
   ASSERT_EQ(host.requests.size(), 2u);
   EXPECT_EQ(host.requests[0], "F|0\n");
   EXPECT_EQ(out.Text(out.text2), "b");

@@ -82,7 +82,7 @@ TEST(PositionSentence, WholeSentences) {
   };
   for (const auto& c : cases) {
     std::string sentence;
-    EXPECT_EQ(Build(c.fix, &sentence), kOk) << c.name;
+    EXPECT_EQ(Build(c.fix, &sentence), ORVEKPORT_OK) << c.name;
     EXPECT_EQ(sentence, c.sentence) << c.name;
     ExpectFramed(sentence);
   }
@@ -113,13 +113,13 @@ TEST(PositionSentence, CoordinatesTruncateEveryStep) {
   };
   for (const auto& c : cases) {
     std::string sentence;
-    ASSERT_EQ(Build({.latitude = c.value}, &sentence), kOk) << c.value;
+    ASSERT_EQ(Build({.latitude = c.value}, &sentence), ORVEKPORT_OK) << c.value;
     std::vector<std::string> fields = Fields(sentence);
     ASSERT_EQ(fields.size(), 21u) << sentence;
     EXPECT_EQ(fields[2], c.field) << "latitude " << c.value;
     EXPECT_EQ(fields[3], c.negative ? "S" : "N") << "latitude " << c.value;
 
-    ASSERT_EQ(Build({.longitude = c.value}, &sentence), kOk) << c.value;
+    ASSERT_EQ(Build({.longitude = c.value}, &sentence), ORVEKPORT_OK) << c.value;
     fields = Fields(sentence);
     EXPECT_EQ(fields[4], c.field) << "longitude " << c.value;
     EXPECT_EQ(fields[5], c.negative ? "W" : "E") << "longitude " << c.value;
@@ -136,7 +136,7 @@ TEST(PositionSentence, AltitudeTruncatesTowardZero) {
                {-2147483647.9, "-2147483647"}};
   for (const auto& c : cases) {
     std::string sentence;
-    ASSERT_EQ(Build({.altitude = c.altitude}, &sentence), kOk) << c.altitude;
+    ASSERT_EQ(Build({.altitude = c.altitude}, &sentence), ORVEKPORT_OK) << c.altitude;
     EXPECT_EQ(Fields(sentence)[9], c.field) << c.altitude;
     EXPECT_EQ(Fields(sentence)[10], "m");
   }
@@ -149,18 +149,18 @@ TEST(PositionSentence, RefusalsLeaveNothing) {
     Fix fix;
     StatusCode status;
   } cases[] = {
-      {"null text1", {.text1 = nullptr}, kInvalidArgument},
-      {"null text2", {.text2 = nullptr}, kInvalidArgument},
-      {"NaN longitude", {.longitude = kNaN}, kInvalidArgument},
-      {"infinite latitude", {.latitude = -kInf}, kInvalidArgument},
-      {"infinite altitude", {.altitude = kInf}, kInvalidArgument},
-      {"latitude 2^31", {.latitude = 2147483648.0}, kInvalidArgument},
-      {"longitude -2^31", {.longitude = -2147483648.0}, kInvalidArgument},
-      {"altitude -2^31", {.altitude = -2147483648.0}, kInvalidArgument},
-      {"altitude 1e300", {.altitude = 1e300}, kInvalidArgument},
-      {"real value of 50 characters", {.real = -1e41}, kTooLong},
-      {"real value 1e300", {.real = 1e300}, kTooLong},
-      {"text of 200", {.text1 = long_text.c_str()}, kTooLong},
+      {"null text1", {.text1 = nullptr}, ORVEKPORT_E_INVALID_ARGUMENT},
+      {"null text2", {.text2 = nullptr}, ORVEKPORT_E_INVALID_ARGUMENT},
+      {"NaN longitude", {.longitude = kNaN}, ORVEKPORT_E_INVALID_ARGUMENT},
+      {"infinite latitude", {.latitude = -kInf}, ORVEKPORT_E_INVALID_ARGUMENT},
+      {"infinite altitude", {.altitude = kInf}, ORVEKPORT_E_INVALID_ARGUMENT},
+      {"latitude 2^31", {.latitude = 2147483648.0}, ORVEKPORT_E_INVALID_ARGUMENT},
+      {"longitude -2^31", {.longitude = -2147483648.0}, ORVEKPORT_E_INVALID_ARGUMENT},
+      {"altitude -2^31", {.altitude = -2147483648.0}, ORVEKPORT_E_INVALID_ARGUMENT},
+      {"altitude 1e300", {.altitude = 1e300}, ORVEKPORT_E_INVALID_ARGUMENT},
+      {"real value of 50 characters", {.real = -1e41}, ORVEKPORT_E_TOO_LONG},
+      {"real value 1e300", {.real = 1e300}, ORVEKPORT_E_TOO_LONG},
+      {"text of 200", {.text1 = long_text.c_str()}, ORVEKPORT_E_TOO_LONG},
   };
   for (const auto& c : cases) {
     std::string sentence = "untouched";
@@ -172,25 +172,25 @@ TEST(PositionSentence, RefusalsLeaveNothing) {
 // realValue is not a coordinate: non-finite values are printed, not refused.
 TEST(PositionSentence, NonFiniteRealValueIsPrinted) {
   std::string sentence;
-  ASSERT_EQ(Build({.real = -kInf}, &sentence), kOk);
+  ASSERT_EQ(Build({.real = -kInf}, &sentence), ORVEKPORT_OK);
   EXPECT_EQ(Fields(sentence)[19], "-inf");
-  ASSERT_EQ(Build({.real = kNaN}, &sentence), kOk);
+  ASSERT_EQ(Build({.real = kNaN}, &sentence), ORVEKPORT_OK);
   EXPECT_EQ(Fields(sentence)[19], "nan");
   ExpectFramed(sentence);
 }
 
 TEST(PositionSentence, LengthLimitCountsCrLf) {
   std::string base;
-  ASSERT_EQ(Build({}, &base), kOk);
+  ASSERT_EQ(Build({}, &base), ORVEKPORT_OK);
   std::string fits(kMaxSentence - base.size(), 'x');
   std::string sentence;
-  ASSERT_EQ(Build({.text1 = fits.c_str()}, &sentence), kOk);
+  ASSERT_EQ(Build({.text1 = fits.c_str()}, &sentence), ORVEKPORT_OK);
   EXPECT_EQ(sentence.size(), kMaxSentence);
   ExpectFramed(sentence);
 
   std::string one_more = fits + "x";
-  EXPECT_EQ(Build({.text1 = one_more.c_str()}, &sentence), kTooLong);
-  EXPECT_EQ(Build({.text2 = one_more.c_str()}, &sentence), kTooLong);
+  EXPECT_EQ(Build({.text1 = one_more.c_str()}, &sentence), ORVEKPORT_E_TOO_LONG);
+  EXPECT_EQ(Build({.text2 = one_more.c_str()}, &sentence), ORVEKPORT_E_TOO_LONG);
 }
 
 TEST(SentenceChecksum, XorsBytesAsUnsigned) {
@@ -210,7 +210,7 @@ class NewPointTest : public orvek::testing::HostLinkTest {
 };
 
 TEST_F(NewPointTest, SendsTheSentenceAsCommandE) {
-  EXPECT_EQ(NewPoint(os, -3.5, 40.25, 650.7, "A", "B", 1.5, 2), kOk);
+  EXPECT_EQ(NewPoint(os, -3.5, 40.25, 650.7, "A", "B", 1.5, 2), ORVEKPORT_OK);
   ASSERT_EQ(host.requests.size(), 1u);
   EXPECT_EQ(host.requests[0],
             "E|$AAGGAM,,4015.000,N,330.000,W,1,5,0,650,m,,,,,,,A,B,1.500000,"
@@ -219,17 +219,17 @@ TEST_F(NewPointTest, SendsTheSentenceAsCommandE) {
 
 TEST_F(NewPointTest, LongestSentenceMakesA199ByteLine) {
   std::string base;
-  ASSERT_EQ(Build({}, &base), kOk);
+  ASSERT_EQ(Build({}, &base), ORVEKPORT_OK);
   std::string text(kMaxSentence - base.size(), 'x');
-  EXPECT_EQ(NewPoint(os, 0, 0, 0, text.c_str(), "", 0, 0), kOk);
+  EXPECT_EQ(NewPoint(os, 0, 0, 0, text.c_str(), "", 0, 0), ORVEKPORT_OK);
   ASSERT_EQ(host.requests.size(), 1u);
   EXPECT_EQ(host.requests[0].size(), 199u);
 }
 
 TEST_F(NewPointTest, RefusedFixTouchesNoFile) {
-  EXPECT_EQ(NewPoint(os, kNaN, 0, 0, "", "", 0, 0), kInvalidArgument);
-  EXPECT_EQ(NewPoint(os, 0, 0, 0, nullptr, "", 0, 0), kInvalidArgument);
-  EXPECT_EQ(NewPoint(os, 0, 0, 0, "", "", -1e41, 0), kTooLong);
+  EXPECT_EQ(NewPoint(os, kNaN, 0, 0, "", "", 0, 0), ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(NewPoint(os, 0, 0, 0, nullptr, "", 0, 0), ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(NewPoint(os, 0, 0, 0, "", "", -1e41, 0), ORVEKPORT_E_TOO_LONG);
   EXPECT_TRUE(host.requests.empty());
   EXPECT_EQ(os.count(Op::CreateFile), 0u) << os.describe_calls();
   EXPECT_EQ(os.count(Op::PostMessage), 0u);

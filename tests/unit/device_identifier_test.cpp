@@ -219,7 +219,7 @@ TEST_F(DeviceIdTest, RegistryNamesAndRoom) {
 
   // A key without the value: the fixed text, and the key is still closed.
   os.remove_registry_value(kHwidKey, kHwidValue);
-  EXPECT_EQ(ReadHardwareIdentifier(os), "QK508-316");
+  EXPECT_STREQ(ReadHardwareIdentifier(os).text, "QK508-316");
   EXPECT_EQ(os.count(Op::RegCloseKey), 2u);
 }
 
@@ -242,13 +242,13 @@ TEST_F(DeviceIdTest, AssetTextAsAnsi) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     InstallTool(c.file);
-    EXPECT_EQ(ReadAssetIdentifier(os), c.expected);
+    EXPECT_EQ(std::string(ReadAssetIdentifier(os).text), c.expected);
   }
 }
 
 TEST_F(DeviceIdTest, AssetToolIsWaitedForBeforeTheFileIsRead) {
   InstallTool(AssetFile(u"abc"));
-  ASSERT_EQ(ReadAssetIdentifier(os), "abc");
+  ASSERT_STREQ(ReadAssetIdentifier(os).text, "abc");
 
   auto process = os.calls_of(Op::CreateProcess).at(0);
   EXPECT_EQ(process.text, kTool);

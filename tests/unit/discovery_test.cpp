@@ -18,7 +18,7 @@ std::u16string Directory() { return hostlink::HostDirectory; }
 TEST_F(DiscoveryTest, RegistryIsReadBeforeTheWindowIsLookedFor) {
   host.start();
   os.remove_registry_value(hostlink::kHostRegistryKey, hostlink::kHostPathValue);
-  EXPECT_EQ(hostlink::Init(os), kRegistry);
+  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_REGISTRY);
   EXPECT_EQ(os.count(Op::FindWindow), 0u);
   EXPECT_EQ(hostlink::HostWindow, platform::kNullHandle);
   EXPECT_EQ(os.count(Op::RegOpenKey), os.count(Op::RegCloseKey));
@@ -27,7 +27,7 @@ TEST_F(DiscoveryTest, RegistryIsReadBeforeTheWindowIsLookedFor) {
 
 TEST_F(DiscoveryTest, MissingKeyGivesRegistryStatus) {
   platform::fake::FakePlatform bare;  // no key at all
-  EXPECT_EQ(hostlink::Init(bare), kRegistry);
+  EXPECT_EQ(hostlink::Init(bare), ORVEKPORT_E_REGISTRY);
   EXPECT_EQ(bare.count(Op::RegQueryValue), 0u);
 }
 
@@ -48,7 +48,7 @@ TEST_F(DiscoveryTest, PathValueHoldsAtMost99Characters) {
     // The host listens in its own directory, so an accepted path ends in a
     // time-out here; only the registry verdict matters.
     StatusCode status = hostlink::Init(os);
-    EXPECT_EQ(status == kRegistry, !c.accepted) << "length " << c.length;
+    EXPECT_EQ(status == ORVEKPORT_E_REGISTRY, !c.accepted) << "length " << c.length;
     if (c.accepted) {
       EXPECT_EQ(Directory(), directory) << "length " << c.length;
     }
@@ -83,7 +83,7 @@ TEST_F(DiscoveryTest, DirectoryIsThePathCutAtItsLastBackslash) {
 
 TEST_F(DiscoveryTest, RunningHostNeedsNoLaunchAndOneHandshake) {
   host.start();
-  EXPECT_EQ(hostlink::Init(os), kOk);
+  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_OK);
   EXPECT_EQ(hostlink::HostWindow, host.window);
   EXPECT_EQ(os.count(Op::ShellOpen), 0u);
   EXPECT_EQ(os.count(Op::Sleep), 0u);
@@ -93,7 +93,7 @@ TEST_F(DiscoveryTest, RunningHostNeedsNoLaunchAndOneHandshake) {
 
 TEST_F(DiscoveryTest, FailedLaunchGivesNoHostAtOnce) {
   os.on_shell_open = [](const std::u16string&) { return false; };
-  EXPECT_EQ(hostlink::Init(os), kNoHost);
+  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_NO_HOST);
   EXPECT_EQ(os.count(Op::Sleep), 0u);
   EXPECT_EQ(os.now_ms(), 0u);
   EXPECT_TRUE(host.requests.empty());
@@ -102,7 +102,7 @@ TEST_F(DiscoveryTest, FailedLaunchGivesNoHostAtOnce) {
 
 TEST_F(DiscoveryTest, LaunchStartsTheRegisteredExecutable) {
   host.launch_on_shell_open(0);
-  EXPECT_EQ(hostlink::Init(os), kOk);
+  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_OK);
   ASSERT_EQ(os.count(Op::ShellOpen), 1u);
   EXPECT_EQ(os.calls_of(Op::ShellOpen)[0].text, host.executable());
 }
@@ -114,7 +114,7 @@ TEST_F(DiscoveryTest, PathThatIsNoProgramFileStartsNothing) {
     os.clear_calls();
     os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
                            path);
-    EXPECT_EQ(hostlink::Init(os), kNoHost) << platform::fake::utf8(path);
+    EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_NO_HOST) << platform::fake::utf8(path);
     EXPECT_EQ(os.count(Op::ShellOpen), 0u) << platform::fake::utf8(path);
     EXPECT_EQ(os.now_ms(), 0u) << platform::fake::utf8(path);
   }
@@ -122,7 +122,7 @@ TEST_F(DiscoveryTest, PathThatIsNoProgramFileStartsNothing) {
 
 TEST_F(DiscoveryTest, PollingStopsAtTheLookupThatFindsTheWindow) {
   host.launch_on_shell_open(250);  // appears during the third sleep
-  EXPECT_EQ(hostlink::Init(os), kOk);
+  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_OK);
   EXPECT_EQ(os.count(Op::Sleep), 3u);
   EXPECT_EQ(os.count(Op::FindWindow), 4u);  // one before the launch
   long launch = os.index_of(Op::ShellOpen);
@@ -135,7 +135,7 @@ TEST_F(DiscoveryTest, PollingStopsAtTheLookupThatFindsTheWindow) {
 
 TEST_F(DiscoveryTest, GivesUpAfterOneHundredPolls) {
   host.launch_on_shell_open(10'001);
-  EXPECT_EQ(hostlink::Init(os), kNoHost);
+  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_NO_HOST);
   EXPECT_EQ(os.count(Op::Sleep), 100u);
   EXPECT_EQ(os.count(Op::FindWindow), 101u);
   EXPECT_EQ(os.now_ms(), 10'000u);
@@ -145,14 +145,14 @@ TEST_F(DiscoveryTest, GivesUpAfterOneHundredPolls) {
 
 TEST_F(DiscoveryTest, WindowAtTheLastPollStillCounts) {
   host.launch_on_shell_open(10'000);
-  EXPECT_EQ(hostlink::Init(os), kOk);
+  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_OK);
   EXPECT_EQ(os.count(Op::Sleep), 100u);
 }
 
 TEST_F(DiscoveryTest, EveryInitLooksUpAgainAndRepeatsTheHandshake) {
   host.start();
-  ASSERT_EQ(hostlink::Init(os), kOk);
-  ASSERT_EQ(hostlink::Init(os), kOk);
+  ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
+  ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
   EXPECT_EQ(os.count(Op::FindWindow), 2u);
   EXPECT_EQ(host.requests.size(), 2u);
   // The reply event, the lock and the owed-answer mark, each made once.
@@ -165,7 +165,7 @@ TEST_F(DiscoveryTest, LookupReplacesAKnownWindowEvenWithNull) {
   Connect();
   host.exit();
   os.on_shell_open = [](const std::u16string&) { return false; };
-  EXPECT_EQ(hostlink::Init(os), kNoHost);
+  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_NO_HOST);
   EXPECT_EQ(hostlink::HostWindow, platform::kNullHandle);
 }
 
@@ -174,7 +174,7 @@ TEST_F(DiscoveryTest, RegistryFailureLeavesTheLinkAsItWas) {
   platform::Handle window = hostlink::HostWindow;
   os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
                          std::u16string(120, u'x'));
-  EXPECT_EQ(hostlink::Init(os), kRegistry);
+  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_REGISTRY);
   EXPECT_EQ(hostlink::HostWindow, window);
   EXPECT_EQ(Directory(), host.directory());
   EXPECT_EQ(std::u16string(hostlink::HostExecutablePath), host.executable());
@@ -183,13 +183,13 @@ TEST_F(DiscoveryTest, RegistryFailureLeavesTheLinkAsItWas) {
 TEST_F(DiscoveryTest, FailedHandshakeKeepsTheLinkAndIsNotRepeated) {
   host.start();
   host.answer_always("A|not a query reply\n");
-  EXPECT_EQ(hostlink::Init(os), kReadReply);
+  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_READ_REPLY);
   EXPECT_EQ(hostlink::HostWindow, host.window);
 
   // The query envelope sees a known window and goes straight to its query.
   os.clear_calls();
   char result[100];
-  EXPECT_EQ(hostlink::GetString(os, "4", 100, result), kReadReply);
+  EXPECT_EQ(hostlink::GetString(os, "4", 100, result), ORVEKPORT_E_READ_REPLY);
   EXPECT_EQ(os.count(Op::RegOpenKey), 0u);
   EXPECT_EQ(host.requests.back(), "F|4\n");
 }
@@ -200,11 +200,11 @@ TEST_F(DiscoveryTest, QueryRunsDiscoveryFirstOnlyWhileNoWindowIsKnown) {
     return line == "F|4\n" ? "G|7\n" : "G|\n";
   };
   char result[100];
-  ASSERT_EQ(hostlink::GetString(os, "4", 100, result), kOk);
+  ASSERT_EQ(hostlink::GetString(os, "4", 100, result), ORVEKPORT_OK);
   EXPECT_STREQ(result, "7\n");
   EXPECT_EQ(host.requests, (std::vector<std::string>{"F|0\n", "F|4\n"}));
 
-  ASSERT_EQ(hostlink::GetString(os, "4", 100, result), kOk);
+  ASSERT_EQ(hostlink::GetString(os, "4", 100, result), ORVEKPORT_OK);
   EXPECT_EQ(os.count(Op::RegOpenKey), 1u);
   EXPECT_EQ(host.requests.size(), 3u);
 }
@@ -224,15 +224,15 @@ class FailedDiscoveryTest : public HostLinkTest {
 TEST_F(FailedDiscoveryTest, NoRegistryValue) {
   host.start();
   os.remove_registry_value(hostlink::kHostRegistryKey, hostlink::kHostPathValue);
-  ExpectQueryStopped(kRegistry);
+  ExpectQueryStopped(ORVEKPORT_E_REGISTRY);
 }
 
-TEST_F(FailedDiscoveryTest, NoWindow) { ExpectQueryStopped(kNoHost); }
+TEST_F(FailedDiscoveryTest, NoWindow) { ExpectQueryStopped(ORVEKPORT_E_NO_HOST); }
 
 TEST_F(FailedDiscoveryTest, HandshakeTimesOut) {
   host.start();
   host.signal = false;
-  ExpectQueryStopped(kTimeout);
+  ExpectQueryStopped(ORVEKPORT_E_TIMEOUT);
   EXPECT_EQ(os.now_ms(), 3000u);
 }
 

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "hostlink/discovery.h"
 #include "hostlink/envelopes.h"
 #include "hostlink/packet_exchange.h"
 #include "hostlink/host_protocol.h"
@@ -24,9 +25,9 @@ TEST_F(EnvelopeTest, CommandNeedsTwoBytesBeginningWithA) {
     StatusCode expected;
   };
   const Case cases[] = {
-      {"A", kOpenReply},     {"A\n", kOk},        {"AB", kOk},
-      {"A|done\n", kOk},     {"", kOpenReply},    {"B\n", kReadReply},
-      {"a\n", kReadReply},   {"G|1\n", kReadReply}, {std::string("\0A", 2), kReadReply},
+      {"A", ORVEKPORT_E_OPEN_REPLY},     {"A\n", ORVEKPORT_OK},        {"AB", ORVEKPORT_OK},
+      {"A|done\n", ORVEKPORT_OK},     {"", ORVEKPORT_E_OPEN_REPLY},    {"B\n", ORVEKPORT_E_READ_REPLY},
+      {"a\n", ORVEKPORT_E_READ_REPLY},   {"G|1\n", ORVEKPORT_E_READ_REPLY}, {std::string("\0A", 2), ORVEKPORT_E_READ_REPLY},
   };
   for (const Case& c : cases) {
     host.answer_always(c.answer);
@@ -36,7 +37,7 @@ TEST_F(EnvelopeTest, CommandNeedsTwoBytesBeginningWithA) {
   EXPECT_EQ(host.requests.back(), "I|12\n");
   // A command's reply, and a raw request's, is read in up to 1000 bytes.
   char16_t wide[4];
-  ASSERT_EQ(hostlink::StringProtocolW(os, u"x", 4, wide), kOk);
+  ASSERT_EQ(hostlink::StringProtocolW(os, u"x", 4, wide), ORVEKPORT_OK);
   for (const auto& read : os.details_of<Op::ReadFile>())
     EXPECT_EQ(read.bytes, 1000u);
 }
@@ -48,16 +49,16 @@ TEST_F(EnvelopeTest, QueryResultIsTheTextAfterTheFirstBar) {
     const char* result;
   };
   const Case cases[] = {
-      {"G|", kOk, ""},
-      {"G|12\n", kOk, "12\n"},
-      {"Gcount|12", kOk, "12"},
-      {"G|a|b", kOk, "a|b"},
-      {"G", kNoResult, nullptr},
-      {"G12", kNoResult, nullptr},
-      {std::string("G\0|x", 4), kNoResult, nullptr},  // the search stops at NUL
-      {std::string("G|a\0b", 5), kOk, "a"},
-      {"A|12", kReadReply, nullptr},
-      {"", kOpenReply, nullptr},
+      {"G|", ORVEKPORT_OK, ""},
+      {"G|12\n", ORVEKPORT_OK, "12\n"},
+      {"Gcount|12", ORVEKPORT_OK, "12"},
+      {"G|a|b", ORVEKPORT_OK, "a|b"},
+      {"G", ORVEKPORT_E_NO_RESULT, nullptr},
+      {"G12", ORVEKPORT_E_NO_RESULT, nullptr},
+      {std::string("G\0|x", 4), ORVEKPORT_E_NO_RESULT, nullptr},  // the search stops at NUL
+      {std::string("G|a\0b", 5), ORVEKPORT_OK, "a"},
+      {"A|12", ORVEKPORT_E_READ_REPLY, nullptr},
+      {"", ORVEKPORT_E_OPEN_REPLY, nullptr},
   };
   for (const Case& c : cases) {
     host.answer_always(c.answer);
@@ -73,8 +74,8 @@ TEST_F(EnvelopeTest, QueryResultIsTheTextAfterTheFirstBar) {
 TEST_F(EnvelopeTest, QueryRulesApplyToTheFirstCapacityBytesOnly) {
   host.answer_always("G12345|x");
   char result[16];
-  EXPECT_EQ(hostlink::GetString(os, "4", 6, result), kNoResult);
-  EXPECT_EQ(hostlink::GetString(os, "4", 7, result), kOk);
+  EXPECT_EQ(hostlink::GetString(os, "4", 6, result), ORVEKPORT_E_NO_RESULT);
+  EXPECT_EQ(hostlink::GetString(os, "4", 7, result), ORVEKPORT_OK);
   EXPECT_STREQ(result, "");
 }
 
@@ -82,7 +83,7 @@ TEST_F(EnvelopeTest, CapacityBytesAlwaysHoldTheResult) {
   for (std::uint32_t capacity : {2u, 3u, 20u, 100u}) {
     host.answer_always("G|" + std::string(500, 'r'));
     std::string result(capacity + 8, '#');
-    ASSERT_EQ(hostlink::GetString(os, "4", capacity, result.data()), kOk);
+    ASSERT_EQ(hostlink::GetString(os, "4", capacity, result.data()), ORVEKPORT_OK);
     EXPECT_EQ(std::strlen(result.c_str()), capacity - 2) << capacity;
     EXPECT_EQ(result.substr(capacity), "########") << capacity;
   }
@@ -90,25 +91,25 @@ TEST_F(EnvelopeTest, CapacityBytesAlwaysHoldTheResult) {
 
 TEST_F(EnvelopeTest, QueryWithNullPointersIsRefusedUnsent) {
   char result[8];
-  EXPECT_EQ(hostlink::GetString(os, nullptr, 8, result), kInvalidArgument);
-  EXPECT_EQ(hostlink::GetString(os, "4", 8, nullptr), kInvalidArgument);
+  EXPECT_EQ(hostlink::GetString(os, nullptr, 8, result), ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(hostlink::GetString(os, "4", 8, nullptr), ORVEKPORT_E_INVALID_ARGUMENT);
   EXPECT_TRUE(host.requests.empty());
 }
 
 TEST_F(EnvelopeTest, CommandsNeverStartDiscovery) {
   hostlink::ResetHostLinkState();
-  EXPECT_EQ(hostlink::SendCommand(os, "I", "1"), kTimeout);
+  EXPECT_EQ(hostlink::SendCommand(os, "I", "1"), ORVEKPORT_E_TIMEOUT);
   EXPECT_EQ(os.count(Op::RegOpenKey), 0u);
   EXPECT_EQ(os.count(Op::FindWindow), 0u);
   char16_t result[8];
-  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, result), kTimeout);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, result), ORVEKPORT_E_TIMEOUT);
   EXPECT_EQ(os.count(Op::RegOpenKey), 0u);
 }
 
 TEST_F(EnvelopeTest, RawRequestIsSentWithoutPrefixThroughTheCodePage) {
   host.answer_always("R|\xE9t\xE9\n");
   char16_t result[32];
-  ASSERT_EQ(hostlink::StringProtocolW(os, u"caf\u00E9 \u20AC", 32, result), kOk);
+  ASSERT_EQ(hostlink::StringProtocolW(os, u"caf\u00E9 \u20AC", 32, result), ORVEKPORT_OK);
   // The fake's code page has no euro sign: it becomes '?'.
   EXPECT_EQ(host.requests.back(), "caf\xE9 ?\n");
   EXPECT_EQ(std::u16string(result), u"R|\u00E9t\u00E9\n");
@@ -119,7 +120,7 @@ TEST_F(EnvelopeTest, RawReplyIsNotJudged) {
                                     std::string("A"), std::string("G")}) {
     host.answer_always(answer);
     char16_t result[8] = u"junk";
-    ASSERT_EQ(hostlink::StringProtocolW(os, u"", 8, result), kOk) << answer;
+    ASSERT_EQ(hostlink::StringProtocolW(os, u"", 8, result), ORVEKPORT_OK) << answer;
     EXPECT_EQ(host.requests.back(), "\n");
     EXPECT_EQ(platform::fake::utf8(result), answer);
   }
@@ -134,14 +135,14 @@ TEST_F(EnvelopeTest, RawReplyTooLongIsCutToCapacity) {
   for (const Case& c : {Case{1, u""}, Case{4, u"abc"}, Case{6, u"abcde"},
                         Case{7, u"abcdef"}}) {
     std::u16string result(c.capacity + 4, u'#');
-    ASSERT_EQ(hostlink::StringProtocolW(os, u"x", c.capacity, result.data()), kOk);
+    ASSERT_EQ(hostlink::StringProtocolW(os, u"x", c.capacity, result.data()), ORVEKPORT_OK);
     EXPECT_EQ(std::u16string(result.c_str()), c.expected) << c.capacity;
     EXPECT_EQ(result.substr(c.capacity), u"####") << c.capacity;
   }
   char16_t untouched[2] = {u'#', u'#'};
-  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 0, untouched), kOk);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 0, untouched), ORVEKPORT_OK);
   EXPECT_EQ(untouched[0], u'#');
-  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 0, nullptr), kOk);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 0, nullptr), ORVEKPORT_OK);
 }
 
 TEST_F(EnvelopeTest, RawReplyIsNeverCutInsideASurrogatePair) {
@@ -155,7 +156,7 @@ TEST_F(EnvelopeTest, RawReplyIsNeverCutInsideASurrogatePair) {
   for (const Case& c : {Case{3, u"ab"}, Case{4, u"ab"},
                         Case{5, u"ab\U0001F600"}, Case{6, u"ab\U0001F600c"}}) {
     std::u16string result(c.capacity, u'#');
-    ASSERT_EQ(hostlink::StringProtocolW(os, u"x", c.capacity, result.data()), kOk);
+    ASSERT_EQ(hostlink::StringProtocolW(os, u"x", c.capacity, result.data()), ORVEKPORT_OK);
     EXPECT_EQ(std::u16string(result.c_str()), c.expected) << c.capacity;
   }
 }
@@ -163,13 +164,13 @@ TEST_F(EnvelopeTest, RawReplyIsNeverCutInsideASurrogatePair) {
 TEST_F(EnvelopeTest, RawRequestLimitIs198ConvertedBytes) {
   char16_t result[8];
   std::u16string request(198, u'r');
-  EXPECT_EQ(hostlink::StringProtocolW(os, request.c_str(), 8, result), kOk);
+  EXPECT_EQ(hostlink::StringProtocolW(os, request.c_str(), 8, result), ORVEKPORT_OK);
   request += u'r';
   os.clear_calls();
-  EXPECT_EQ(hostlink::StringProtocolW(os, request.c_str(), 8, result), kTooLong);
+  EXPECT_EQ(hostlink::StringProtocolW(os, request.c_str(), 8, result), ORVEKPORT_E_TOO_LONG);
   EXPECT_EQ(os.count(Op::CreateFile), 0u);
-  EXPECT_EQ(hostlink::StringProtocolW(os, nullptr, 8, result), kInvalidArgument);
-  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, nullptr), kInvalidArgument);
+  EXPECT_EQ(hostlink::StringProtocolW(os, nullptr, 8, result), ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, nullptr), ORVEKPORT_E_INVALID_ARGUMENT);
 }
 
 TEST_F(EnvelopeTest, ExchangeFailuresPassThroughEveryEnvelopeUnchanged) {
@@ -177,17 +178,17 @@ TEST_F(EnvelopeTest, ExchangeFailuresPassThroughEveryEnvelopeUnchanged) {
   char result[8];
   char16_t wide_result[8];
   // Each time-out leaves an answer owed; forgetting it lets the next through.
-  EXPECT_EQ(hostlink::SendCommand(os, "K", "1,2"), kTimeout);
-  ASSERT_EQ(hostlink::ForgetOwedAnswer(os), kOk);
-  EXPECT_EQ(hostlink::GetString(os, "2", 8, result), kTimeout);
-  ASSERT_EQ(hostlink::ForgetOwedAnswer(os), kOk);
-  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, wide_result), kTimeout);
-  ASSERT_EQ(hostlink::ForgetOwedAnswer(os), kOk);
+  EXPECT_EQ(hostlink::SendCommand(os, "K", "1,2"), ORVEKPORT_E_TIMEOUT);
+  ASSERT_EQ(hostlink::ForgetOwedAnswer(os), ORVEKPORT_OK);
+  EXPECT_EQ(hostlink::GetString(os, "2", 8, result), ORVEKPORT_E_TIMEOUT);
+  ASSERT_EQ(hostlink::ForgetOwedAnswer(os), ORVEKPORT_OK);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, wide_result), ORVEKPORT_E_TIMEOUT);
+  ASSERT_EQ(hostlink::ForgetOwedAnswer(os), ORVEKPORT_OK);
   host.signal = true;
   os.fail(Op::ReadFile, 0, 3);
-  EXPECT_EQ(hostlink::SendCommand(os, "K", "1,2"), kReadReply);
-  EXPECT_EQ(hostlink::GetString(os, "2", 8, result), kReadReply);
-  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, wide_result), kReadReply);
+  EXPECT_EQ(hostlink::SendCommand(os, "K", "1,2"), ORVEKPORT_E_READ_REPLY);
+  EXPECT_EQ(hostlink::GetString(os, "2", 8, result), ORVEKPORT_E_READ_REPLY);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, wide_result), ORVEKPORT_E_READ_REPLY);
   EXPECT_EQ(LeakedHandles(), 0u);
 }
 

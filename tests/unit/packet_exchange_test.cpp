@@ -51,19 +51,19 @@ TEST_F(PacketExchangeTest, RequestLineIsPrefixBarBodyAndLineFeed) {
       {"E", "\x80\xFF", "E|\x80\xFF\n"},
   };
   for (const Case& c : cases) {
-    ASSERT_EQ(Exchange(c.prefix, c.body), kOk) << c.line;
+    ASSERT_EQ(Exchange(c.prefix, c.body), ORVEKPORT_OK) << c.line;
     EXPECT_EQ(host.requests.back(), c.line);
   }
 }
 
 TEST_F(PacketExchangeTest, ShorterRequestLeavesNoTailOfTheLongerOne) {
-  ASSERT_EQ(Exchange("D", "a-rather-long-file-name.map"), kOk);
-  ASSERT_EQ(Exchange("I", "1"), kOk);
+  ASSERT_EQ(Exchange("D", "a-rather-long-file-name.map"), ORVEKPORT_OK);
+  ASSERT_EQ(Exchange("I", "1"), ORVEKPORT_OK);
   EXPECT_EQ(RequestFile(), "I|1\n");
 }
 
 TEST_F(PacketExchangeTest, PlatformCallsComeInProtocolOrder) {
-  ASSERT_EQ(Exchange("F", "4"), kOk);
+  ASSERT_EQ(Exchange("F", "4"), ORVEKPORT_OK);
   // Lock, the protocol's own calls, unlock: the owed-answer mark is read
   // from shared memory without a call.
   const Op expected[] = {Op::Wait,        Op::CreateFile, Op::WriteFile,
@@ -104,8 +104,8 @@ TEST_F(PacketExchangeTest, LineLimitIsCheckedBeforeAnyFileIsTouched) {
     StatusCode expected;
   };
   const Case cases[] = {
-      {"E", 196, kOk}, {"E", 197, kTooLong}, {nullptr, 198, kOk},
-      {nullptr, 199, kTooLong}, {"F", 5000, kTooLong},
+      {"E", 196, ORVEKPORT_OK}, {"E", 197, ORVEKPORT_E_TOO_LONG}, {nullptr, 198, ORVEKPORT_OK},
+      {nullptr, 199, ORVEKPORT_E_TOO_LONG}, {"F", 5000, ORVEKPORT_E_TOO_LONG},
   };
   for (const Case& c : cases) {
     os.clear_calls();
@@ -113,7 +113,7 @@ TEST_F(PacketExchangeTest, LineLimitIsCheckedBeforeAnyFileIsTouched) {
     std::string label = std::string(c.prefix ? c.prefix : "(none)") + " + " +
                         std::to_string(c.body_length);
     EXPECT_EQ(Exchange(c.prefix, body.c_str()), c.expected) << label;
-    if (c.expected == kOk) {
+    if (c.expected == ORVEKPORT_OK) {
       EXPECT_EQ(host.requests.back().size(), hostlink::kMaxRequestLine) << label;
     } else {
       EXPECT_EQ(os.count(Op::CreateFile), 0u) << label;
@@ -137,7 +137,7 @@ TEST_F(PacketExchangeTest, ReplyIsCutAtCapacityWithTheNulAfterIt) {
   };
   for (const Case& c : cases) {
     host.answer_always(c.answer);
-    ASSERT_EQ(Exchange("F", "x", c.capacity), kOk) << c.answer;
+    ASSERT_EQ(Exchange("F", "x", c.capacity), ORVEKPORT_OK) << c.answer;
     EXPECT_EQ(bytes_read, c.expected.size()) << c.answer;
     EXPECT_EQ(std::string(reply.c_str()), c.expected) << c.answer;
     EXPECT_EQ(reply[c.expected.size()], '\0') << c.answer;
@@ -146,7 +146,7 @@ TEST_F(PacketExchangeTest, ReplyIsCutAtCapacityWithTheNulAfterIt) {
 
 TEST_F(PacketExchangeTest, ReplyBytesComeBackUnchanged) {
   host.answer_always(std::string("G|a\0b\r\n", 7));
-  ASSERT_EQ(Exchange("F", "x", 100), kOk);
+  ASSERT_EQ(Exchange("F", "x", 100), ORVEKPORT_OK);
   EXPECT_EQ(bytes_read, 7u);
   EXPECT_EQ(reply.substr(0, 8), std::string("G|a\0b\r\n\0", 8));
 }
@@ -154,17 +154,17 @@ TEST_F(PacketExchangeTest, ReplyBytesComeBackUnchanged) {
 // Each failure: its status, when it happens, and that no file stays open.
 TEST_F(PacketExchangeTest, RequestFileThatCannotBeCreated) {
   os.hold_file(host.request_path());  // the host still has it open
-  EXPECT_EQ(Exchange("F", "4"), kCreateRequest);
+  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_CREATE_REQUEST);
   EXPECT_EQ(os.count(Op::PostMessage), 0u);
   os.release_file(host.request_path());
   hostlink::HostDirectory[0] = u'Q';  // a directory that does not exist
-  EXPECT_EQ(Exchange("F", "4"), kCreateRequest);
+  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_CREATE_REQUEST);
   EXPECT_EQ(LeakedHandles(), 0u);
 }
 
 TEST_F(PacketExchangeTest, RequestLineThatCannotBeWritten) {
   os.fail(Op::WriteFile);
-  EXPECT_EQ(Exchange("F", "4"), kWriteRequest);
+  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_WRITE_REQUEST);
   EXPECT_EQ(os.count(Op::CloseHandle), 1u);
   EXPECT_EQ(os.count(Op::PostMessage), 0u);
   EXPECT_EQ(LeakedHandles(), 0u);
@@ -172,7 +172,7 @@ TEST_F(PacketExchangeTest, RequestLineThatCannotBeWritten) {
 
 TEST_F(PacketExchangeTest, NoSignalWithinTheWait) {
   host.signal = false;
-  EXPECT_EQ(Exchange("F", "4"), kTimeout);
+  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_TIMEOUT);
   EXPECT_EQ(os.now_ms(), 3000u);
   EXPECT_EQ(os.count(Op::CreateFile), 1u);  // the reply is never opened
   EXPECT_EQ(LeakedHandles(), 0u);
@@ -180,22 +180,22 @@ TEST_F(PacketExchangeTest, NoSignalWithinTheWait) {
 
 TEST_F(PacketExchangeTest, AnswerJustInTimeCounts) {
   host.reply_delay_ms = hostlink::kReplyWaitMs;
-  EXPECT_EQ(Exchange("F", "4"), kOk);
+  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_OK);
 }
 
 TEST_F(PacketExchangeTest, ReplyFileThatCannotBeOpened) {
   os.remove_file(host.reply_path());
   host.write_reply = false;
-  EXPECT_EQ(Exchange("F", "4"), kOpenReply);
+  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_OPEN_REPLY);
   host.write_reply = true;
   host.hold_reply_open = true;
-  EXPECT_EQ(Exchange("F", "4"), kOpenReply);
+  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_OPEN_REPLY);
   EXPECT_EQ(LeakedHandles(), 0u);
 }
 
 TEST_F(PacketExchangeTest, ReplyFileThatCannotBeRead) {
   os.fail(Op::ReadFile);
-  EXPECT_EQ(Exchange("F", "4"), kReadReply);
+  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_READ_REPLY);
   EXPECT_EQ(os.index_of(Op::CloseHandle, 1), os.index_of(Op::ReadFile) + 1);
   EXPECT_EQ(LeakedHandles(), 0u);
 }
@@ -214,7 +214,7 @@ class LateAnswerTest : public PacketExchangeTest {
   // up (never when signal is off). Returns the time of the time-out.
   std::uint64_t TimeOutAnsweredLate(std::uint32_t late_ms) {
     host.reply_delay_ms = hostlink::kReplyWaitMs + late_ms;
-    EXPECT_EQ(Exchange("F", "1"), kTimeout);
+    EXPECT_EQ(Exchange("F", "1"), ORVEKPORT_E_TIMEOUT);
     host.reply_delay_ms = 0;
     return os.now_ms();
   }
@@ -225,7 +225,7 @@ TEST_F(LateAnswerTest, NextExchangeWaitsForTheLateAnswerAndDiscardsIt) {
     SCOPED_TRACE("answer " + std::to_string(late_ms) + " ms late");
     host.requests.clear();
     std::uint64_t timed_out = TimeOutAnsweredLate(late_ms);
-    ASSERT_EQ(Exchange("F", "2"), kOk);
+    ASSERT_EQ(Exchange("F", "2"), ORVEKPORT_OK);
     EXPECT_EQ(std::string(reply.c_str()), "G|F|2\n");
     // The host read each request once, its own line each time.
     EXPECT_EQ(host.requests, (std::vector<std::string>{"F|1\n", "F|2\n"}));
@@ -238,12 +238,12 @@ TEST_F(LateAnswerTest, AnswerStillOwedAfterTheWaitRefusesWithoutSending) {
   std::uint64_t timed_out =
       TimeOutAnsweredLate(hostlink::kOwedAnswerWaitMs + 500);
   std::size_t posts = os.posted.size();
-  EXPECT_EQ(Exchange("E", "x"), kBusy);
+  EXPECT_EQ(Exchange("E", "x"), ORVEKPORT_E_BUSY);
   EXPECT_EQ(os.now_ms(), timed_out + hostlink::kOwedAnswerWaitMs);
   EXPECT_EQ(os.posted.size(), posts);
   EXPECT_EQ(RequestFile(), "F|1\n") << "nothing may be written either";
   // Still owed, so the next call waits again and then gets through.
-  ASSERT_EQ(Exchange("F", "3"), kOk);
+  ASSERT_EQ(Exchange("F", "3"), ORVEKPORT_OK);
   EXPECT_EQ(std::string(reply.c_str()), "G|F|3\n");
   EXPECT_EQ(host.requests, (std::vector<std::string>{"F|1\n", "F|3\n"}));
 }
@@ -252,12 +252,12 @@ TEST_F(LateAnswerTest, AnswerThatNeverComesIsForgottenByInit) {
   host.signal = false;
   TimeOutAnsweredLate(0);
   host.signal = true;
-  EXPECT_EQ(Exchange("F", "2"), kBusy);
-  EXPECT_EQ(Exchange("F", "2"), kBusy);
+  EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_E_BUSY);
+  EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_E_BUSY);
   std::uint64_t started = os.now_ms();
-  ASSERT_EQ(hostlink::Init(os), kOk);
+  ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
   EXPECT_EQ(os.now_ms(), started + hostlink::kOwedAnswerWaitMs);
-  ASSERT_EQ(Exchange("F", "3"), kOk);
+  ASSERT_EQ(Exchange("F", "3"), ORVEKPORT_OK);
   EXPECT_EQ(std::string(reply.c_str()), "G|F|3\n");
 }
 
@@ -265,7 +265,7 @@ TEST_F(LateAnswerTest, AnswerThatArrivedBetweenCallsCostsNoWait) {
   TimeOutAnsweredLate(200);
   os.advance_ms(1000);
   std::uint64_t started = os.now_ms();
-  ASSERT_EQ(Exchange("F", "2"), kOk);
+  ASSERT_EQ(Exchange("F", "2"), ORVEKPORT_OK);
   EXPECT_EQ(os.now_ms(), started);
   EXPECT_EQ(std::string(reply.c_str()), "G|F|2\n");
 }
@@ -281,23 +281,23 @@ TEST_F(LateAnswerTest, NobodyOwesAnAnswerThatNoHostHeard) {
   };
   for (const Case& c : cases) {
     c.break_link();
-    EXPECT_EQ(Exchange("F", "1"), kTimeout) << c.label;
+    EXPECT_EQ(Exchange("F", "1"), ORVEKPORT_E_TIMEOUT) << c.label;
     if (host.window == platform::kNullHandle) host.start();
     hostlink::HostWindow = host.window;
     std::uint64_t started = os.now_ms();
-    EXPECT_EQ(Exchange("F", "2"), kOk) << c.label;
+    EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_OK) << c.label;
     EXPECT_EQ(os.now_ms(), started) << c.label;
   }
 }
 
 TEST_F(PacketExchangeTest, LockHeldElsewhereIsAwaitedWithinItsBound) {
   os.hold_mutex(hostlink::kExchangeLockName, os.now_ms() + 2000);
-  EXPECT_EQ(Exchange("F", "1"), kOk);
+  EXPECT_EQ(Exchange("F", "1"), ORVEKPORT_OK);
   EXPECT_EQ(os.now_ms(), 2000u);
 
   os.hold_mutex(hostlink::kExchangeLockName,
                 os.now_ms() + hostlink::kLockWaitMs + 1);
-  EXPECT_EQ(Exchange("F", "2"), kBusy);
+  EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_E_BUSY);
   EXPECT_EQ(os.now_ms(), 2000u + hostlink::kLockWaitMs);
   EXPECT_EQ(host.requests, std::vector<std::string>{"F|1\n"});
   EXPECT_EQ(RequestFile(), "F|1\n");
@@ -309,13 +309,13 @@ TEST_F(PacketExchangeTest, LockOfADeadOwnerIsTakenAndItsAnswerDiscarded) {
   os.set_file(host.reply_path(), "G|dead");
   os.signal_event(hostlink::kReplyEventName, os.now_ms() + 700);
   host.answer_always("G|mine");
-  ASSERT_EQ(Exchange("F", "1"), kOk);
+  ASSERT_EQ(Exchange("F", "1"), ORVEKPORT_OK);
   EXPECT_STREQ(reply.c_str(), "G|mine");
   EXPECT_EQ(os.posted.back().time_ms, 700u);
 
   // Died before posting: nothing comes, and after one wait the link goes on.
   os.abandon_mutex(hostlink::kExchangeLockName);
-  ASSERT_EQ(Exchange("F", "2"), kOk);
+  ASSERT_EQ(Exchange("F", "2"), ORVEKPORT_OK);
   EXPECT_EQ(os.now_ms(), 700u + hostlink::kOwedAnswerWaitMs);
   EXPECT_EQ(LeakedHandles(), 0u);
 }
@@ -326,9 +326,9 @@ TEST_F(PacketExchangeTest, LockOrMarkThatCannotBeOpenedRefusesUntilItCan) {
     hostlink::HostWindow = host.window;
     std::memcpy(hostlink::HostDirectory, u"C:\\Orvek", 18);
     os.fail(op);
-    EXPECT_EQ(Exchange("F", "1"), kBusy) << platform::fake::op_name(op);
+    EXPECT_EQ(Exchange("F", "1"), ORVEKPORT_E_BUSY) << platform::fake::op_name(op);
     EXPECT_EQ(os.count(Op::PostMessage), 0u) << platform::fake::op_name(op);
-    EXPECT_EQ(Exchange("F", "1"), kOk) << platform::fake::op_name(op);
+    EXPECT_EQ(Exchange("F", "1"), ORVEKPORT_OK) << platform::fake::op_name(op);
     os.clear_calls();
   }
 }
@@ -338,24 +338,24 @@ TEST_F(PacketExchangeTest, FailedEventCreationIsRetriedNextTime) {
   os.fail(Op::CreateEvent);
   // Reset and wait fail at once; the reply file is read as it stands.
   host.answer_always("G|now");
-  EXPECT_EQ(Exchange("F", "4"), kOk);
+  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_OK);
   EXPECT_STREQ(reply.c_str(), "G|now");
   EXPECT_EQ(hostlink::ReplyEvent, platform::kNullHandle);
 
-  EXPECT_EQ(Exchange("F", "4"), kOk);
+  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_OK);
   EXPECT_EQ(os.count(Op::CreateEvent), 2u);
   EXPECT_NE(hostlink::ReplyEvent, platform::kNullHandle);
 }
 
 TEST_F(PacketExchangeTest, StaleWindowEndsInTimeOut) {
   host.exit();
-  EXPECT_EQ(Exchange("F", "4"), kTimeout);
+  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_TIMEOUT);
   EXPECT_FALSE(os.calls_of(Op::PostMessage)[0].ok);
 }
 
 TEST_F(PacketExchangeTest, BeforeDiscoveryFilesAreAtTheRootAndNobodyHears) {
   hostlink::ResetHostLinkState();
-  EXPECT_EQ(Exchange("I", "1"), kTimeout);
+  EXPECT_EQ(Exchange("I", "1"), ORVEKPORT_E_TIMEOUT);
   EXPECT_EQ(os.calls_of(Op::CreateFile)[0].text, u"\\PACKETTX.DAT");
   EXPECT_EQ(os.calls_of(Op::PostMessage)[0].handle, platform::kNullHandle);
   EXPECT_EQ(os.file(u"\\PACKETTX.DAT"), "I|1\n");

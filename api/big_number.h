@@ -1,0 +1,136 @@
+// An unsigned whole number of a fixed number of 32-bit limbs, with only the
+// operations that the exact number writer and reader need. Nothing here
+// allocates: every number lives where it is declared.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace orvek::api {
+
+template <std::size_t Limbs>
+class BigNumber {
+ public:
+  explicit BigNumber(std::uint64_t value = 0) {
+    limbs_[0] = static_cast<std::uint32_t>(value);
+    limbs_[1] = static_cast<std::uint32_t>(value >> 32);
+    used_ = 2;
+    trim();
+  }
+
+  bool is_zero() const { return used_ == 0; }
+  std::size_t bit_length() const {
+    if (used_ == 0) return 0;
+    std::size_t bits = (used_ - 1) * 32;
+    for (std::uint32_t top = limbs_[used_ - 1]; top != 0; top >>= 1) ++bits;
+    return bits;
+  }
+  // The lowest 64 bits.
+  std::uint64_t low64() const { return limb(0) | std::uint64_t{limb(1)} << 32; }
+
+  // this = this * factor + addend.
+  void multiply_add(std::uint32_t factor, std::uint32_t addend = 0) {
+    std::uint64_t carry = addend;
+    for (std::size_t i = 0; i < used_; ++i) {
+      std::uint64_t product = std::uint64_t{limbs_[i]} * factor + carry;
+      limbs_[i] = static_cast<std::uint32_t>(product);
+      carry = product >> 32;
+    }
+    if (carry != 0) limbs_[used_++] = static_cast<std::uint32_t>(carry);
+  }
+  // this = this * 10^power.
+  void multiply_by_power_of_ten(std::int64_t power) {
+    for (; power >= 9; power -= 9) multiply_add(1'000'000'000);
+    for (; power > 0; --power) multiply_add(10);
+  }
+
+  void shift_left(std::size_t bits) {
+    const std::size_t whole = bits / 32;
+    const unsigned part = bits % 32;
+    std::uint32_t shifted[Limbs] = {};
+    for (std::size_t i = 0; i < used_; ++i) {
+      std::uint64_t wide = std::uint64_t{limbs_[i]} << part;
+      shifted[i + whole] |= static_cast<std::uint32_t>(wide);
+      if (i + whole + 1 < Limbs)
+        shifted[i + whole + 1] |= static_cast<std::uint32_t>(wide >> 32);
+    }
+    used_ = used_ + whole + 1 < Limbs ? used_ + whole + 1 : Limbs;
+    std::memcpy(limbs_, shifted, sizeof(limbs_));
+    trim();
+  }
+  // Divides by 2^bits, dropping the remainder.
+  void shift_right(std::size_t bits) {
+    const std::size_t whole = bits / 32;
+    const unsigned part = bits % 32;
+    std::uint32_t shifted[Limbs] = {};
+    for (std::size_t i = whole; i < used_; ++i) {
+      std::uint64_t wide = limb(i) | (std::uint64_t{limb(i + 1)} << 32);
+      shifted[i - whole] = static_cast<std::uint32_t>(wide >> part);
+    }
+    used_ = used_ > whole ? used_ - whole : 0;
+    std::memcpy(limbs_, shifted, sizeof(limbs_));
+    trim();
+  }
+  // Divides by 2^bits, rounding the quotient half to even, as printf does.
+  void shift_right_rounding_to_even(std::size_t bits) {
+    const bool half = bit(bits - 1);
+    const bool above_half = half && any_below(bits - 1);
+    const bool round_up = above_half || (half && bit(bits));
+    shift_right(bits);
+    if (round_up) multiply_add(1, 1);
+  }
+  // Whether any of the lowest `count` bits is set.
+  bool any_below(std::size_t count) const {
+    std::size_t whole = count / 32;
+    for (std::size_t i = 0; i < whole && i < used_; ++i)
+      if (limbs_[i] != 0) return true;
+    unsigned part = count % 32;
+    return part != 0 && (limb(whole) & ((std::uint32_t{1} << part) - 1)) != 0;
+  }
+
+  int compare(const BigNumber& other) const {
+    if (used_ != other.used_) return used_ < other.used_ ? -1 : 1;
+    for (std::size_t i = used_; i-- > 0;)
+      if (limbs_[i] != other.limbs_[i])
+        return limbs_[i] < other.limbs_[i] ? -1 : 1;
+    return 0;
+  }
+  // this -= other, where other <= this.
+  void subtract(const BigNumber& other) {
+    std::int64_t borrow = 0;
+    for (std::size_t i = 0; i < used_; ++i) {
+      std::int64_t difference =
+          std::int64_t{limbs_[i]} - other.limb(i) - borrow;
+      borrow = difference < 0;
+      limbs_[i] = static_cast<std::uint32_t>(difference);
+    }
+    trim();
+  }
+
+  // Divides in place; returns the remainder.
+  std::uint32_t divide(std::uint32_t divisor) {
+    std::uint64_t remainder = 0;
+    for (std::size_t i = used_; i-- > 0;) {
+      std::uint64_t current = (remainder << 32) | limbs_[i];
+      limbs_[i] = static_cast<std::uint32_t>(current / divisor);
+      remainder = current % divisor;
+    }
+    trim();
+    return static_cast<std::uint32_t>(remainder);
+  }
+
+ private:
+  std::uint32_t limb(std::size_t i) const { return i < used_ ? limbs_[i] : 0; }
+  bool bit(std::size_t index) const {
+    return (limb(index / 32) >> (index % 32)) & 1;
+  }
+  void trim() {
+    while (used_ > 0 && limbs_[used_ - 1] == 0) --used_;
+  }
+
+  std::uint32_t limbs_[Limbs] = {};
+  std::size_t used_ = 0;
+};
+
+}  // namespace orvek::api
