@@ -3,8 +3,11 @@
 # is missing; does nothing when all are present. Run as root.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ mingw-w64 wine wine64 googletest libgtest-dev
-          libbenchmark-dev clang-14 libclang-rt-14-dev
+# wine32:i386 runs the i686 DLL and its tests in the 64-bit prefix (WoW64);
+# clang-14 compiles the DLL's sources for ARM, and with libclang-rt-14-dev
+# builds the fuzz harnesses.
+packages=(cmake ninja-build g++ mingw-w64 wine wine64 wine32:i386 googletest
+          libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev
           # The position feed: its JSON reader, zlib for the emulator's PNG
           # (Windows and native), and the receivers of its live tests.
           nlohmann-json3-dev libz-mingw-w64-dev zlib1g-dev python3 gpsd
@@ -26,5 +29,10 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# wine32 comes from the i386 architecture, which must be known to dpkg.
+if [[ " ${missing[*]} " == *":i386 "* ]] &&
+    ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
 apt-get update -q
 apt-get install -y -q "${missing[@]}"

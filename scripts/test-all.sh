@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native unit tests (plain and
-# under AddressSanitizer and UndefinedBehaviorSanitizer), a short run of
-# each fuzz harness, the x86_64 and i686 Windows builds, the Wine
-# integration tests, the client's tests, the position feed's runs under
-# Wine (feed_replay, feed_picture, feed_tcp, feed_serial, feed_gpsd,
-# feed_failures: tests/feed/feed-tests.sh), the DLL table checks and the
-# package consumers (install, find_package and add_subdirectory, run under
-# Wine). Exits non-zero on the first failure.
+# under AddressSanitizer and UndefinedBehaviorSanitizer) and source checks
+# (layers, public header, ARM compile), a short run of each fuzz harness,
+# the x86_64 and i686 Windows builds, and for each of them the Wine
+# integration tests, the client's tests, the heap check, the DLL table
+# checks and the package consumers (install, find_package and
+# add_subdirectory, run under Wine), and for x86_64 the position feed's runs
+# under Wine (feed_replay, feed_picture, feed_tcp, feed_serial, feed_gpsd,
+# feed_failures: tests/feed/feed-tests.sh). Exits non-zero on the first
+# failure.
 #
 # Build directories are build/native, build/win64 and build/win32 (the
 # presets' own); ORVEK_BUILD_ROOT puts them elsewhere, and WINEPREFIX, when
@@ -55,7 +57,7 @@ section "dependencies"
 bash scripts/install-deps.sh
 
 configure_and_build native
-section "unit tests (native)"
+section "unit tests and source checks (native)"
 run_ctest --test-dir "$build_root/native" --output-on-failure -j "$jobs"
 
 configure_and_build native-asan
@@ -88,10 +90,12 @@ section "Wine prefix"
 trap wine_stop EXIT
 echo "WINEPREFIX=$WINEPREFIX"
 
-section "Wine integration, client, feed runs, DLL tables and package (win64)"
+# The two builds share the prefix (WoW64) and with it the emulator's window
+# class, event and registry value: one after the other, never together.
+section "Wine integration, client, feed runs, heap check, DLL tables and package (win64)"
 run_ctest --test-dir "$build_root/win64" --output-on-failure
 
-section "DLL tables and package (win32)"
+section "Wine integration, client, heap check, DLL tables and package (win32, WoW64)"
 run_ctest --test-dir "$build_root/win32" --output-on-failure
 
 section "all tests passed in $((SECONDS - started)) s"

@@ -8,14 +8,17 @@
 # prefix is made once (wineboot -i) with the null graphics driver, so that
 # windows exist without a display, and without the crash debugger, so that
 # a crashing program ends instead of waiting in winedbg. Later calls only
-# check a marker file and return at once.
+# check a marker file and return at once. The marker records whether 32-bit
+# Wine (wine32:i386) was installed when the prefix was made: a prefix made
+# without it can't run 32-bit programs ("could not load kernel32.dll") and is
+# made again once wine32 is there.
 
 _orvek_repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEPREFIX="${WINEPREFIX:-$_orvek_repo/build/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No prompts to install Mono or Gecko: the tests need neither.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-# A 64-bit prefix; the 32-bit DLL is only built, never run.
+# A 64-bit prefix; with wine32 installed it runs 32-bit programs too (WoW64).
 export WINEARCH=win64
 
 # Ends the wineserver of this prefix (and every Wine process in it).
@@ -24,10 +27,22 @@ wine_stop() {
   WINEPREFIX="$WINEPREFIX" wineserver -w 2>/dev/null || true
 }
 
+_orvek_wine32_state() {
+  local status
+  status="$(dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null || true)"
+  [[ "$status" == "install ok installed" ]] && echo "wine32=yes" || echo "wine32=no"
+}
+
 _orvek_wine_prefix_ready() {
-  local marker="$WINEPREFIX/.orvek-prefix-ready"
-  [[ -f "$marker" ]] && return 0
-  echo "wine-env: creating prefix $WINEPREFIX" >&2
+  local marker="$WINEPREFIX/.orvek-prefix-ready" state
+  state="$(_orvek_wine32_state)"
+  [[ -f "$marker" && "$(cat "$marker")" == "$state" ]] && return 0
+  if [[ -d "$WINEPREFIX" ]]; then
+    echo "wine-env: prefix $WINEPREFIX was made with another Wine ($state now); making it again" >&2
+    wine_stop
+    rm -rf "$WINEPREFIX"
+  fi
+  echo "wine-env: creating prefix $WINEPREFIX ($state)" >&2
   mkdir -p "$(dirname "$WINEPREFIX")"
   timeout 300 wineboot -i >/dev/null 2>&1 || {
     echo "wine-env: wineboot -i failed" >&2
@@ -42,7 +57,7 @@ _orvek_wine_prefix_ready() {
   }
   # Let the wineserver write the registry out before anyone else starts.
   WINEPREFIX="$WINEPREFIX" timeout 120 wineserver -w || true
-  touch "$marker"
+  echo "$state" >"$marker"
 }
 
 if [[ "${BASH_SOURCE[0]}" != "$0" ]]; then

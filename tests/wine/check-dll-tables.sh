@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Checks a built OrvekPORT.dll: its export table holds exactly the names of
 # OrvekPORT.def, undecorated (no @N on i686), and it imports only Windows
-# system DLLs, no compiler runtime (libstdc++, libgcc, libwinpthread).
-#   check-dll-tables.sh <objdump> <OrvekPORT.dll> <OrvekPORT.def>
+# system DLLs, no compiler runtime (libstdc++, libgcc, libwinpthread), and
+# that the file is no larger than its limit.
+#   check-dll-tables.sh <objdump> <OrvekPORT.dll> <OrvekPORT.def> <limit KiB>
 set -euo pipefail
-objdump="$1" dll="$2" def="$3"
+objdump="$1" dll="$2" def="$3" limit_kib="$4"
 
 dump="$("$objdump" -p "$dll")"
 failed=0
@@ -32,4 +33,15 @@ while read -r name; do
   fi
 done <<<"$imports"
 [[ $failed -eq 0 ]] && echo "ok: imports only system DLLs:" $imports
+functions="$(awk '/DLL Name:/ {on=1; next} on && /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ {n++} END {print n+0}' <<<"$dump")"
+echo "ok: imports $functions functions"
+
+bytes="$(stat -c %s "$dll")"
+size="$(awk -v b="$bytes" 'BEGIN {printf "%.1f KiB (%d bytes)", b / 1024, b}')"
+if ((bytes > limit_kib * 1024)); then
+  echo "FAIL: $(basename "$dll") is $size, above $limit_kib KiB"
+  failed=1
+else
+  echo "ok: $(basename "$dll") is $size, limit $limit_kib KiB"
+fi
 exit $failed
