@@ -3,6 +3,7 @@
 // allocates: every number lives where it is declared.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -22,9 +23,7 @@ class BigNumber {
   bool is_zero() const { return used_ == 0; }
   std::size_t bit_length() const {
     if (used_ == 0) return 0;
-    std::size_t bits = (used_ - 1) * 32;
-    for (std::uint32_t top = limbs_[used_ - 1]; top != 0; top >>= 1) ++bits;
-    return bits;
+    return (used_ - 1) * 32 + std::bit_width(limbs_[used_ - 1]);
   }
   // The lowest 64 bits.
   std::uint64_t low64() const { return limb(0) | std::uint64_t{limb(1)} << 32; }

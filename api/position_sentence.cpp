@@ -1,5 +1,6 @@
 #include "api/position_sentence.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -52,8 +53,7 @@ std::int32_t TakeWhole(Dyadic& value) {
 // with a visible digit.
 Dyadic MultiplyRounded(Dyadic value, std::uint32_t factor) {
   std::uint64_t product = value.mantissa * factor;  // below 2^63
-  int length = 0;
-  while (length < 64 && (product >> length) != 0) ++length;
+  const int length = std::bit_width(product);
   if (length <= 53) return {product, value.exponent};
   const int drop = length - 53;
   const std::uint64_t half = std::uint64_t{1} << (drop - 1);

@@ -1,5 +1,6 @@
 #include "api/record_fields.h"
 
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -111,8 +112,7 @@ class DecimalDigits {
   static double Round(std::uint64_t quotient, std::int64_t binary_exponent,
                       bool sticky) {
     if (quotient == 0) return 0.0;
-    std::int64_t length = 64;
-    while ((quotient >> (length - 1)) == 0) --length;
+    const std::int64_t length = std::bit_width(quotient);
     std::int64_t top = length - 1 + binary_exponent;
     std::int64_t lowest = top - 52 > -1074 ? top - 52 : -1074;
     std::int64_t drop = lowest - binary_exponent;

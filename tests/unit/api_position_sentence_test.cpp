@@ -9,6 +9,7 @@
 
 #include "api/position_sentence.h"
 #include "hostlink/host_link_state.h"
+#include "tests/support/coordinate_cases.h"
 #include "tests/support/host_link_fixture.h"
 
 namespace orvek::api {
@@ -125,6 +126,28 @@ TEST(PositionSentence, CoordinatesTruncateEveryStep) {
     EXPECT_EQ(fields[5], c.negative ? "W" : "E") << "longitude " << c.value;
     EXPECT_EQ(fields[2], "000.000") << "longitude must not leak into field 2";
   }
+}
+
+// The digits are worked out in whole numbers, so that no floating-point
+// unit can change them; they must still be what strict double arithmetic
+// gives. (orvek-coordinate-check runs the same comparison over 10 million.)
+TEST(SplitCoordinate, SameAsTheDoubleSteps) {
+  testing::CoordinateValues values(12);
+  for (int i = 0; i < 300'000; ++i) {
+    double value = values.next();
+    CoordinateParts integer = SplitCoordinate(value);
+    CoordinateParts reference = testing::DoubleSteps(value);
+    ASSERT_TRUE(testing::SameParts(integer, reference))
+        << std::hexfloat << value << ": " << integer.degrees << " "
+        << integer.minutes << " " << integer.thousandths << " against "
+        << reference.degrees << " " << reference.minutes << " "
+        << reference.thousandths;
+  }
+  // Where a rounded product decides: the largest double below 1 times 60
+  // rounds to 60 - 2^-47, not to 60.
+  EXPECT_EQ(SplitCoordinate(1 - 0x1p-53).minutes, 59);
+  EXPECT_EQ(SplitCoordinate(0x1p-1074).thousandths, 0);
+  EXPECT_EQ(SplitCoordinate(2147483647.9999998).degrees, 2147483647);
 }
 
 TEST(PositionSentence, AltitudeTruncatesTowardZero) {

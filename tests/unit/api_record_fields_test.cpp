@@ -2,13 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "api/record_fields.h"
 
 namespace orvek::api {
 namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 TEST(ParseCount, AtoiRuleSaturating) {
   struct {
@@ -53,6 +59,46 @@ TEST(ParseNumber, DecimalFormsOnly) {
   }
   EXPECT_TRUE(std::signbit(ParseNumber("-0")));
   EXPECT_TRUE(std::signbit(ParseNumber("-1e-400")));
+}
+
+// The hard cases of correct rounding: texts exactly halfway between two
+// doubles (ties go to the even one), a hair above or below halfway, with
+// the deciding digit beyond the 780 digits kept, subnormals, and the edges
+// of the range. The halfway points are exact in x87 long doubles, whose
+// "%Le" glibc prints exactly.
+TEST(ParseNumber, HalfwayTextsRoundLikeStrtod) {
+  std::mt19937_64 random(31);
+  int checked = 0;
+  for (int i = 0; i < 3000; ++i) {
+    std::uint64_t bits = random() & 0x7FEFFFFFFFFFFFFFull;  // finite, < max
+    if (i % 3 == 0) bits &= 0x000FFFFFFFFFFFFFull;           // subnormal
+    double low;
+    std::memcpy(&low, &bits, sizeof(low));
+    double high = std::nextafter(low, kInfinity);
+    long double halfway = (static_cast<long double>(low) + high) / 2;
+    char exact[1000];
+    std::snprintf(exact, sizeof(exact), "%.800Le", halfway);
+    std::string text = exact;
+    std::size_t e = text.find('e');
+    std::string above = text.substr(0, e) + "00001" + text.substr(e);
+    std::string below = text.substr(0, 20) + text.substr(e);  // cut short
+    for (const std::string& t : {text, above, below}) {
+      ASSERT_EQ(ParseNumber(t), std::strtod(t.c_str(), nullptr))
+          << t.substr(0, 40) << "..." << t.substr(e);
+      ++checked;
+    }
+  }
+  const char* edges[] = {
+      "1.7976931348623157e308",  "1.7976931348623158e308",
+      "1.7976931348623159e308",  "179769313486231580793728971405301e276",
+      "4.9406564584124654e-324", "2.4703282292062328e-324",
+      "2.4703282292062327e-324", "2.2250738585072011e-308",
+      "2.2250738585072012e-308", "9007199254740993",
+      "0.000000000000000000000000000000000000000001e42",
+      "123456789012345678901234567890e-30",
+  };
+  for (const char* t : edges) EXPECT_EQ(ParseNumber(t), std::strtod(t, nullptr)) << t;
+  EXPECT_EQ(checked, 9000);
 }
 
 }  // namespace
