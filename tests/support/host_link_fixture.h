@@ -14,7 +14,10 @@ namespace orvek::testing {
 class HostLinkTest : public ::testing::Test {
  protected:
   HostLinkTest() : host(os) { hostlink::ResetHostLinkState(); }
-  ~HostLinkTest() override { hostlink::ResetHostLinkState(); }
+  ~HostLinkTest() override {
+    EXPECT_EQ(os.live_block_count(), 0u) << "heap blocks kept after a call";
+    hostlink::ResetHostLinkState();
+  }
 
   // Starts the host and runs discovery, then forgets what that recorded so
   // that a test sees only its own calls and requests.

@@ -161,6 +161,15 @@ inline void RunPlatformContract(const ContractWorld& world) {
     EXPECT_FALSE(os.file_attributes(missing.c_str(), &attributes));
   }
   {
+    SCOPED_TRACE("a per-call heap block holds what was asked and goes back");
+    constexpr std::size_t kBytes = 1 << 20;
+    char* block = static_cast<char*>(os.allocate(kBytes));
+    ASSERT_NE(block, nullptr);
+    std::memset(block, 'x', kBytes);
+    EXPECT_EQ(block[kBytes - 1], 'x');
+    os.release(block);
+  }
+  {
     SCOPED_TRACE("posting to no window reaches the own queue; to a bad one fails");
     EXPECT_TRUE(os.post_message(kNullHandle, 0x4522, 15, 0));
     EXPECT_FALSE(os.post_message(0x7FFF0, 0x4522, 15, 0));

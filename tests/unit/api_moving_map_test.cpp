@@ -169,6 +169,28 @@ TEST_F(MovingMapTest, FailuresWriteNothing) {
   EXPECT_TRUE(host.requests.empty());
 }
 
+// A text size beyond what the stack holds gives the record a heap block for
+// the call; without one the query is refused unsent and nothing written.
+TEST_F(MovingMapTest, LargeTextSizeUsesTheHeapForTheCallOnly) {
+  host.answer_always("G|41.5,2.1,120,Boat 1,moored");
+  PositionOut small(100);
+  ASSERT_EQ(small.Get(os, 0), ORVEKPORT_OK);
+  EXPECT_EQ(os.count(Op::Allocate), 0u);
+
+  PositionOut large(50'000);
+  ASSERT_EQ(large.Get(os, 0), ORVEKPORT_OK);
+  EXPECT_EQ(large.Text(large.text2), "moored");
+  EXPECT_EQ(os.count(Op::Allocate), os.count(Op::Release));
+  EXPECT_GE(os.count(Op::Allocate), 1u);
+
+  host.requests.clear();
+  os.fail(Op::Allocate);
+  PositionOut refused(50'000);
+  EXPECT_EQ(refused.Get(os, 0), ORVEKPORT_E_NO_MEMORY);
+  EXPECT_TRUE(host.requests.empty());
+  EXPECT_EQ(refused.v1, -777);
+}
+
 TEST_F(MovingMapTest, PositionStartsTheLink) {
   hostlink::ResetHostLinkState();
   host.answer = [](const std::string& line) -> std::string {

@@ -1,6 +1,7 @@
 // The envelopes' reply rules and request forms.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "hostlink/discovery.h"
 #include "hostlink/envelopes.h"
@@ -87,6 +88,27 @@ TEST_F(EnvelopeTest, CapacityBytesAlwaysHoldTheResult) {
     EXPECT_EQ(std::strlen(result.c_str()), capacity - 2) << capacity;
     EXPECT_EQ(result.substr(capacity), "########") << capacity;
   }
+}
+
+// The library's own queries (up to the waypoint's 1000 bytes) keep their
+// reply on the stack; a caller's larger capacity takes one heap block for
+// the call and gives it back, and without one the query is refused unsent.
+TEST_F(EnvelopeTest, OnlyLargeRepliesUseTheHeap) {
+  host.answer_always("G|ok\n");
+  std::vector<char> result(1'000'000, '#');
+  ASSERT_EQ(hostlink::GetString(os, "4", 1000, result.data()), ORVEKPORT_OK);
+  EXPECT_EQ(os.count(Op::Allocate), 0u);
+  ASSERT_EQ(hostlink::GetString(os, "4", 1'000'000, result.data()), ORVEKPORT_OK);
+  EXPECT_STREQ(result.data(), "ok\n");
+  ASSERT_EQ(os.count(Op::Allocate), 1u);
+  EXPECT_EQ(os.calls_of(Op::Allocate)[0].arg, 1'000'010u);
+  EXPECT_EQ(os.count(Op::Release), 1u);
+
+  os.clear_calls();
+  os.fail(Op::Allocate);
+  EXPECT_EQ(hostlink::GetString(os, "4", 1'000'000, result.data()),
+            ORVEKPORT_E_NO_MEMORY);
+  EXPECT_EQ(os.count(Op::CreateFile), 0u);
 }
 
 TEST_F(EnvelopeTest, QueryWithNullPointersIsRefusedUnsent) {
