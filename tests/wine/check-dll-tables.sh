@@ -2,10 +2,11 @@
 # Checks a built OrvekPORT.dll: its export table holds exactly the names of
 # OrvekPORT.def, undecorated (no @N on i686), and it imports only Windows
 # system DLLs, no compiler runtime (libstdc++, libgcc, libwinpthread), and
-# that the file is no larger than its limit.
-#   check-dll-tables.sh <objdump> <OrvekPORT.dll> <OrvekPORT.def> <limit KiB>
+# that the file is no larger than its limit. With "no-sse", also that the
+# code uses no SSE register, so that it runs on x86 CPUs without SSE2.
+#   check-dll-tables.sh <objdump> <OrvekPORT.dll> <OrvekPORT.def> <limit KiB> [no-sse]
 set -euo pipefail
-objdump="$1" dll="$2" def="$3" limit_kib="$4"
+objdump="$1" dll="$2" def="$3" limit_kib="$4" sse="${5:-}"
 
 dump="$("$objdump" -p "$dll")"
 failed=0
@@ -43,5 +44,14 @@ if ((bytes > limit_kib * 1024)); then
   failed=1
 else
   echo "ok: $(basename "$dll") is $size, limit $limit_kib KiB"
+fi
+if [[ "$sse" == no-sse ]]; then
+  sse_lines="$("$objdump" -d "$dll" | grep -c '%xmm' || true)"
+  if ((sse_lines > 0)); then
+    echo "FAIL: $sse_lines instructions use SSE registers"
+    failed=1
+  else
+    echo "ok: no SSE instruction"
+  fi
 fi
 exit $failed
