@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "OrvekPORT/OrvekPORT.h"
 #include "wine_support.h"
@@ -152,6 +153,24 @@ TEST_F(HostLinkTest, QueryRepliesAreJudgedAsTheHostWroteThem) {
     }
   }
   EXPECT_EQ(query("4").result, "0") << "faults were meant for one request";
+}
+
+// A capacity beyond the stack's reply room takes a heap block from the real
+// process heap; one whose buffer can't exist in the address space (a
+// 32-bit process can't hold 4 GiB) is refused with 13 before anything is
+// sent.
+TEST_F(HostLinkTest, LargeCapacitiesUseTheHeapOrAreRefusedUnsent) {
+  start_and_init();
+  std::vector<char> result(4 << 20, '#');
+  ASSERT_TRUE(host().set_faults("once reply G|" + std::string(5000, 'z') + "\n"));
+  EXPECT_EQ(OrvekGPSPort_GetString("4", 4 << 20, result.data()), 0u);
+  EXPECT_EQ(std::strlen(result.data()), 5000u);
+  if (sizeof(void*) == 4) {
+    std::size_t mark = host().log_mark();
+    EXPECT_EQ(OrvekGPSPort_GetString("4", 0xFFFFFFFFu, result.data()), 13u);
+    EXPECT_EQ(OrvekGPSPort_GetString("4", 0xFFFFFFF5u, result.data()), 13u);
+    EXPECT_EQ(host().count_log_since(mark, "recv"), 0);
+  }
 }
 
 TEST_F(HostLinkTest, PacketFilesTheHostStillHoldsRefuseTheExchange) {
