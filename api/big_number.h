@@ -44,31 +44,40 @@ class BigNumber {
     for (; power > 0; --power) multiply_add(10);
   }
 
+  // Both shifts work in place, over the limbs in use only.
   void shift_left(std::size_t bits) {
+    if (used_ == 0) return;
     const std::size_t whole = bits / 32;
     const unsigned part = bits % 32;
-    std::uint32_t shifted[Limbs] = {};
-    for (std::size_t i = 0; i < used_; ++i) {
-      std::uint64_t wide = std::uint64_t{limbs_[i]} << part;
-      shifted[i + whole] |= static_cast<std::uint32_t>(wide);
-      if (i + whole + 1 < Limbs)
-        shifted[i + whole + 1] |= static_cast<std::uint32_t>(wide >> 32);
+    const std::size_t old_used = used_;
+    std::size_t top = old_used + whole + 1 < Limbs ? old_used + whole + 1 : Limbs;
+    // From the top down, each limb is read before it is written.
+    for (std::size_t i = top; i-- > whole;) {
+      std::size_t from = i - whole;
+      std::uint32_t high = from < old_used ? limbs_[from] : 0;
+      std::uint32_t low = from > 0 && from - 1 < old_used ? limbs_[from - 1] : 0;
+      limbs_[i] = part == 0 ? high
+                            : (high << part) | (low >> (32 - part));
     }
-    used_ = used_ + whole + 1 < Limbs ? used_ + whole + 1 : Limbs;
-    std::memcpy(limbs_, shifted, sizeof(limbs_));
+    for (std::size_t i = 0; i < whole && i < Limbs; ++i) limbs_[i] = 0;
+    used_ = top;
     trim();
   }
   // Divides by 2^bits, dropping the remainder.
   void shift_right(std::size_t bits) {
     const std::size_t whole = bits / 32;
     const unsigned part = bits % 32;
-    std::uint32_t shifted[Limbs] = {};
-    for (std::size_t i = whole; i < used_; ++i) {
-      std::uint64_t wide = limb(i) | (std::uint64_t{limb(i + 1)} << 32);
-      shifted[i - whole] = static_cast<std::uint32_t>(wide >> part);
+    if (whole >= used_) {
+      used_ = 0;
+      return;
     }
-    used_ = used_ > whole ? used_ - whole : 0;
-    std::memcpy(limbs_, shifted, sizeof(limbs_));
+    // From the bottom up, each limb is read before it is written.
+    for (std::size_t i = 0; i + whole < used_; ++i) {
+      std::uint32_t low = limbs_[i + whole];
+      std::uint32_t high = i + whole + 1 < used_ ? limbs_[i + whole + 1] : 0;
+      limbs_[i] = part == 0 ? low : (low >> part) | (high << (32 - part));
+    }
+    used_ -= whole;
     trim();
   }
   // Divides by 2^bits, rounding the quotient half to even, as printf does.

@@ -3,9 +3,12 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "api/number_format.h"
 #include "api/position_sentence.h"
+#include "api/record_fields.h"
+#include "tests/support/coordinate_cases.h"
 
 namespace {
 
@@ -50,5 +53,39 @@ void BM_SnprintfFixed(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SnprintfFixed);
+
+// The coordinate digits of one sentence field, in whole numbers as the
+// library does them, and for scale the double steps they replace.
+void BM_SplitCoordinate(benchmark::State& state) {
+  double value = 40.25;
+  for (auto _ : state) {
+    value += 1e-7;
+    benchmark::DoNotOptimize(orvek::api::SplitCoordinate(value));
+  }
+}
+BENCHMARK(BM_SplitCoordinate);
+
+void BM_DoubleStepsCoordinate(benchmark::State& state) {
+  double value = 40.25;
+  for (auto _ : state) {
+    value += 1e-7;
+    benchmark::DoNotOptimize(orvek::testing::DoubleSteps(value));
+  }
+}
+BENCHMARK(BM_DoubleStepsCoordinate);
+
+// The record reader's exact decimal conversion of a typical field, and the
+// C library's strtod for scale.
+void BM_ParseNumber(benchmark::State& state) {
+  for (auto _ : state)
+    benchmark::DoNotOptimize(orvek::api::ParseNumber("41.500000"));
+}
+BENCHMARK(BM_ParseNumber);
+
+void BM_Strtod(benchmark::State& state) {
+  for (auto _ : state)
+    benchmark::DoNotOptimize(std::strtod("41.500000", nullptr));
+}
+BENCHMARK(BM_Strtod);
 
 }  // namespace
