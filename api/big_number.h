@@ -50,14 +50,15 @@ class BigNumber {
     const std::size_t whole = bits / 32;
     const unsigned part = bits % 32;
     const std::size_t old_used = used_;
-    std::size_t top = old_used + whole + 1 < Limbs ? old_used + whole + 1 : Limbs;
+    std::size_t top =
+        old_used + whole + 1 < Limbs ? old_used + whole + 1 : Limbs;
     // From the top down, each limb is read before it is written.
     for (std::size_t i = top; i-- > whole;) {
       std::size_t from = i - whole;
       std::uint32_t high = from < old_used ? limbs_[from] : 0;
-      std::uint32_t low = from > 0 && from - 1 < old_used ? limbs_[from - 1] : 0;
-      limbs_[i] = part == 0 ? high
-                            : (high << part) | (low >> (32 - part));
+      std::uint32_t low =
+          from > 0 && from - 1 < old_used ? limbs_[from - 1] : 0;
+      limbs_[i] = part == 0 ? high : (high << part) | (low >> (32 - part));
     }
     for (std::size_t i = 0; i < whole && i < Limbs; ++i) limbs_[i] = 0;
     used_ = top;

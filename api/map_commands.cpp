@@ -19,7 +19,8 @@ StatusCode SendFormatted(platform::Platform& os, const char* letter,
 }  // namespace
 
 StatusCode MovingMapInit(platform::Platform& os) {
-  if (StatusCode status = hostlink::EnsureHostWindow(os); status != ORVEKPORT_OK)
+  if (StatusCode status = hostlink::EnsureHostWindow(os);
+      status != ORVEKPORT_OK)
     return status;
   // Fire and forget: a window that has closed meanwhile is not looked up
   // again.

@@ -61,7 +61,8 @@ StatusCode GetMovingMapPosition(platform::Platform& os, std::int32_t index,
   if (!record.next(field)) return ORVEKPORT_E_NO_COMMA_AFTER_FIELD3;
   *value3 = ParseNumber(field);
   if (!record.next(field)) return ORVEKPORT_E_NO_COMMA_AFTER_FIELD4;
-  if ((status = CopyField(field, text1, textSize)) != ORVEKPORT_OK) return status;
+  if ((status = CopyField(field, text1, textSize)) != ORVEKPORT_OK)
+    return status;
   return CopyField(record.last(), text2, textSize);
 }
 

@@ -228,8 +228,8 @@ bool RecordReader::next(std::string_view& field) {
 
 std::string_view RecordReader::last() {
   std::size_t comma = rest_.find(',');
-  std::string_view field(rest_.data(),
-                         comma == std::string_view::npos ? rest_.size() : comma);
+  std::string_view field(
+      rest_.data(), comma == std::string_view::npos ? rest_.size() : comma);
   rest_ = {};
   return field;
 }

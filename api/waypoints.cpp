@@ -73,7 +73,8 @@ StatusCode GetWaypoint(platform::Platform& os, std::int32_t index, char* id,
   RecordReader record(result);
   std::string_view field;
   if (!record.next(field)) return ORVEKPORT_E_NO_COMMA_AFTER_FIELD1;
-  if ((status = CopyField(field, id, kWaypointTextSize)) != ORVEKPORT_OK) return status;
+  if ((status = CopyField(field, id, kWaypointTextSize)) != ORVEKPORT_OK)
+    return status;
   if (!record.next(field)) return ORVEKPORT_E_NO_COMMA_AFTER_FIELD2;
   if ((status = CopyField(field, text, kWaypointTextSize)) != ORVEKPORT_OK)
     return status;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+
 #include "device/device_state.h"
 #include "platform/platform.h"
 

@@ -43,7 +43,6 @@ inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 // this interface; a destructor here would cost the DLL an exit handler.
 class Platform {
  public:
-
   // Registry, always under HKEY_LOCAL_MACHINE with KEY_QUERY_VALUE access.
   // reg_query_value reads the value's data into `data`; `*size_bytes` gives
   // the room on entry and the value's size on success. It fails when the

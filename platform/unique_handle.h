@@ -72,8 +72,8 @@ template <std::size_t StackBytes>
 class ScratchBuffer {
  public:
   ScratchBuffer(Platform& os, std::size_t bytes) : os_(&os) {
-    data_ = bytes <= StackBytes ? stack_
-                                : static_cast<char*>(os.allocate(bytes));
+    data_ =
+        bytes <= StackBytes ? stack_ : static_cast<char*>(os.allocate(bytes));
   }
   ScratchBuffer(const ScratchBuffer&) = delete;
   ScratchBuffer& operator=(const ScratchBuffer&) = delete;

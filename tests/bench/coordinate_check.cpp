@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
       sink += parts.degrees + parts.minutes + parts.thousandths;
     }
     auto end = Clock::now();
-    integer_ns += std::chrono::duration<double, std::nano>(middle - start).count();
+    integer_ns +=
+        std::chrono::duration<double, std::nano>(middle - start).count();
     double_ns += std::chrono::duration<double, std::nano>(end - middle).count();
     for (std::size_t i = 0; i < n; ++i) {
       if (SameParts(SplitCoordinate(batch[i]), DoubleSteps(batch[i]))) continue;
@@ -50,9 +51,10 @@ int main(int argc, char** argv) {
     }
     done += static_cast<long>(n);
   }
-  std::printf("coordinate digits: %ld values, %ld differ from the double steps; "
-              "integer steps %.1f ns, double steps %.1f ns per value (%lld)\n",
-              count, differ, integer_ns / count, double_ns / count,
-              static_cast<long long>(sink % 10));
+  std::printf(
+      "coordinate digits: %ld values, %ld differ from the double steps; "
+      "integer steps %.1f ns, double steps %.1f ns per value (%lld)\n",
+      count, differ, integer_ns / count, double_ns / count,
+      static_cast<long long>(sink % 10));
   return differ == 0 ? 0 : 1;
 }

@@ -90,7 +90,8 @@ TEST_F(MapCommandsTest, LimitsRefuseBeforeAnyFile) {
       {"open 197", [&](auto& p) { return OpenFile(p, body197.c_str()); },
        ORVEKPORT_E_TOO_LONG},
       {"delete mobile 197",
-       [&](auto& p) { return DeleteMobile(p, body197.c_str()); }, ORVEKPORT_E_TOO_LONG},
+       [&](auto& p) { return DeleteMobile(p, body197.c_str()); },
+       ORVEKPORT_E_TOO_LONG},
       {"export 197",
        [&](auto& p) { return ExportViewFile(p, body197.c_str()); },
        ORVEKPORT_E_TOO_LONG},
@@ -101,18 +102,21 @@ TEST_F(MapCommandsTest, LimitsRefuseBeforeAnyFile) {
        [&](auto& p) { return CenterWaypoint(p, waypoint91.c_str(), 2.5); },
        ORVEKPORT_E_TOO_LONG},
       {"waypoint huge value",
-       [](auto& p) { return CenterWaypoint(p, "", 1e98); }, ORVEKPORT_E_TOO_LONG},
+       [](auto& p) { return CenterWaypoint(p, "", 1e98); },
+       ORVEKPORT_E_TOO_LONG},
       {"coordinate body 99",  // 32 + 32 + 33 characters and two commas
-       [](auto& p) { return CenterCoordinate(p, 2e24, 2e24, 1e25); }, ORVEKPORT_OK},
+       [](auto& p) { return CenterCoordinate(p, 2e24, 2e24, 1e25); },
+       ORVEKPORT_OK},
       {"coordinate body 100",
        [](auto& p) { return CenterCoordinate(p, 2e24, -2e24, 1e25); },
        ORVEKPORT_E_TOO_LONG},
       {"coordinate huge",
-       [](auto& p) { return CenterCoordinate(p, 1e300, 0, 0); }, ORVEKPORT_E_TOO_LONG},
+       [](auto& p) { return CenterCoordinate(p, 1e300, 0, 0); },
+       ORVEKPORT_E_TOO_LONG},
       {"open null", [](auto& p) { return OpenFile(p, nullptr); },
        ORVEKPORT_E_INVALID_ARGUMENT},
-      {"delete mobile null",
-       [](auto& p) { return DeleteMobile(p, nullptr); }, ORVEKPORT_E_INVALID_ARGUMENT},
+      {"delete mobile null", [](auto& p) { return DeleteMobile(p, nullptr); },
+       ORVEKPORT_E_INVALID_ARGUMENT},
       {"export null", [](auto& p) { return ExportViewFile(p, nullptr); },
        ORVEKPORT_E_INVALID_ARGUMENT},
       {"center null", [](auto& p) { return CenterWaypoint(p, nullptr, 1); },
@@ -144,7 +148,8 @@ TEST_F(MapCommandsTest, EnvelopeStatusPassesThrough) {
 
   hostlink::ResetHostLinkState();
   os.clear_calls();
-  EXPECT_EQ(SetViewportLen(os, 1, 2), ORVEKPORT_E_TIMEOUT);  // nobody gets the post
+  EXPECT_EQ(SetViewportLen(os, 1, 2),
+            ORVEKPORT_E_TIMEOUT);  // nobody gets the post
   EXPECT_EQ(os.count(Op::RegOpenKey), 0u);
   EXPECT_EQ(os.count(Op::FindWindow), 0u);
 }

@@ -91,8 +91,8 @@ TEST_F(MovingMapTest, PositionRecord) {
       {"1.5,2.5,3.5,x,y,z", 50, ORVEKPORT_OK, 2.5, 1.5, 3.5, "x", "y"},
       {"1.5,2.5,3.5,x,y\r\n", 50, ORVEKPORT_OK, 2.5, 1.5, 3.5, "x", "y\r\n"},
       {",,,,", 50, ORVEKPORT_OK, 0, 0, 0, "", ""},
-      {" -1e1,+.25,abc, Boat 1 , moored", 50, ORVEKPORT_OK, 0.25, -10, 0, " Boat 1 ",
-       " moored"},
+      {" -1e1,+.25,abc, Boat 1 , moored", 50, ORVEKPORT_OK, 0.25, -10, 0,
+       " Boat 1 ", " moored"},
       {"", 50, ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, -777, -777, -777, "#", "#"},
       {"1.5", 50, ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, -777, -777, -777, "#",
        "#"},
@@ -148,7 +148,9 @@ TEST_F(MovingMapTest, FailuresWriteNothing) {
   struct {
     const char* reply;
     StatusCode status;
-  } cases[] = {{"A\n", ORVEKPORT_E_READ_REPLY}, {"G", ORVEKPORT_E_NO_RESULT}, {"", ORVEKPORT_E_OPEN_REPLY}};
+  } cases[] = {{"A\n", ORVEKPORT_E_READ_REPLY},
+               {"G", ORVEKPORT_E_NO_RESULT},
+               {"", ORVEKPORT_E_OPEN_REPLY}};
   for (const auto& c : cases) {
     host.answer_always(c.reply);
     PositionOut out(50);

@@ -120,7 +120,8 @@ TEST(PositionSentence, CoordinatesTruncateEveryStep) {
     EXPECT_EQ(fields[2], c.field) << "latitude " << c.value;
     EXPECT_EQ(fields[3], c.negative ? "S" : "N") << "latitude " << c.value;
 
-    ASSERT_EQ(Build({.longitude = c.value}, &sentence), ORVEKPORT_OK) << c.value;
+    ASSERT_EQ(Build({.longitude = c.value}, &sentence), ORVEKPORT_OK)
+        << c.value;
     fields = Fields(sentence);
     EXPECT_EQ(fields[4], c.field) << "longitude " << c.value;
     EXPECT_EQ(fields[5], c.negative ? "W" : "E") << "longitude " << c.value;
@@ -159,7 +160,8 @@ TEST(PositionSentence, AltitudeTruncatesTowardZero) {
                {-2147483647.9, "-2147483647"}};
   for (const auto& c : cases) {
     std::string sentence;
-    ASSERT_EQ(Build({.altitude = c.altitude}, &sentence), ORVEKPORT_OK) << c.altitude;
+    ASSERT_EQ(Build({.altitude = c.altitude}, &sentence), ORVEKPORT_OK)
+        << c.altitude;
     EXPECT_EQ(Fields(sentence)[9], c.field) << c.altitude;
     EXPECT_EQ(Fields(sentence)[10], "m");
   }
@@ -177,9 +179,15 @@ TEST(PositionSentence, RefusalsLeaveNothing) {
       {"NaN longitude", {.longitude = kNaN}, ORVEKPORT_E_INVALID_ARGUMENT},
       {"infinite latitude", {.latitude = -kInf}, ORVEKPORT_E_INVALID_ARGUMENT},
       {"infinite altitude", {.altitude = kInf}, ORVEKPORT_E_INVALID_ARGUMENT},
-      {"latitude 2^31", {.latitude = 2147483648.0}, ORVEKPORT_E_INVALID_ARGUMENT},
-      {"longitude -2^31", {.longitude = -2147483648.0}, ORVEKPORT_E_INVALID_ARGUMENT},
-      {"altitude -2^31", {.altitude = -2147483648.0}, ORVEKPORT_E_INVALID_ARGUMENT},
+      {"latitude 2^31",
+       {.latitude = 2147483648.0},
+       ORVEKPORT_E_INVALID_ARGUMENT},
+      {"longitude -2^31",
+       {.longitude = -2147483648.0},
+       ORVEKPORT_E_INVALID_ARGUMENT},
+      {"altitude -2^31",
+       {.altitude = -2147483648.0},
+       ORVEKPORT_E_INVALID_ARGUMENT},
       {"altitude 1e300", {.altitude = 1e300}, ORVEKPORT_E_INVALID_ARGUMENT},
       {"real value of 50 characters", {.real = -1e41}, ORVEKPORT_E_TOO_LONG},
       {"real value 1e300", {.real = 1e300}, ORVEKPORT_E_TOO_LONG},
@@ -212,8 +220,10 @@ TEST(PositionSentence, LengthLimitCountsCrLf) {
   ExpectFramed(sentence);
 
   std::string one_more = fits + "x";
-  EXPECT_EQ(Build({.text1 = one_more.c_str()}, &sentence), ORVEKPORT_E_TOO_LONG);
-  EXPECT_EQ(Build({.text2 = one_more.c_str()}, &sentence), ORVEKPORT_E_TOO_LONG);
+  EXPECT_EQ(Build({.text1 = one_more.c_str()}, &sentence),
+            ORVEKPORT_E_TOO_LONG);
+  EXPECT_EQ(Build({.text2 = one_more.c_str()}, &sentence),
+            ORVEKPORT_E_TOO_LONG);
 }
 
 TEST(SentenceChecksum, XorsBytesAsUnsigned) {
@@ -250,8 +260,10 @@ TEST_F(NewPointTest, LongestSentenceMakesA199ByteLine) {
 }
 
 TEST_F(NewPointTest, RefusedFixTouchesNoFile) {
-  EXPECT_EQ(NewPoint(os, kNaN, 0, 0, "", "", 0, 0), ORVEKPORT_E_INVALID_ARGUMENT);
-  EXPECT_EQ(NewPoint(os, 0, 0, 0, nullptr, "", 0, 0), ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(NewPoint(os, kNaN, 0, 0, "", "", 0, 0),
+            ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(NewPoint(os, 0, 0, 0, nullptr, "", 0, 0),
+            ORVEKPORT_E_INVALID_ARGUMENT);
   EXPECT_EQ(NewPoint(os, 0, 0, 0, "", "", -1e41, 0), ORVEKPORT_E_TOO_LONG);
   EXPECT_TRUE(host.requests.empty());
   EXPECT_EQ(os.count(Op::CreateFile), 0u) << os.describe_calls();

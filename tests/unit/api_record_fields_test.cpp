@@ -71,7 +71,7 @@ TEST(ParseNumber, HalfwayTextsRoundLikeStrtod) {
   int checked = 0;
   for (int i = 0; i < 3000; ++i) {
     std::uint64_t bits = random() & 0x7FEFFFFFFFFFFFFFull;  // finite, < max
-    if (i % 3 == 0) bits &= 0x000FFFFFFFFFFFFFull;           // subnormal
+    if (i % 3 == 0) bits &= 0x000FFFFFFFFFFFFFull;          // subnormal
     double low;
     std::memcpy(&low, &bits, sizeof(low));
     double high = std::nextafter(low, kInfinity);
@@ -89,15 +89,21 @@ TEST(ParseNumber, HalfwayTextsRoundLikeStrtod) {
     }
   }
   const char* edges[] = {
-      "1.7976931348623157e308",  "1.7976931348623158e308",
-      "1.7976931348623159e308",  "179769313486231580793728971405301e276",
-      "4.9406564584124654e-324", "2.4703282292062328e-324",
-      "2.4703282292062327e-324", "2.2250738585072011e-308",
-      "2.2250738585072012e-308", "9007199254740993",
+      "1.7976931348623157e308",
+      "1.7976931348623158e308",
+      "1.7976931348623159e308",
+      "179769313486231580793728971405301e276",
+      "4.9406564584124654e-324",
+      "2.4703282292062328e-324",
+      "2.4703282292062327e-324",
+      "2.2250738585072011e-308",
+      "2.2250738585072012e-308",
+      "9007199254740993",
       "0.000000000000000000000000000000000000000001e42",
       "123456789012345678901234567890e-30",
   };
-  for (const char* t : edges) EXPECT_EQ(ParseNumber(t), std::strtod(t, nullptr)) << t;
+  for (const char* t : edges)
+    EXPECT_EQ(ParseNumber(t), std::strtod(t, nullptr)) << t;
   EXPECT_EQ(checked, 9000);
 }
 

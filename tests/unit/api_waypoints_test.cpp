@@ -43,7 +43,8 @@ TEST_F(WaypointsTest, NewWaypointBodies) {
   };
   for (const auto& c : cases) {
     host.requests.clear();
-    EXPECT_EQ(NewWaypoint(os, c.id, c.text, c.v1, c.v2, c.v3, c.icon), ORVEKPORT_OK)
+    EXPECT_EQ(NewWaypoint(os, c.id, c.text, c.v1, c.v2, c.v3, c.icon),
+              ORVEKPORT_OK)
         << c.line;
     ASSERT_EQ(host.requests.size(), 1u) << c.line;
     EXPECT_EQ(host.requests[0], c.line);
@@ -58,8 +59,10 @@ TEST_F(WaypointsTest, NewWaypointLimit) {
   ASSERT_EQ(host.requests.size(), 1u);
   EXPECT_EQ(host.requests[0].size(), 199u);
   os.clear_calls();
-  EXPECT_EQ(NewWaypoint(os, "", "", 0, 0, 0, over.c_str()), ORVEKPORT_E_TOO_LONG);
-  EXPECT_EQ(NewWaypoint(os, "", over.c_str(), 0, 0, 0, ""), ORVEKPORT_E_TOO_LONG);
+  EXPECT_EQ(NewWaypoint(os, "", "", 0, 0, 0, over.c_str()),
+            ORVEKPORT_E_TOO_LONG);
+  EXPECT_EQ(NewWaypoint(os, "", over.c_str(), 0, 0, 0, ""),
+            ORVEKPORT_E_TOO_LONG);
   EXPECT_EQ(NewWaypoint(os, "", "", 1e300, 0, 0, ""), ORVEKPORT_E_TOO_LONG);
   EXPECT_EQ(host.requests.size(), 1u);
   EXPECT_EQ(os.count(Op::CreateFile), 0u);
@@ -69,7 +72,8 @@ TEST_F(WaypointsTest, DeleteWaypoint) {
   EXPECT_EQ(DeleteWaypoint(os, "WP1"), ORVEKPORT_OK);
   EXPECT_EQ(DeleteWaypoint(os, ""), ORVEKPORT_OK);
   EXPECT_EQ(DeleteWaypoint(os, nullptr), ORVEKPORT_E_INVALID_ARGUMENT);
-  EXPECT_EQ(DeleteWaypoint(os, std::string(197, 'w').c_str()), ORVEKPORT_E_TOO_LONG);
+  EXPECT_EQ(DeleteWaypoint(os, std::string(197, 'w').c_str()),
+            ORVEKPORT_E_TOO_LONG);
   ASSERT_EQ(host.requests.size(), 2u);
   EXPECT_EQ(host.requests[0], "N|WP1\n");
   EXPECT_EQ(host.requests[1], "N|\n");
@@ -83,9 +87,11 @@ TEST_F(WaypointsTest, WaypointCount) {
     StatusCode status;
     std::int32_t count;  // -99: not written
   } cases[] = {
-      {"G|12\n", ORVEKPORT_OK, 12},  {"G|0", ORVEKPORT_OK, 0},      {"G|abc", ORVEKPORT_OK, 0},
-      {"G|", ORVEKPORT_OK, 0},       {"Gx|  7 m", ORVEKPORT_OK, 7}, {"G|-2", ORVEKPORT_OK, -2},
-      {"A\n", ORVEKPORT_E_READ_REPLY, -99}, {"G", ORVEKPORT_E_NO_RESULT, -99}, {"", ORVEKPORT_E_OPEN_REPLY, -99},
+      {"G|12\n", ORVEKPORT_OK, 12},         {"G|0", ORVEKPORT_OK, 0},
+      {"G|abc", ORVEKPORT_OK, 0},           {"G|", ORVEKPORT_OK, 0},
+      {"Gx|  7 m", ORVEKPORT_OK, 7},        {"G|-2", ORVEKPORT_OK, -2},
+      {"A\n", ORVEKPORT_E_READ_REPLY, -99}, {"G", ORVEKPORT_E_NO_RESULT, -99},
+      {"", ORVEKPORT_E_OPEN_REPLY, -99},
   };
   for (const auto& c : cases) {
     host.answer_always(c.reply);
@@ -136,27 +142,29 @@ TEST_F(WaypointsTest, GetWaypointReadsTheMForm) {
     double v1, v2, v3;  // -777: not written
     const char* icon;
   } cases[] = {
-      {"G|WP1,Harbour,2.100000,41.500000,120.000000,anchor", ORVEKPORT_OK, "WP1",
-       "Harbour", 2.1, 41.5, 120, "anchor"},
+      {"G|WP1,Harbour,2.100000,41.500000,120.000000,anchor", ORVEKPORT_OK,
+       "WP1", "Harbour", 2.1, 41.5, 120, "anchor"},
       {"G|a,b,1,2,3,c,extra", ORVEKPORT_OK, "a", "b", 1, 2, 3, "c"},
       {"G|a,b,1,2,3,c\r\n", ORVEKPORT_OK, "a", "b", 1, 2, 3, "c\r\n"},
       {"G|,,,,,", ORVEKPORT_OK, "", "", 0, 0, 0, ""},
-      {"G| a , b ,x,-1e2,.5, c", ORVEKPORT_OK, " a ", " b ", 0, -100, 0.5, " c"},
+      {"G| a , b ,x,-1e2,.5, c", ORVEKPORT_OK, " a ", " b ", 0, -100, 0.5,
+       " c"},
       {"G|", ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, "", "", -777, -777, -777, ""},
-      {"G|a", ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, "", "", -777, -777, -777,
-       ""},
+      {"G|a", ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, "", "", -777, -777, -777, ""},
       {"G|a,b", ORVEKPORT_E_NO_COMMA_AFTER_FIELD2, "a", "", -777, -777, -777,
        ""},
-      {"G|a,b,1", ORVEKPORT_E_NO_COMMA_AFTER_FIELD3, "a", "b", -777, -777,
-       -777, ""},
-      {"G|a,b,1,2", ORVEKPORT_E_NO_COMMA_AFTER_FIELD4, "a", "b", 1, -777,
-       -777, ""},
+      {"G|a,b,1", ORVEKPORT_E_NO_COMMA_AFTER_FIELD3, "a", "b", -777, -777, -777,
+       ""},
+      {"G|a,b,1,2", ORVEKPORT_E_NO_COMMA_AFTER_FIELD4, "a", "b", 1, -777, -777,
+       ""},
       {"G|a,b,1,2,3", ORVEKPORT_E_NO_COMMA_AFTER_FIELD5, "a", "b", 1, 2, -777,
        ""},
-      {"G|" + id99 + ",b,1,2,3," + id99, ORVEKPORT_OK, id99.c_str(), "b", 1, 2, 3,
-       id99.c_str()},
-      {"G|" + id100 + ",b,1,2,3,c", ORVEKPORT_E_TOO_LONG, "", "", -777, -777, -777, ""},
-      {"G|a," + id100 + ",1,2,3,c", ORVEKPORT_E_TOO_LONG, "a", "", -777, -777, -777, ""},
+      {"G|" + id99 + ",b,1,2,3," + id99, ORVEKPORT_OK, id99.c_str(), "b", 1, 2,
+       3, id99.c_str()},
+      {"G|" + id100 + ",b,1,2,3,c", ORVEKPORT_E_TOO_LONG, "", "", -777, -777,
+       -777, ""},
+      {"G|a," + id100 + ",1,2,3,c", ORVEKPORT_E_TOO_LONG, "a", "", -777, -777,
+       -777, ""},
       {"G|a,b,1,2,3," + id100, ORVEKPORT_E_TOO_LONG, "a", "b", 1, 2, 3, ""},
       {"A\n", ORVEKPORT_E_READ_REPLY, "", "", -777, -777, -777, ""},
       {"G\n", ORVEKPORT_E_NO_RESULT, "", "", -777, -777, -777, ""},
@@ -191,9 +199,12 @@ TEST_F(WaypointsTest, GetWaypointRequest) {
 TEST_F(WaypointsTest, GetWaypointNullOutSendsNothing) {
   char a[kWaypointTextSize], b[kWaypointTextSize];
   double v = 0;
-  EXPECT_EQ(GetWaypoint(os, 0, nullptr, b, &v, &v, &v, a), ORVEKPORT_E_INVALID_ARGUMENT);
-  EXPECT_EQ(GetWaypoint(os, 0, a, b, &v, nullptr, &v, a), ORVEKPORT_E_INVALID_ARGUMENT);
-  EXPECT_EQ(GetWaypoint(os, 0, a, b, &v, &v, &v, nullptr), ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(GetWaypoint(os, 0, nullptr, b, &v, &v, &v, a),
+            ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(GetWaypoint(os, 0, a, b, &v, nullptr, &v, a),
+            ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(GetWaypoint(os, 0, a, b, &v, &v, &v, nullptr),
+            ORVEKPORT_E_INVALID_ARGUMENT);
   EXPECT_TRUE(host.requests.empty());
 }
 

@@ -48,7 +48,8 @@ TEST_F(DiscoveryTest, PathValueHoldsAtMost99Characters) {
     // The host listens in its own directory, so an accepted path ends in a
     // time-out here; only the registry verdict matters.
     StatusCode status = hostlink::Init(os);
-    EXPECT_EQ(status == ORVEKPORT_E_REGISTRY, !c.accepted) << "length " << c.length;
+    EXPECT_EQ(status == ORVEKPORT_E_REGISTRY, !c.accepted)
+        << "length " << c.length;
     if (c.accepted) {
       EXPECT_EQ(Directory(), directory) << "length " << c.length;
     }
@@ -227,7 +228,9 @@ TEST_F(FailedDiscoveryTest, NoRegistryValue) {
   ExpectQueryStopped(ORVEKPORT_E_REGISTRY);
 }
 
-TEST_F(FailedDiscoveryTest, NoWindow) { ExpectQueryStopped(ORVEKPORT_E_NO_HOST); }
+TEST_F(FailedDiscoveryTest, NoWindow) {
+  ExpectQueryStopped(ORVEKPORT_E_NO_HOST);
+}
 
 TEST_F(FailedDiscoveryTest, HandshakeTimesOut) {
   host.start();

@@ -1,12 +1,13 @@
 // The envelopes' reply rules and request forms.
+#include "hostlink/envelopes.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "hostlink/discovery.h"
-#include "hostlink/envelopes.h"
-#include "hostlink/packet_exchange.h"
 #include "hostlink/host_protocol.h"
+#include "hostlink/packet_exchange.h"
 #include "tests/support/host_link_fixture.h"
 
 namespace orvek {
@@ -26,9 +27,15 @@ TEST_F(EnvelopeTest, CommandNeedsTwoBytesBeginningWithA) {
     StatusCode expected;
   };
   const Case cases[] = {
-      {"A", ORVEKPORT_E_OPEN_REPLY},     {"A\n", ORVEKPORT_OK},        {"AB", ORVEKPORT_OK},
-      {"A|done\n", ORVEKPORT_OK},     {"", ORVEKPORT_E_OPEN_REPLY},    {"B\n", ORVEKPORT_E_READ_REPLY},
-      {"a\n", ORVEKPORT_E_READ_REPLY},   {"G|1\n", ORVEKPORT_E_READ_REPLY}, {std::string("\0A", 2), ORVEKPORT_E_READ_REPLY},
+      {"A", ORVEKPORT_E_OPEN_REPLY},
+      {"A\n", ORVEKPORT_OK},
+      {"AB", ORVEKPORT_OK},
+      {"A|done\n", ORVEKPORT_OK},
+      {"", ORVEKPORT_E_OPEN_REPLY},
+      {"B\n", ORVEKPORT_E_READ_REPLY},
+      {"a\n", ORVEKPORT_E_READ_REPLY},
+      {"G|1\n", ORVEKPORT_E_READ_REPLY},
+      {std::string("\0A", 2), ORVEKPORT_E_READ_REPLY},
   };
   for (const Case& c : cases) {
     host.answer_always(c.answer);
@@ -56,7 +63,8 @@ TEST_F(EnvelopeTest, QueryResultIsTheTextAfterTheFirstBar) {
       {"G|a|b", ORVEKPORT_OK, "a|b"},
       {"G", ORVEKPORT_E_NO_RESULT, nullptr},
       {"G12", ORVEKPORT_E_NO_RESULT, nullptr},
-      {std::string("G\0|x", 4), ORVEKPORT_E_NO_RESULT, nullptr},  // the search stops at NUL
+      {std::string("G\0|x", 4), ORVEKPORT_E_NO_RESULT,
+       nullptr},  // the search stops at NUL
       {std::string("G|a\0b", 5), ORVEKPORT_OK, "a"},
       {"A|12", ORVEKPORT_E_READ_REPLY, nullptr},
       {"", ORVEKPORT_E_OPEN_REPLY, nullptr},
@@ -84,7 +92,8 @@ TEST_F(EnvelopeTest, CapacityBytesAlwaysHoldTheResult) {
   for (std::uint32_t capacity : {2u, 3u, 20u, 100u}) {
     host.answer_always("G|" + std::string(500, 'r'));
     std::string result(capacity + 8, '#');
-    ASSERT_EQ(hostlink::GetString(os, "4", capacity, result.data()), ORVEKPORT_OK);
+    ASSERT_EQ(hostlink::GetString(os, "4", capacity, result.data()),
+              ORVEKPORT_OK);
     EXPECT_EQ(std::strlen(result.c_str()), capacity - 2) << capacity;
     EXPECT_EQ(result.substr(capacity), "########") << capacity;
   }
@@ -98,7 +107,8 @@ TEST_F(EnvelopeTest, OnlyLargeRepliesUseTheHeap) {
   std::vector<char> result(1'000'000, '#');
   ASSERT_EQ(hostlink::GetString(os, "4", 1000, result.data()), ORVEKPORT_OK);
   EXPECT_EQ(os.count(Op::Allocate), 0u);
-  ASSERT_EQ(hostlink::GetString(os, "4", 1'000'000, result.data()), ORVEKPORT_OK);
+  ASSERT_EQ(hostlink::GetString(os, "4", 1'000'000, result.data()),
+            ORVEKPORT_OK);
   EXPECT_STREQ(result.data(), "ok\n");
   ASSERT_EQ(os.count(Op::Allocate), 1u);
   EXPECT_EQ(os.calls_of(Op::Allocate)[0].arg, 1'000'010u);
@@ -113,8 +123,10 @@ TEST_F(EnvelopeTest, OnlyLargeRepliesUseTheHeap) {
 
 TEST_F(EnvelopeTest, QueryWithNullPointersIsRefusedUnsent) {
   char result[8];
-  EXPECT_EQ(hostlink::GetString(os, nullptr, 8, result), ORVEKPORT_E_INVALID_ARGUMENT);
-  EXPECT_EQ(hostlink::GetString(os, "4", 8, nullptr), ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(hostlink::GetString(os, nullptr, 8, result),
+            ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(hostlink::GetString(os, "4", 8, nullptr),
+            ORVEKPORT_E_INVALID_ARGUMENT);
   EXPECT_TRUE(host.requests.empty());
 }
 
@@ -124,14 +136,16 @@ TEST_F(EnvelopeTest, CommandsNeverStartDiscovery) {
   EXPECT_EQ(os.count(Op::RegOpenKey), 0u);
   EXPECT_EQ(os.count(Op::FindWindow), 0u);
   char16_t result[8];
-  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, result), ORVEKPORT_E_TIMEOUT);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, result),
+            ORVEKPORT_E_TIMEOUT);
   EXPECT_EQ(os.count(Op::RegOpenKey), 0u);
 }
 
 TEST_F(EnvelopeTest, RawRequestIsSentWithoutPrefixThroughTheCodePage) {
   host.answer_always("R|\xE9t\xE9\n");
   char16_t result[32];
-  ASSERT_EQ(hostlink::StringProtocolW(os, u"caf\u00E9 \u20AC", 32, result), ORVEKPORT_OK);
+  ASSERT_EQ(hostlink::StringProtocolW(os, u"caf\u00E9 \u20AC", 32, result),
+            ORVEKPORT_OK);
   // The fake's code page has no euro sign: it becomes '?'.
   EXPECT_EQ(host.requests.back(), "caf\xE9 ?\n");
   EXPECT_EQ(std::u16string(result), u"R|\u00E9t\u00E9\n");
@@ -142,7 +156,8 @@ TEST_F(EnvelopeTest, RawReplyIsNotJudged) {
                                     std::string("A"), std::string("G")}) {
     host.answer_always(answer);
     char16_t result[8] = u"junk";
-    ASSERT_EQ(hostlink::StringProtocolW(os, u"", 8, result), ORVEKPORT_OK) << answer;
+    ASSERT_EQ(hostlink::StringProtocolW(os, u"", 8, result), ORVEKPORT_OK)
+        << answer;
     EXPECT_EQ(host.requests.back(), "\n");
     EXPECT_EQ(platform::fake::utf8(result), answer);
   }
@@ -157,7 +172,8 @@ TEST_F(EnvelopeTest, RawReplyTooLongIsCutToCapacity) {
   for (const Case& c : {Case{1, u""}, Case{4, u"abc"}, Case{6, u"abcde"},
                         Case{7, u"abcdef"}}) {
     std::u16string result(c.capacity + 4, u'#');
-    ASSERT_EQ(hostlink::StringProtocolW(os, u"x", c.capacity, result.data()), ORVEKPORT_OK);
+    ASSERT_EQ(hostlink::StringProtocolW(os, u"x", c.capacity, result.data()),
+              ORVEKPORT_OK);
     EXPECT_EQ(std::u16string(result.c_str()), c.expected) << c.capacity;
     EXPECT_EQ(result.substr(c.capacity), u"####") << c.capacity;
   }
@@ -186,13 +202,17 @@ TEST_F(EnvelopeTest, RawReplyIsNeverCutInsideASurrogatePair) {
 TEST_F(EnvelopeTest, RawRequestLimitIs198ConvertedBytes) {
   char16_t result[8];
   std::u16string request(198, u'r');
-  EXPECT_EQ(hostlink::StringProtocolW(os, request.c_str(), 8, result), ORVEKPORT_OK);
+  EXPECT_EQ(hostlink::StringProtocolW(os, request.c_str(), 8, result),
+            ORVEKPORT_OK);
   request += u'r';
   os.clear_calls();
-  EXPECT_EQ(hostlink::StringProtocolW(os, request.c_str(), 8, result), ORVEKPORT_E_TOO_LONG);
+  EXPECT_EQ(hostlink::StringProtocolW(os, request.c_str(), 8, result),
+            ORVEKPORT_E_TOO_LONG);
   EXPECT_EQ(os.count(Op::CreateFile), 0u);
-  EXPECT_EQ(hostlink::StringProtocolW(os, nullptr, 8, result), ORVEKPORT_E_INVALID_ARGUMENT);
-  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, nullptr), ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(hostlink::StringProtocolW(os, nullptr, 8, result),
+            ORVEKPORT_E_INVALID_ARGUMENT);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, nullptr),
+            ORVEKPORT_E_INVALID_ARGUMENT);
 }
 
 TEST_F(EnvelopeTest, ExchangeFailuresPassThroughEveryEnvelopeUnchanged) {
@@ -204,13 +224,15 @@ TEST_F(EnvelopeTest, ExchangeFailuresPassThroughEveryEnvelopeUnchanged) {
   ASSERT_EQ(hostlink::ForgetOwedAnswer(os), ORVEKPORT_OK);
   EXPECT_EQ(hostlink::GetString(os, "2", 8, result), ORVEKPORT_E_TIMEOUT);
   ASSERT_EQ(hostlink::ForgetOwedAnswer(os), ORVEKPORT_OK);
-  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, wide_result), ORVEKPORT_E_TIMEOUT);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, wide_result),
+            ORVEKPORT_E_TIMEOUT);
   ASSERT_EQ(hostlink::ForgetOwedAnswer(os), ORVEKPORT_OK);
   host.signal = true;
   os.fail(Op::ReadFile, 0, 3);
   EXPECT_EQ(hostlink::SendCommand(os, "K", "1,2"), ORVEKPORT_E_READ_REPLY);
   EXPECT_EQ(hostlink::GetString(os, "2", 8, result), ORVEKPORT_E_READ_REPLY);
-  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, wide_result), ORVEKPORT_E_READ_REPLY);
+  EXPECT_EQ(hostlink::StringProtocolW(os, u"x", 8, wide_result),
+            ORVEKPORT_E_READ_REPLY);
   EXPECT_EQ(LeakedHandles(), 0u);
 }
 

@@ -104,8 +104,9 @@ TEST_F(PacketExchangeTest, LineLimitIsCheckedBeforeAnyFileIsTouched) {
     StatusCode expected;
   };
   const Case cases[] = {
-      {"E", 196, ORVEKPORT_OK}, {"E", 197, ORVEKPORT_E_TOO_LONG}, {nullptr, 198, ORVEKPORT_OK},
-      {nullptr, 199, ORVEKPORT_E_TOO_LONG}, {"F", 5000, ORVEKPORT_E_TOO_LONG},
+      {"E", 196, ORVEKPORT_OK},          {"E", 197, ORVEKPORT_E_TOO_LONG},
+      {nullptr, 198, ORVEKPORT_OK},      {nullptr, 199, ORVEKPORT_E_TOO_LONG},
+      {"F", 5000, ORVEKPORT_E_TOO_LONG},
   };
   for (const Case& c : cases) {
     os.clear_calls();

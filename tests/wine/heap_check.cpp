@@ -16,6 +16,7 @@
 
 #include "OrvekPORT/OrvekPORT.h"
 #include "orvekport_version.h"
+#include "tools/common/win_files.h"
 
 namespace {
 
@@ -45,62 +46,38 @@ HeapFigures MeasureHeaps() {
   return figures;
 }
 
-// Typed pointers to the exports, looked up by name.
-struct Exports {
-  uint32_t(ORVEKPORT_CALL* Version)(void);
-  uint32_t(ORVEKPORT_CALL* Init)(void);
-  uint32_t(ORVEKPORT_CALL* GetString)(const char*, uint32_t, char*);
-  uint32_t(ORVEKPORT_CALL* StringProtocolW)(const wchar_t*, int32_t, wchar_t*);
-  uint32_t(ORVEKPORT_CALL* NewPoint)(double, double, double, const char*,
-                                     const char*, double, int32_t);
-  uint32_t(ORVEKPORT_CALL* MovingMapInit)(void);
-  uint32_t(ORVEKPORT_CALL* OpenFile)(const char*);
-  uint32_t(ORVEKPORT_CALL* DeleteMobile)(const char*);
-  uint32_t(ORVEKPORT_CALL* ExecCommand)(int32_t);
-  uint32_t(ORVEKPORT_CALL* SetViewportLen)(int32_t, int32_t);
-  uint32_t(ORVEKPORT_CALL* CenterWaypoint)(const char*, double);
-  uint32_t(ORVEKPORT_CALL* CenterCoordinate)(double, double, double);
-  uint32_t(ORVEKPORT_CALL* ExportViewFile)(const char*);
-  uint32_t(ORVEKPORT_CALL* New_Waypoint)(const char*, const char*, double,
-                                         double, double, const char*);
-  uint32_t(ORVEKPORT_CALL* Delete_Waypoint)(const char*);
-  uint32_t(ORVEKPORT_CALL* Get_WaypointCount)(int32_t*);
-  uint32_t(ORVEKPORT_CALL* Get_Waypoint)(int32_t, char*, char*, double*,
-                                         double*, double*, char*);
-  int32_t(ORVEKPORT_CALL* GetMovingMapCount)(void);
-  uint32_t(ORVEKPORT_CALL* GetMovingMapPosition)(int32_t, char*, double*,
-                                                 double*, double*, uint32_t,
-                                                 char*);
-  uint32_t(ORVEKPORT_CALL* GetPocketIDItvCe)(uint32_t, const void*, uint32_t*,
-                                             const void**);
-  uint32_t(ORVEKPORT_CALL* GetDiskFreeSpaceItvCe)(uint32_t, const wchar_t*,
-                                                  uint32_t*, const void**);
-};
+// The exports, each looked up by name into a pointer of its declared type.
+// clang-format off
+#define ORVEK_EXPORTS(X)                                                  \
+  X(OrvekGPSPort_Version) X(OrvekGPSPort_Init) X(OrvekGPSPort_GetString)  \
+  X(OrvekGPSPort_StringProtocolW) X(OrvekGPSPort_NewPoint)                \
+  X(OrvekGPSPort_MovingMapInit) X(OrvekGPSPort_OpenFile)                  \
+  X(OrvekGPSPort_DeleteMobile) X(OrvekGPSPort_ExecCommand)                \
+  X(OrvekGPSPort_SetViewportLen) X(OrvekGPSPort_CenterWaypoint)           \
+  X(OrvekGPSPort_CenterCoordinate) X(OrvekGPSPort_ExportViewFile)         \
+  X(OrvekGPSPort_New_Waypoint) X(OrvekGPSPort_Delete_Waypoint)            \
+  X(OrvekGPSPort_Get_WaypointCount) X(OrvekGPSPort_Get_Waypoint)          \
+  X(OrvekGPSPort_GetMovingMapCount) X(OrvekGPSPort_GetMovingMapPosition)  \
+  X(GetPocketIDItvCe) X(GetDiskFreeSpaceItvCe)
+// clang-format on
 
-template <typename Function>
-bool Find(HMODULE module, const char* name, Function*& function) {
-  function = reinterpret_cast<Function*>(
-      reinterpret_cast<void*>(GetProcAddress(module, name)));
-  if (function == nullptr) std::printf("FAIL: no export %s\n", name);
-  return function != nullptr;
-}
+struct Exports {
+#define ORVEK_POINTER(name) decltype(&::name) name = nullptr;
+  ORVEK_EXPORTS(ORVEK_POINTER)
+#undef ORVEK_POINTER
+};
 
 bool FindExports(HMODULE dll, Exports& e) {
   bool ok = true;
-#define ORVEK_FIND(name) ok = Find(dll, #name, e.name) && ok;
-#define ORVEK_FIND_PORT(name) ok = Find(dll, "OrvekGPSPort_" #name, e.name) && ok;
-  ORVEK_FIND_PORT(Version) ORVEK_FIND_PORT(Init) ORVEK_FIND_PORT(GetString)
-  ORVEK_FIND_PORT(StringProtocolW) ORVEK_FIND_PORT(NewPoint)
-  ORVEK_FIND_PORT(MovingMapInit) ORVEK_FIND_PORT(OpenFile)
-  ORVEK_FIND_PORT(DeleteMobile) ORVEK_FIND_PORT(ExecCommand)
-  ORVEK_FIND_PORT(SetViewportLen) ORVEK_FIND_PORT(CenterWaypoint)
-  ORVEK_FIND_PORT(CenterCoordinate) ORVEK_FIND_PORT(ExportViewFile)
-  ORVEK_FIND_PORT(New_Waypoint) ORVEK_FIND_PORT(Delete_Waypoint)
-  ORVEK_FIND_PORT(Get_WaypointCount) ORVEK_FIND_PORT(Get_Waypoint)
-  ORVEK_FIND_PORT(GetMovingMapCount) ORVEK_FIND_PORT(GetMovingMapPosition)
-  ORVEK_FIND(GetPocketIDItvCe) ORVEK_FIND(GetDiskFreeSpaceItvCe)
+#define ORVEK_FIND(name)                                    \
+  e.name = reinterpret_cast<decltype(e.name)>(              \
+      reinterpret_cast<void*>(GetProcAddress(dll, #name))); \
+  if (e.name == nullptr) {                                  \
+    std::printf("FAIL: no export %s\n", #name);             \
+    ok = false;                                             \
+  }
+  ORVEK_EXPORTS(ORVEK_FIND)
 #undef ORVEK_FIND
-#undef ORVEK_FIND_PORT
   return ok;
 }
 
@@ -116,36 +93,42 @@ int CallEveryExport(const Exports& e, bool large) {
   int failures = 0;
   auto expect = [&](const char* what, uint32_t status) {
     if (status != 0) {
-      std::printf("FAIL: %s returned %u\n", what, static_cast<unsigned>(status));
+      std::printf("FAIL: %s returned %u\n", what,
+                  static_cast<unsigned>(status));
       ++failures;
     }
   };
-  expect("Version is 3", e.Version() == 3 ? 0 : 1);
-  expect("Init", e.Init());
+  expect("Version is 3", e.OrvekGPSPort_Version() == 3 ? 0 : 1);
+  expect("Init", e.OrvekGPSPort_Init());
   uint32_t capacity = large ? sizeof(g_large_reply) - 10 : 100;
-  expect("GetString", e.GetString("0", capacity, g_large_reply));
+  expect("GetString", e.OrvekGPSPort_GetString("0", capacity, g_large_reply));
   wchar_t wide_reply[64];
-  expect("StringProtocolW", e.StringProtocolW(L"F|0", 64, wide_reply));
-  expect("NewPoint", e.NewPoint(-3.5, 40.25, 650.7, "HEAP", "check", 1.5, 2));
-  expect("MovingMapInit", e.MovingMapInit());
-  expect("OpenFile", e.OpenFile("map.ovk"));
-  expect("ExecCommand", e.ExecCommand(12));
-  expect("SetViewportLen", e.SetViewportLen(320, 240));
-  expect("New_Waypoint", e.New_Waypoint("WPH", "heap", 2.1, 41.5, 120, "a"));
-  expect("CenterWaypoint", e.CenterWaypoint("WPH", 2.5));
-  expect("CenterCoordinate", e.CenterCoordinate(2.1, 41.5, 0));
-  expect("ExportViewFile", e.ExportViewFile("view.bmp"));
+  expect("StringProtocolW",
+         e.OrvekGPSPort_StringProtocolW(L"F|0", 64, wide_reply));
+  expect("NewPoint",
+         e.OrvekGPSPort_NewPoint(-3.5, 40.25, 650.7, "HEAP", "check", 1.5, 2));
+  expect("MovingMapInit", e.OrvekGPSPort_MovingMapInit());
+  expect("OpenFile", e.OrvekGPSPort_OpenFile("map.ovk"));
+  expect("ExecCommand", e.OrvekGPSPort_ExecCommand(12));
+  expect("SetViewportLen", e.OrvekGPSPort_SetViewportLen(320, 240));
+  expect("New_Waypoint",
+         e.OrvekGPSPort_New_Waypoint("WPH", "heap", 2.1, 41.5, 120, "a"));
+  expect("CenterWaypoint", e.OrvekGPSPort_CenterWaypoint("WPH", 2.5));
+  expect("CenterCoordinate", e.OrvekGPSPort_CenterCoordinate(2.1, 41.5, 0));
+  expect("ExportViewFile", e.OrvekGPSPort_ExportViewFile("view.bmp"));
   int32_t count = -1;
-  expect("Get_WaypointCount", e.Get_WaypointCount(&count));
+  expect("Get_WaypointCount", e.OrvekGPSPort_Get_WaypointCount(&count));
   char id[100], text[100], icon[100];
   double v1, v2, v3;
-  expect("Get_Waypoint", e.Get_Waypoint(0, id, text, &v1, &v2, &v3, icon));
-  expect("Delete_Waypoint", e.Delete_Waypoint("WPH"));
-  expect("GetMovingMapCount", e.GetMovingMapCount() >= 1 ? 0 : 1);
+  expect("Get_Waypoint",
+         e.OrvekGPSPort_Get_Waypoint(0, id, text, &v1, &v2, &v3, icon));
+  expect("Delete_Waypoint", e.OrvekGPSPort_Delete_Waypoint("WPH"));
+  expect("GetMovingMapCount", e.OrvekGPSPort_GetMovingMapCount() >= 1 ? 0 : 1);
   uint32_t text_size = large ? sizeof(g_text1) : 100;
   expect("GetMovingMapPosition",
-         e.GetMovingMapPosition(0, g_text1, &v1, &v2, &v3, text_size, g_text2));
-  expect("DeleteMobile", e.DeleteMobile("HEAP"));
+         e.OrvekGPSPort_GetMovingMapPosition(0, g_text1, &v1, &v2, &v3,
+                                             text_size, g_text2));
+  expect("DeleteMobile", e.OrvekGPSPort_DeleteMobile("HEAP"));
   uint32_t length = 0;
   const void* result = nullptr;
   expect("GetPocketIDItvCe", e.GetPocketIDItvCe(0, nullptr, &length, &result));
@@ -182,16 +165,10 @@ bool PrepareHost() {
   std::swprintf(source, MAX_PATH, L"%ls\\orvek-host.exe", own);
   if (!CopyFileW(source, g_host_exe, FALSE)) return false;
   // One moving-map entry for the record query.
-  wchar_t seed[MAX_PATH];
-  std::swprintf(seed, MAX_PATH, L"%ls\\orvek-host.mobiles", g_directory);
-  HANDLE file = CreateFileW(seed, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const char line[] = "41.5,2.1,120,HEAP,moored\n";
-  DWORD written = 0;
-  BOOL wrote = WriteFile(file, line, sizeof(line) - 1, &written, nullptr);
-  CloseHandle(file);
-  if (!wrote) return false;
+  if (!orvek::tools::write_whole_file(
+          std::wstring(g_directory) + L"\\orvek-host.mobiles",
+          "41.5,2.1,120,HEAP,moored\n"))
+    return false;
 
   HKEY key = nullptr;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\OrvekGPS\\General", 0,
@@ -349,10 +326,11 @@ int main() {
                        static_cast<long long>(figures[0].busy_blocks) -
                        (loaded ? loader_blocks : 0);
     bool ok = held == 0 && blocks == 0 && figures[i].heaps == figures[0].heaps;
-    std::printf("%s: %-17s %zu heaps, %zu bytes in %zu busy blocks; the DLL "
-                "holds %lld bytes in %lld blocks\n",
-                ok ? "ok" : "FAIL", names[i], figures[i].heaps,
-                figures[i].busy_bytes, figures[i].busy_blocks, held, blocks);
+    std::printf(
+        "%s: %-17s %zu heaps, %zu bytes in %zu busy blocks; the DLL "
+        "holds %lld bytes in %lld blocks\n",
+        ok ? "ok" : "FAIL", names[i], figures[i].heaps, figures[i].busy_bytes,
+        figures[i].busy_blocks, held, blocks);
     if (!ok) ++failures;
   }
   std::printf("heap check: %s\n", failures == 0 ? "passed" : "FAILED");

@@ -3,6 +3,7 @@
 // heap for it is the loader's bookkeeping of any such module, which the heap
 // check takes away from the DLL's figures.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <shellapi.h>
 
 #include <cstring>
@@ -10,8 +11,8 @@
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 // One import from each DLL that OrvekPORT.dll imports from.
-extern "C" __declspec(dllexport) UINT_PTR WINAPI HeapReferenceImports(
-    const char* text) {
+extern "C" __declspec(dllexport) UINT_PTR WINAPI
+    HeapReferenceImports(const char* text) {
   HKEY key = nullptr;
   RegCloseKey(key);
   SHELLEXECUTEINFOW info{};

@@ -162,7 +162,8 @@ TEST_F(HostLinkTest, QueryRepliesAreJudgedAsTheHostWroteThem) {
 TEST_F(HostLinkTest, LargeCapacitiesUseTheHeapOrAreRefusedUnsent) {
   start_and_init();
   std::vector<char> result(4 << 20, '#');
-  ASSERT_TRUE(host().set_faults("once reply G|" + std::string(5000, 'z') + "\n"));
+  ASSERT_TRUE(
+      host().set_faults("once reply G|" + std::string(5000, 'z') + "\n"));
   EXPECT_EQ(OrvekGPSPort_GetString("4", 4 << 20, result.data()), 0u);
   EXPECT_EQ(std::strlen(result.data()), 5000u);
   if (sizeof(void*) == 4) {
