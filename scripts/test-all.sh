@@ -54,7 +54,8 @@ configure_and_build() {
 }
 
 section "dependencies"
-bash scripts/install-deps.sh
+wine32_error_file="$build_root/wine32-install-error.txt"
+ORVEK_WINE32_ERROR_FILE="$wine32_error_file" bash scripts/install-deps.sh
 
 configure_and_build native
 section "unit tests and source checks (native)"
@@ -95,8 +96,17 @@ echo "WINEPREFIX=$WINEPREFIX"
 section "Wine integration, client, feed runs, heap check, DLL tables and package (win64)"
 run_ctest --test-dir "$build_root/win64" --output-on-failure
 
-section "Wine integration, client, heap check, DLL tables and package (win32, WoW64)"
-run_ctest --test-dir "$build_root/win32" --output-on-failure
+note=""
+if [[ -f "$wine32_error_file" ]]; then
+  # Without 32-bit Wine the i686 build is checked but not run.
+  section "DLL tables (win32); its Wine tests skipped: no wine32"
+  run_ctest --test-dir "$build_root/win32" --output-on-failure -R '^dll_tables_'
+  note="NOTE: the i686 Wine tests did not run. $(cat "$wine32_error_file")"
+else
+  section "Wine integration, client, heap check, DLL tables and package (win32, WoW64)"
+  run_ctest --test-dir "$build_root/win32" --output-on-failure
+fi
 
 section "all tests passed in $((SECONDS - started)) s"
+[[ -n "$note" ]] && printf '%s\n' "$note"
 printf 'tests: %d passed, %d failed\n' "$passed" "$failed"
