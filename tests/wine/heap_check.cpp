@@ -182,18 +182,25 @@ bool PrepareHost() {
   return set == ERROR_SUCCESS;
 }
 
-HWND WaitForWindow(HWND except, DWORD timeout_ms) {
-  for (DWORD waited = 0; waited < timeout_ms; waited += 20) {
-    HWND window = FindWindowW(L"ORVEKPOCKETMAINW", nullptr);
-    if (window != nullptr && window != except) return window;
-    Sleep(20);
+constexpr wchar_t kEmulatorClass[] = L"ORVEKPOCKETMAINW";
+
+// Closes every emulator window of the prefix, ours or left by another run,
+// and waits until none is left; false when one stays after `timeout_ms`.
+bool CloseEveryEmulator(DWORD timeout_ms) {
+  for (DWORD waited = 0;; waited += 50) {
+    HWND window = FindWindowW(kEmulatorClass, nullptr);
+    if (window == nullptr) return true;
+    if (waited >= timeout_ms) return false;
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    Sleep(50);
   }
-  return nullptr;
 }
 
 // Started directly rather than by the DLL through the shell: the shell's
-// own first-use allocations are not the DLL's.
+// own first-use allocations are not the DLL's. Null when its window does
+// not appear within 10 s.
 HANDLE StartEmulator() {
+  if (!CloseEveryEmulator(5000)) return nullptr;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
@@ -201,17 +208,21 @@ HANDLE StartEmulator() {
                       g_directory, &startup, &info))
     return nullptr;
   CloseHandle(info.hThread);
-  if (WaitForWindow(nullptr, 10000) == nullptr) {
-    TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hProcess);
-    return nullptr;
+  for (DWORD waited = 0; waited < 10000; waited += 20) {
+    HWND window = FindWindowW(kEmulatorClass, nullptr);
+    DWORD owner = 0;
+    if (window != nullptr) GetWindowThreadProcessId(window, &owner);
+    if (owner == info.dwProcessId) return info.hProcess;
+    Sleep(20);
   }
-  return info.hProcess;
+  TerminateProcess(info.hProcess, 1);
+  CloseHandle(info.hProcess);
+  return nullptr;
 }
 
+// Ends our emulator and any copy the shell may have started.
 void StopEmulator(HANDLE process) {
-  HWND window = FindWindowW(L"ORVEKPOCKETMAINW", nullptr);
-  if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
+  CloseEveryEmulator(5000);
   if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0)
     TerminateProcess(process, 1);
   CloseHandle(process);
