@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks that every source of OrvekPORT.dll compiles for Windows on ARM
 # (32-bit armv7 and 64-bit aarch64) with clang, warnings as errors, against
-# the mingw-w64 headers. A syntax-only compile: nothing is linked.
+# the mingw-w64 headers. A syntax-only compile: nothing is linked. Clang
+# also refuses here any global that needs a constructor or an exit-time
+# destructor: the DLL has no start-up code that would run them.
 #   check-arm.sh <repository root> [clang++]
 set -euo pipefail
 repo="$1"
@@ -12,6 +14,7 @@ cd "$repo"
 # serve every target for a syntax check.
 gcc_include="$(ls -d /usr/lib/gcc/x86_64-w64-mingw32/*-posix/include/c++ | tail -n 1)"
 flags=(-fsyntax-only -std=c++20 -Wall -Wextra -Wpedantic -Wshadow -Werror
+       -Wglobal-constructors -Wexit-time-destructors
        -fno-exceptions -fno-rtti -I "$repo" -nostdinc++
        -isystem "$gcc_include" -isystem "$gcc_include/x86_64-w64-mingw32"
        -isystem /usr/x86_64-w64-mingw32/include)
