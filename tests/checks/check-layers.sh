@@ -58,5 +58,8 @@ if ! loops="$(tsort "$edges" 2>&1 >/dev/null)" || [[ -n "$loops" ]]; then
   failed=1
 fi
 
+echo "arrows between layers:"
+awk '{split($1, a, "/"); split($2, b, "/"); if (a[1] != b[1]) print a[1] " -> " b[1] (b[1] == "OrvekPORT" ? " (public header)" : "")}' "$edges" |
+  sort -u | sed 's/^/  /'
 ((failed == 0)) && echo "ok: $(wc -l <"$edges") includes between units point down, none in a cycle, no Windows header in the core"
 exit "$failed"
