@@ -10,6 +10,9 @@
 
 #include "tests/support/coordinate_cases.h"
 
+// Where the timed loops' results go, so that neither is optimised away.
+volatile std::int64_t g_kept;
+
 int main(int argc, char** argv) {
   using orvek::api::SplitCoordinate;
   using orvek::testing::DoubleSteps;
@@ -51,9 +54,7 @@ int main(int argc, char** argv) {
     }
     done += static_cast<long>(n);
   }
-  // Kept, so that neither timed loop is optimised away.
-  static volatile std::int64_t kept;
-  kept = sink;
+  g_kept = sink;
   std::printf(
       "coordinate digits: %ld values, %ld differ from the double steps; "
       "integer steps %.1f ns, double steps %.1f ns per value\n",
