@@ -111,7 +111,7 @@ TEST_F(EnvelopeTest, OnlyLargeRepliesUseTheHeap) {
             ORVEKPORT_OK);
   EXPECT_STREQ(result.data(), "ok\n");
   ASSERT_EQ(os.count(Op::Allocate), 1u);
-  EXPECT_EQ(os.calls_of(Op::Allocate)[0].arg, 1'000'010u);
+  EXPECT_EQ(os.details_of<Op::Allocate>()[0].bytes, 1'000'010u);
   EXPECT_EQ(os.count(Op::Release), 1u);
 
   os.clear_calls();
