@@ -116,12 +116,12 @@ DeviceIdText ReadHardwareIdentifier(platform::Platform& os) {
     return FromText(kFallbackDeviceId);
   }
 
-  // The byte after the part-1 byte and the high half of the next one are
-  // left out: record bytes 01 23 45 67 89 AB CD give "01" + "56789ABCD".
+  // The byte after the lead digits' byte and the high half of the next one
+  // are left out: record bytes 01 23 45 67 89 AB CD give "01" + "56789ABCD".
   DeviceIdText id{};
   std::size_t length =
-      CopyHexDigits(bytes, bytes.hex_start, kPart1Digits, id.text);
-  CopyHexDigits(bytes, bytes.hex_start + kPart2Skip, kPart2Digits,
+      CopyHexDigits(bytes, bytes.hex_start, kLeadDigits, id.text);
+  CopyHexDigits(bytes, bytes.hex_start + kTailDigitsStart, kTailDigits,
                 id.text + length);
   return id;
 }

@@ -36,12 +36,13 @@ inline constexpr std::uint32_t kClientHwidSkippedBytes = 4;
 
 // Where the 11-digit identifier starts in the hex text of each source: after
 // DEVICE_ID's 20-byte header, or at the first byte kept of ClientHWID. The
-// identifier is 2 digits from there and 9 digits from 5 further on.
+// identifier is 2 lead digits from there and 9 tail digits from 5 further
+// on.
 inline constexpr std::size_t kDeviceIdHexStart = 40;
 inline constexpr std::size_t kClientHwidHexStart = 0;
-inline constexpr std::size_t kPart1Digits = 2;
-inline constexpr std::size_t kPart2Skip = 5;
-inline constexpr std::size_t kPart2Digits = 9;
+inline constexpr std::size_t kLeadDigits = 2;
+inline constexpr std::size_t kTailDigitsStart = 5;
+inline constexpr std::size_t kTailDigits = 9;
 
 // The identifier of a device on which no source can be read.
 inline constexpr char kFallbackDeviceId[] = "QK508-316";

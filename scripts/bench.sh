@@ -18,9 +18,7 @@ native="${ORVEK_NATIVE_BUILD_DIR:-$repo/build/native}"
 
 step() { printf '\n### %s\n' "$*"; }
 
-if [[ -f scripts/install-deps.sh ]]; then
-  bash scripts/install-deps.sh
-fi
+bash scripts/install-deps.sh
 
 step "Build (win64 preset)"
 cmake --preset win64 -B "$build" >/dev/null

@@ -11,10 +11,10 @@
 
 namespace orvek::testing {
 
-class HostLinkTest : public ::testing::Test {
+class FakeHostTest : public ::testing::Test {
  protected:
-  HostLinkTest() : host(os) { hostlink::ResetHostLinkState(); }
-  ~HostLinkTest() override {
+  FakeHostTest() : host(os) { hostlink::ResetHostLinkState(); }
+  ~FakeHostTest() override {
     EXPECT_EQ(os.live_block_count(), 0u) << "heap blocks kept after a call";
     hostlink::ResetHostLinkState();
   }
@@ -40,6 +40,12 @@ class HostLinkTest : public ::testing::Test {
 
   platform::fake::FakePlatform os;
   FakeHost host;
+};
+
+// The same, with the host started and the link set up before each test.
+class ConnectedHostTest : public FakeHostTest {
+ protected:
+  void SetUp() override { Connect(); }
 };
 
 }  // namespace orvek::testing

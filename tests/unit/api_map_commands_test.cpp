@@ -17,10 +17,7 @@ namespace {
 using platform::fake::Op;
 
 // A host link to a running fake host, the discovery's calls forgotten.
-class MapCommandsTest : public orvek::testing::HostLinkTest {
- protected:
-  void SetUp() override { Connect(); }
-};
+using MapCommandsTest = testing::ConnectedHostTest;
 
 using Call = std::function<StatusCode(platform::Platform&)>;
 

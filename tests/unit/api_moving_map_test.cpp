@@ -9,6 +9,7 @@
 #include "api/moving_map.h"
 #include "hostlink/host_link_state.h"
 #include "hostlink/host_protocol.h"
+#include "tests/support/guarded_text.h"
 #include "tests/support/host_link_fixture.h"
 
 namespace orvek::api {
@@ -17,10 +18,7 @@ namespace {
 using platform::fake::Op;
 
 // A host link to a running fake host, the discovery's calls forgotten.
-class MovingMapTest : public orvek::testing::HostLinkTest {
- protected:
-  void SetUp() override { Connect(); }
-};
+using MovingMapTest = testing::ConnectedHostTest;
 
 TEST_F(MovingMapTest, CountOrMinusOne) {
   struct {
@@ -47,33 +45,21 @@ TEST_F(MovingMapTest, CountWithoutAHostIsMinusOne) {
   EXPECT_TRUE(host.requests.empty());
 }
 
-// The five out-parameters, each text buffer of `text_size` bytes followed by
-// a guard zone.
+// The five out-parameters, each text buffer of `text_size` bytes guarded.
 struct PositionOut {
-  static constexpr std::size_t kGuard = 16;
   explicit PositionOut(std::uint32_t size)
-      : text_size(size),
-        text1(size + kGuard, '#'),
-        text2(size + kGuard, '#') {}
+      : text_size(size), text1(size), text2(size) {}
 
   StatusCode Get(platform::Platform& os, std::int32_t index) {
     return GetMovingMapPosition(os, index, text1.data(), &v1, &v2, &v3,
                                 text_size, text2.data());
   }
-  // The text as stored, or "#" when untouched.
-  std::string Text(const std::vector<char>& text) const {
-    if (text[0] == '#') return "#";
-    return text.data();
-  }
   bool GuardsIntact() const {
-    for (const auto* text : {&text1, &text2})
-      for (std::size_t i = text_size; i < text->size(); ++i)
-        if ((*text)[i] != '#') return false;
-    return true;
+    return text1.guard_intact() && text2.guard_intact();
   }
 
   std::uint32_t text_size;
-  std::vector<char> text1, text2;
+  testing::GuardedText text1, text2;
   double v1 = -777, v2 = -777, v3 = -777;
 };
 
@@ -117,8 +103,8 @@ TEST_F(MovingMapTest, PositionRecord) {
     EXPECT_EQ(out.v1, c.v1) << "result " << c.result;
     EXPECT_EQ(out.v2, c.v2) << "result " << c.result;
     EXPECT_EQ(out.v3, c.v3) << "result " << c.result;
-    EXPECT_EQ(out.Text(out.text1), c.text1) << "result " << c.result;
-    EXPECT_EQ(out.Text(out.text2), c.text2) << "result " << c.result;
+    EXPECT_EQ(out.text1.text(), c.text1) << "result " << c.result;
+    EXPECT_EQ(out.text2.text(), c.text2) << "result " << c.result;
     EXPECT_TRUE(out.GuardsIntact()) << "result " << c.result;
   }
   EXPECT_EQ(LeakedHandles(), 0u);
@@ -157,7 +143,7 @@ TEST_F(MovingMapTest, FailuresWriteNothing) {
     EXPECT_EQ(out.Get(os, 1), c.status) << "reply " << c.reply;
     EXPECT_EQ(out.v1, -777);
     EXPECT_EQ(out.v2, -777);
-    EXPECT_EQ(out.Text(out.text1), "#");
+    EXPECT_EQ(out.text1.text(), "#");
   }
   char text[8];
   double v = 0;
@@ -181,7 +167,7 @@ TEST_F(MovingMapTest, LargeTextSizeUsesTheHeapForTheCallOnly) {
 
   PositionOut large(50'000);
   ASSERT_EQ(large.Get(os, 0), ORVEKPORT_OK);
-  EXPECT_EQ(large.Text(large.text2), "moored");
+  EXPECT_EQ(large.text2.text(), "moored");
   EXPECT_EQ(os.count(Op::Allocate), os.count(Op::Release));
   EXPECT_GE(os.count(Op::Allocate), 1u);
 
@@ -202,7 +188,7 @@ TEST_F(MovingMapTest, PositionStartsTheLink) {
   EXPECT_EQ(out.Get(os, 1), ORVEKPORT_OK);
   ASSERT_EQ(host.requests.size(), 2u);
   EXPECT_EQ(host.requests[0], "F|0\n");
-  EXPECT_EQ(out.Text(out.text2), "b");
+  EXPECT_EQ(out.text2.text(), "b");
 }
 
 }  // namespace

@@ -237,10 +237,7 @@ TEST(SentenceChecksum, XorsBytesAsUnsigned) {
 }
 
 // A host link to a running fake host, the discovery's calls forgotten.
-class NewPointTest : public orvek::testing::HostLinkTest {
- protected:
-  void SetUp() override { Connect(); }
-};
+using NewPointTest = testing::ConnectedHostTest;
 
 TEST_F(NewPointTest, SendsTheSentenceAsCommandE) {
   EXPECT_EQ(NewPoint(os, -3.5, 40.25, 650.7, "A", "B", 1.5, 2), ORVEKPORT_OK);

@@ -28,6 +28,9 @@ TEST(ParseCount, AtoiRuleSaturating) {
       {"-2147483648", std::numeric_limits<std::int32_t>::min()},
       {"-2147483649", std::numeric_limits<std::int32_t>::min()},
       {"99999999999999999999999", 2147483647},
+      // 2^64: an unclamped 64-bit sum wraps to exactly 0.
+      {"18446744073709551616", 2147483647},
+      {"-18446744073709551616", std::numeric_limits<std::int32_t>::min()},
   };
   for (const auto& c : cases)
     EXPECT_EQ(ParseCount(c.text), c.count) << "text \"" << c.text << "\"";

@@ -8,6 +8,7 @@
 
 #include "api/waypoints.h"
 #include "hostlink/host_link_state.h"
+#include "tests/support/guarded_text.h"
 #include "tests/support/host_link_fixture.h"
 
 namespace orvek::api {
@@ -16,10 +17,7 @@ namespace {
 using platform::fake::Op;
 
 // A host link to a running fake host, the discovery's calls forgotten.
-class WaypointsTest : public orvek::testing::HostLinkTest {
- protected:
-  void SetUp() override { Connect(); }
-};
+using WaypointsTest = testing::ConnectedHostTest;
 
 TEST_F(WaypointsTest, NewWaypointBodies) {
   const double inf = std::numeric_limits<double>::infinity();
@@ -105,29 +103,20 @@ TEST_F(WaypointsTest, WaypointCount) {
   EXPECT_EQ(GetWaypointCount(os, nullptr), ORVEKPORT_E_INVALID_ARGUMENT);
 }
 
-// The six out-parameters with a guard zone behind each text buffer, so a
-// write past ORVEKPORT_WAYPOINT_TEXT_SIZE bytes shows.
+// The six out-parameters, each text buffer guarded.
 struct WaypointOut {
-  static constexpr std::size_t kGuard = 16;
-  char id[kWaypointTextSize + kGuard];
-  char text[kWaypointTextSize + kGuard];
-  char icon[kWaypointTextSize + kGuard];
+  testing::GuardedText id{kWaypointTextSize}, text{kWaypointTextSize},
+      icon{kWaypointTextSize};
   double v1 = -777, v2 = -777, v3 = -777;
 
-  WaypointOut() {
-    std::memset(id, '#', sizeof(id));
-    std::memset(text, '#', sizeof(text));
-    std::memset(icon, '#', sizeof(icon));
-    id[0] = text[0] = icon[0] = '\0';
-  }
+  // Empty texts before the call, as an untouched caller's buffers might be.
+  WaypointOut() { id.data()[0] = text.data()[0] = icon.data()[0] = '\0'; }
   StatusCode Get(platform::Platform& os, std::int32_t index) {
-    return GetWaypoint(os, index, id, text, &v1, &v2, &v3, icon);
+    return GetWaypoint(os, index, id.data(), text.data(), &v1, &v2, &v3,
+                       icon.data());
   }
   bool GuardsIntact() const {
-    for (const char* buffer : {id, text, icon})
-      for (std::size_t i = kWaypointTextSize; i < sizeof(id); ++i)
-        if (buffer[i] != '#') return false;
-    return true;
+    return id.guard_intact() && text.guard_intact() && icon.guard_intact();
   }
 };
 
@@ -173,12 +162,12 @@ TEST_F(WaypointsTest, GetWaypointReadsTheMForm) {
     host.answer_always(c.reply);
     WaypointOut out;
     EXPECT_EQ(out.Get(os, 5), c.status) << "reply " << c.reply;
-    EXPECT_STREQ(out.id, c.id) << "reply " << c.reply;
-    EXPECT_STREQ(out.text, c.text) << "reply " << c.reply;
+    EXPECT_EQ(out.id.text(), c.id) << "reply " << c.reply;
+    EXPECT_EQ(out.text.text(), c.text) << "reply " << c.reply;
     EXPECT_EQ(out.v1, c.v1) << "reply " << c.reply;
     EXPECT_EQ(out.v2, c.v2) << "reply " << c.reply;
     EXPECT_EQ(out.v3, c.v3) << "reply " << c.reply;
-    EXPECT_STREQ(out.icon, c.icon) << "reply " << c.reply;
+    EXPECT_EQ(out.icon.text(), c.icon) << "reply " << c.reply;
     EXPECT_TRUE(out.GuardsIntact()) << "reply " << c.reply;
   }
 }

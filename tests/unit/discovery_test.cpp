@@ -9,9 +9,8 @@ namespace orvek {
 namespace {
 
 using platform::fake::Op;
-using testing::HostLinkTest;
 
-class DiscoveryTest : public HostLinkTest {};
+using DiscoveryTest = testing::FakeHostTest;
 
 std::u16string Directory() { return hostlink::HostDirectory; }
 
@@ -212,7 +211,7 @@ TEST_F(DiscoveryTest, QueryRunsDiscoveryFirstOnlyWhileNoWindowIsKnown) {
 
 // Discovery fails in each of its ways; the query itself is never sent and
 // its result buffer stays as it was.
-class FailedDiscoveryTest : public HostLinkTest {
+class FailedDiscoveryTest : public testing::FakeHostTest {
  protected:
   void ExpectQueryStopped(StatusCode expected) {
     char result[100] = "untouched";

@@ -14,12 +14,8 @@ namespace orvek {
 namespace {
 
 using platform::fake::Op;
-using testing::HostLinkTest;
 
-class EnvelopeTest : public HostLinkTest {
- protected:
-  void SetUp() override { Connect(); }
-};
+using EnvelopeTest = testing::ConnectedHostTest;
 
 TEST_F(EnvelopeTest, CommandNeedsTwoBytesBeginningWithA) {
   struct Case {

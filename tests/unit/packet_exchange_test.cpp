@@ -12,12 +12,9 @@ namespace orvek {
 namespace {
 
 using platform::fake::Op;
-using testing::HostLinkTest;
 
-class PacketExchangeTest : public HostLinkTest {
+class PacketExchangeTest : public testing::ConnectedHostTest {
  protected:
-  void SetUp() override { Connect(); }
-
   // Exchanges into a buffer with a canary after its capacity + 1 bytes.
   StatusCode Exchange(const char* prefix, const char* body,
                       std::uint32_t capacity = 1000) {

@@ -131,15 +131,11 @@ TEST_F(HostLinkTest, QueryRepliesAreJudgedAsTheHostWroteThem) {
     std::uint32_t status;
     const char* result;
   } cases[] = {
-      {"reply G|7", 100, 0, "7"},
-      {"reply G|", 100, 0, ""},
+      // The reply rules themselves are pinned by the unit tests; these rows
+      // check that real files carry the bytes exactly as the host wrote them.
       {"reply Gtext|a|b\\r\\n", 100, 0, "a|b\r\n"},
-      {"reply G", 100, 10, nullptr},
-      {"reply Gabc", 100, 10, nullptr},
       {"reply-hex 47 00 7C 78", 100, 10, nullptr},  // the search ends at NUL
-      {"reply G1234567|x", 8, 10, nullptr},  // the bar lies beyond capacity
       {"reply G|12345678", 8, 0, "123456"},  // cut at capacity
-      {"reply A|7", 100, 9, nullptr},
       {"reply", 100, 8, nullptr},  // an empty reply file
       {"no-reply", 100, 8, nullptr},
   };
