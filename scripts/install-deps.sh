@@ -14,11 +14,6 @@ wine32_error_file="${ORVEK_WINE32_ERROR_FILE:-$repo/build/wine32-install-error.t
 
 # clang-14 compiles the DLL's sources for ARM, and with libclang-rt-14-dev
 # builds the fuzz harnesses.
-repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-wine32_error_file="${ORVEK_WINE32_ERROR_FILE:-$repo/build/wine32-install-error.txt}"
-
-# clang-14 compiles the DLL's sources for ARM, and with libclang-rt-14-dev
-# builds the fuzz harnesses.
 packages=(cmake ninja-build g++ mingw-w64 wine wine64 googletest
           libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev
           # The position feed: its JSON reader, zlib for the emulator's PNG
