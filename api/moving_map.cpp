@@ -10,8 +10,6 @@
 namespace orvek::api {
 namespace {
 
-// The count query's reply capacity and result buffer.
-constexpr std::uint32_t kCountCapacity = 100;
 // The record may be longer than one text field by this much: the three
 // numbers and the commas around them.
 constexpr std::uint32_t kRecordSpare = 100;

@@ -14,6 +14,9 @@ namespace orvek::api {
 // to the first other character; a text that does not begin so counts 0.
 // Values beyond 32 bits stop at INT32_MIN or INT32_MAX.
 std::int32_t ParseCount(std::string_view text);
+// The reply capacity and result buffer of the two count queries, "4" and
+// "2": room for "G|" and any count.
+inline constexpr std::uint32_t kCountCapacity = 100;
 
 // A number field ("  -1.5e3"): blanks skipped, an optional sign, digits with
 // an optional point and fraction, an optional exponent, read as far as they

@@ -11,8 +11,6 @@
 namespace orvek::api {
 namespace {
 
-// The count query's reply capacity and result buffer.
-constexpr std::uint32_t kCountCapacity = 100;
 // The waypoint query's reply capacity and result buffer.
 constexpr std::uint32_t kWaypointCapacity = 1000;
 

@@ -11,9 +11,6 @@
 namespace orvek::hostlink {
 namespace {
 
-// The registry read gets 200 bytes: at most 99 characters and a terminator.
-constexpr std::uint32_t kPathValueBytes = 200;
-
 // After a launch the window is looked for every 100 ms, 100 times (10 s).
 constexpr std::uint32_t kPollIntervalMs = 100;
 constexpr int kMaxPolls = 100;

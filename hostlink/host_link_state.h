@@ -12,8 +12,12 @@
 
 namespace orvek::hostlink {
 
-// Room of each path string, in UTF-16 units. The registry read gives at most
-// 100 units (200 bytes), so both strings always hold their terminator.
+// Path_EXE is read into 200 bytes: at most 100 UTF-16 units, terminator
+// included or not.
+inline constexpr std::uint32_t kPathValueBytes = 200;
+inline constexpr std::size_t kMaxPathValueUnits = kPathValueBytes / 2;
+// Room of each path string, in UTF-16 units: the longest value read, its
+// terminator, and a packet file's name behind the directory.
 inline constexpr std::size_t kHostPathUnits = 200;
 
 // The host's main window; null until OrvekGPSPort_Init finds one. Only

@@ -17,7 +17,7 @@ constexpr std::uint32_t kReadWrite =
     platform::kGenericRead | platform::kGenericWrite;
 
 // HostDirectory followed by a file name, e.g. "C:\Orvek\PACKETTX.DAT". The
-// directory holds at most 100 units (see HostDirectory), so it always fits.
+// directory holds at most kMaxPathValueUnits units, so it always fits.
 struct PacketPath {
   char16_t text[kHostPathUnits];
 
@@ -29,7 +29,8 @@ struct PacketPath {
     std::memcpy(text + length, file_name, (name_length + 1) * sizeof(char16_t));
   }
 };
-static_assert(kHostPathUnits > 100 + sizeof(kRequestFileName) / 2);
+static_assert(kHostPathUnits >
+              kMaxPathValueUnits + sizeof(kRequestFileName) / 2);
 
 // Owns ExchangeLock for one exchange and releases it on every path out.
 class LinkLock {
