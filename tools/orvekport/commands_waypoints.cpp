@@ -183,6 +183,28 @@ int list_records(Report& report, std::int32_t count, const char* key,
   return report.finish(ORVEKPORT_OK);
 }
 
+// "get INDEX": reads one record through `get`; `too_long` says what a
+// record refused with E_TOO_LONG needs.
+template <typename Get>
+int get_record(const Command& self, Report& report, Arguments& args,
+               const std::vector<const char*>& record, Get get,
+               const std::string& too_long) {
+  if (!args.finish(1, 1)) return report.refuse(args.problem(), self.usage);
+  std::int32_t index = 0;
+  if (!index_at(args, &index))
+    return report.refuse(std::string("not a 32-bit integer: ") + args[0],
+                         self.usage);
+  if (int exit_code = refuse_to_start(report); exit_code != 0)
+    return exit_code;
+  HostCall call(report);
+  call.set_record(record);
+  Fields fields;
+  std::uint32_t status = get(index, &fields);
+  add_fields(report, std::move(fields));
+  if (status == ORVEKPORT_E_TOO_LONG) report.note(too_long);
+  return call.finish(status);
+}
+
 int run_waypoint(std::span<const std::string> arguments) {
   const Command& self = kCommands[kWaypoint];
   if (arguments.empty())
@@ -219,24 +241,10 @@ int run_waypoint(std::span<const std::string> arguments) {
     return list_records(report, count, "waypoints", kWaypointRecord,
                         get_waypoint);
   }
-  if (action == "get") {
-    if (!args.finish(1, 1)) return report.refuse(args.problem(), self.usage);
-    std::int32_t index = 0;
-    if (!index_at(args, &index))
-      return report.refuse(std::string("not a 32-bit integer: ") + args[0],
-                           self.usage);
-    if (int exit_code = refuse_to_start(report); exit_code != 0)
-      return exit_code;
-    HostCall call(report);
-    call.set_record(kWaypointRecord);
-    Fields fields;
-    std::uint32_t status = get_waypoint(index, &fields);
-    add_fields(report, std::move(fields));
-    if (status == ORVEKPORT_E_TOO_LONG)
-      report.note("a field of the host's record passes " +
-                  std::to_string(kMaxWaypointText) + " bytes");
-    return call.finish(status);
-  }
+  if (action == "get")
+    return get_record(self, report, args, kWaypointRecord, get_waypoint,
+                      "a field of the host's record passes " +
+                          std::to_string(kMaxWaypointText) + " bytes");
   return report.refuse("add, delete, count, get or list expected", self.usage);
 }
 
@@ -270,25 +278,15 @@ int run_mobiles(std::span<const std::string> arguments) {
                           return get_mobile(index, text_size, fields);
                         });
   }
-  if (action == "get") {
-    if (!args.finish(1, 1)) return report.refuse(args.problem(), self.usage);
-    std::int32_t index = 0;
-    if (!index_at(args, &index))
-      return report.refuse(std::string("not a 32-bit integer: ") + args[0],
-                           self.usage);
-    if (int exit_code = refuse_to_start(report); exit_code != 0)
-      return exit_code;
-    HostCall call(report);
-    call.set_record(kMobileRecord);
-    Fields fields;
-    std::uint32_t status = get_mobile(index, text_size, &fields);
-    add_fields(report, std::move(fields));
-    if (status == ORVEKPORT_E_TOO_LONG)
-      report.note("a text field needs more than " +
-                  std::to_string(text_size > 0 ? text_size - 1 : 0) +
-                  " bytes: give a larger --text-size");
-    return call.finish(status);
-  }
+  if (action == "get")
+    return get_record(
+        self, report, args, kMobileRecord,
+        [&](std::int32_t index, Fields* fields) {
+          return get_mobile(index, text_size, fields);
+        },
+        "a text field needs more than " +
+            std::to_string(text_size > 0 ? text_size - 1 : 0) +
+            " bytes: give a larger --text-size");
   return report.refuse("count, get or list expected", self.usage);
 }
 
