@@ -66,7 +66,7 @@ int ry(const MapView& v, double lat) { return static_cast<int>(std::lround(v.y(l
 
 // A track of three fixes, a waypoint and a mobile, fitted to the default
 // picture: each marker where its coordinates project.
-TEST(MapPicture, FittedPictureHoldsEveryMarkerInBothFormats) {
+TEST(MapPicture, FittedPictureHoldsEveryMarker) {
   Exported exported;
   HostModel model = model_exporting_to(&exported);
   // Unnamed fixes make no mobile; the named one moves mobile "TRUCK".
