@@ -1,5 +1,6 @@
 // The fake keeps the platform's promises (the same contract runs against
-// the Win32 backend under Wine), plus its own scripting: the virtual clock.
+// the Win32 backend under Wine); its virtual clock is pinned by the
+// exchange tests' timings.
 #include "platform/fake/fake_platform.h"
 #include "tests/support/platform_contract.h"
 
@@ -27,20 +28,6 @@ TEST(FakePlatformTest, KeepsThePlatformContract) {
       [&] { os.hold_mutex(u"ContractEvent.lock", 0); }};
   testing::RunPlatformContract(world);
   EXPECT_EQ(os.open_handle_count(), 0u);
-}
-
-TEST(FakePlatformTest, WaitsAdvanceTheClockToTheSignalOrTheTimeOut) {
-  FakePlatform os;
-  platform::Handle event = os.create_event(u"E");
-  os.signal_event(u"E", 250);
-  EXPECT_EQ(os.wait(event, 3000), platform::kWaitObject0);
-  EXPECT_EQ(os.now_ms(), 250u);
-  os.signal_event(u"E", 5000);
-  EXPECT_EQ(os.wait(event, 3000), platform::kWaitTimeout);
-  EXPECT_EQ(os.now_ms(), 3250u);
-  os.sleep_ms(2000);  // the late signal lands while nobody waits
-  EXPECT_TRUE(os.event_signaled(u"E"));
-  os.close_handle(event);
 }
 
 }  // namespace
