@@ -97,6 +97,10 @@ typedef enum orvekport_status {
 /* Size of each text buffer that OrvekGPSPort_Get_Waypoint fills. */
 #define ORVEKPORT_WAYPOINT_TEXT_SIZE 100
 
+/* The longest Path_EXE value read, in characters: the value and its
+ * terminator fill 200 bytes. A longer one is a registry error (4). */
+#define ORVEKPORT_HOST_PATH_MAX 99
+
 /* ---- Host link ------------------------------------------------------ */
 
 /* The interface version, always 3. Needs no host application. */

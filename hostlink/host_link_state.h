@@ -8,13 +8,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "OrvekPORT/OrvekPORT.h"
 #include "platform/platform.h"
 
 namespace orvek::hostlink {
 
 // Path_EXE is read into 200 bytes: at most 100 UTF-16 units, terminator
-// included or not.
-inline constexpr std::uint32_t kPathValueBytes = 200;
+// included or not, so the longest value stored the usual way (with its
+// terminator) has ORVEKPORT_HOST_PATH_MAX characters.
+inline constexpr std::uint32_t kPathValueBytes =
+    (ORVEKPORT_HOST_PATH_MAX + 1) * 2;
 inline constexpr std::size_t kMaxPathValueUnits = kPathValueBytes / 2;
 // Room of each path string, in UTF-16 units: the longest value read, its
 // terminator, and a packet file's name behind the directory.

@@ -2,7 +2,8 @@
 # Builds and runs the benchmarks and prints their figures:
 # - orvek-exchange-bench.exe under Wine against the host emulator: one
 #   exchange through OrvekPORT.dll against the same system calls by hand;
-# - the native benchmarks of build/native/tests/bench, when there are any.
+# - natively, the sentence benchmark (when built) and the coordinate check
+#   over 20 million values.
 #
 #   bash scripts/bench.sh [--blocks N] [--per-block N] [--pair NAME]
 #
@@ -32,7 +33,7 @@ trap wine_stop EXIT
 install_host_emulator "$build" bench-host
 
 step "orvek-exchange-bench.exe under Wine (host: $HOST_PATH)"
-timeout 900 wine "$build/tests/bench/orvek-exchange-bench.exe" "$@"
+timeout 900 wine "$build/tools/orvek-bench/orvek-exchange-bench.exe" "$@"
 stop_host_emulator
 wine_stop
 trap - EXIT
@@ -41,7 +42,8 @@ step "Native benchmarks (native preset)"
 cmake --preset native -B "$native" >/dev/null
 cmake --build "$native" -j 2
 ran=0
-for bench in "$native"/tests/bench/*; do
+for bench in "$native"/tools/orvek-bench/orvek-sentence-bench \
+             "$native"/tests/checks/orvek-coordinate-check; do
   [[ -f "$bench" && -x "$bench" ]] || continue
   echo "--- ${bench#"$repo"/}"
   timeout 600 "$bench"

@@ -6,13 +6,17 @@
 #   stop_host_emulator                     # closes it; it logs its stop
 
 # Copies BUILD_DIR's orvek-host.exe into a fresh BUILD_DIR/NAME and points
-# Path_EXE at it. The library reads at most 99 characters of Path_EXE, so a
-# long checkout path falls back to a short folder on the prefix's drive C:.
+# Path_EXE at it. The library reads at most ORVEKPORT_HOST_PATH_MAX
+# characters of Path_EXE, so a long checkout path falls back to a short
+# folder on the prefix's drive C:.
 install_host_emulator() {
   local build="$1" name="$2"
   HOST_DIR="$build/$name"
   HOST_PATH="$(winepath -w "$HOST_DIR/orvek-host.exe" 2>/dev/null)"
-  if (( ${#HOST_PATH} > 99 )); then
+  local max_path
+  max_path="$(sed -n 's/^#define ORVEKPORT_HOST_PATH_MAX \([0-9]*\)$/\1/p' \
+    "$(dirname "${BASH_SOURCE[0]}")/../OrvekPORT/OrvekPORT.h")"
+  if (( ${#HOST_PATH} > max_path )); then
     HOST_DIR="$WINEPREFIX/drive_c/$name"
     HOST_PATH="C:\\$name\\orvek-host.exe"
   fi

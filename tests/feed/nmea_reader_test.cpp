@@ -103,7 +103,7 @@ TEST(NmeaSentence, ReadsRealAndBrokenSentences) {
 TEST(NmeaSentence, OverLongLineIsRefusedAndNeverRead) {
   std::string line = "$GPGGA,113258,3238.9148,N,10822.4466,W,2,08,1.1,1577.4,M,-24.6,M,";
   line += std::string(kMaxSentenceLength, ',');
-  EXPECT_EQ(read_sentence(line, nullptr), LineVerdict::ORVEKPORT_E_TOO_LONG);
+  EXPECT_EQ(read_sentence(line, nullptr), LineVerdict::kTooLong);
 }
 
 TEST(NmeaSentence, TimesOfDay) {
@@ -187,7 +187,7 @@ TEST(NmeaStream, JunkBetweenSentencesIsCountedAndDoesNotSplitEpochs) {
   EXPECT_NEAR(fixes[0].speed_knots, 5.3, 1e-9);
   EXPECT_EQ(counts.count(LineVerdict::kComment), 1u);
   EXPECT_EQ(counts.count(LineVerdict::kBlank), 1u);
-  EXPECT_EQ(counts.count(LineVerdict::ORVEKPORT_E_TOO_LONG), 1u);
+  EXPECT_EQ(counts.count(LineVerdict::kTooLong), 1u);
   EXPECT_EQ(counts.count(LineVerdict::kBinary), 1u);
   EXPECT_EQ(counts.count(LineVerdict::kBadChecksum), 1u);
   EXPECT_EQ(counts.count(LineVerdict::kMalformed), 1u);

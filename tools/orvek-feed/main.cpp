@@ -203,7 +203,7 @@ class Feed {
                   n(c.count(LineVerdict::kBlank)));
       std::printf("  rejected:");
       for (LineVerdict v : {LineVerdict::kBadChecksum, LineVerdict::kMalformed,
-                            LineVerdict::kCutOff, LineVerdict::ORVEKPORT_E_TOO_LONG, LineVerdict::kBinary})
+                            LineVerdict::kCutOff, LineVerdict::kTooLong, LineVerdict::kBinary})
         std::printf(" %s %llu%s", verdict_name(v), n(c.count(v)),
                     v == LineVerdict::kBinary ? "\n" : ",");
       std::printf("  epochs: %llu, without a fix: %llu\n", n(c.epochs), n(c.epochs_without_fix));

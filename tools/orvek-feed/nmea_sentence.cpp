@@ -122,7 +122,7 @@ LineVerdict read_sentence(std::string_view line, Sentence* out) {
   for (char c : line)
     if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E)
       return LineVerdict::kBinary;
-  if (line.size() > kMaxSentenceLength) return LineVerdict::ORVEKPORT_E_TOO_LONG;
+  if (line.size() > kMaxSentenceLength) return LineVerdict::kTooLong;
   if (line.front() != '$' || line.find('$', 1) != std::string_view::npos)
     return LineVerdict::kCutOff;
 
@@ -194,7 +194,7 @@ const char* verdict_name(LineVerdict verdict) {
     case LineVerdict::kComment: return "comments";
     case LineVerdict::kBlank: return "blank";
     case LineVerdict::kBinary: return "binary junk";
-    case LineVerdict::ORVEKPORT_E_TOO_LONG: return "too long";
+    case LineVerdict::kTooLong: return "too long";
     case LineVerdict::kCutOff: return "cut off";
     case LineVerdict::kBadChecksum: return "bad checksum";
     case LineVerdict::kMalformed: return "malformed";

@@ -20,7 +20,7 @@ enum class LineVerdict {
   kComment,      // "#..." from the log's submitter
   kBlank,
   kBinary,       // a byte outside printable ASCII
-  ORVEKPORT_E_TOO_LONG,
+  kTooLong,
   kCutOff,       // not starting with "$", or a second "$" inside
   kBadChecksum,
   kMalformed,    // fields missing or unreadable

@@ -17,7 +17,7 @@ void NmeaStream::push(std::string_view bytes) {
     if (skipping_long_line_) continue;
     if (line_.size() == kMaxBufferedLine) {
       ++counts_.lines;
-      ++counts_.by_verdict[static_cast<std::size_t>(LineVerdict::ORVEKPORT_E_TOO_LONG)];
+      ++counts_.by_verdict[static_cast<std::size_t>(LineVerdict::kTooLong)];
       line_.clear();
       skipping_long_line_ = true;
       continue;

@@ -14,8 +14,6 @@ constexpr wchar_t kHostValue[] = L"Path_EXE";
 constexpr wchar_t kHostWindowClass[] = L"ORVEKPOCKETMAINW";
 constexpr wchar_t kRequestFile[] = L"PACKETTX.DAT";
 constexpr wchar_t kReplyFile[] = L"PACKETRX.DAT";
-// The library reads Path_EXE into 200 bytes: 99 characters and the NUL.
-constexpr std::size_t kMaxHostPathLength = 99;
 
 std::string utf8(const std::wstring& wide) {
   return tools::narrow(CP_UTF8, wide);
@@ -122,10 +120,10 @@ void explain_link_status(std::uint32_t status, Report& report) {
   std::string folder = path ? utf8(folder_of(*path)) : "";
   switch (status) {
     case ORVEKPORT_E_REGISTRY:
-      if (path && path->size() > kMaxHostPathLength)
+      if (path && path->size() > ORVEKPORT_HOST_PATH_MAX)
         report.note("Path_EXE under " + std::string(kHostKeyText) + " is " +
                     std::to_string(path->size()) + " characters, " +
-                    std::to_string(kMaxHostPathLength) +
+                    std::to_string(ORVEKPORT_HOST_PATH_MAX) +
                     " at most: move the host to a shorter path");
       else
         report.note("Path_EXE under " + std::string(kHostKeyText) +
