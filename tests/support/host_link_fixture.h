@@ -4,12 +4,34 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "hostlink/discovery.h"
 #include "hostlink/host_link_state.h"
 #include "platform/fake/fake_platform.h"
 #include "tests/support/fake_host.h"
 
 namespace orvek::testing {
+
+// One call of the library on a connected host: the request line it must
+// send ("": none, and no file touched), its status, what it stored (as the
+// call's wrapper renders it into FakeHostTest::stored), the host's answer
+// (null: the host's default) and the size of the reply read (0: unchecked).
+struct HostCase {
+  HostCase(std::function<StatusCode()> call_, std::string line_,
+           StatusCode status_ = ORVEKPORT_OK, std::string out_ = "",
+           const char* answer_ = nullptr, std::uint64_t reply_bytes_ = 0)
+      : call(std::move(call_)), line(std::move(line_)), status(status_),
+        out(std::move(out_)), answer(answer_), reply_bytes(reply_bytes_) {}
+  std::function<StatusCode()> call;
+  std::string line;
+  StatusCode status;
+  std::string out;
+  const char* answer;
+  std::uint64_t reply_bytes;
+};
 
 class FakeHostTest : public ::testing::Test {
  protected:
@@ -38,8 +60,38 @@ class FakeHostTest : public ::testing::Test {
            kept(hostlink::ExchangeLock.load());
   }
 
+  void ExpectRows(const std::vector<HostCase>& rows) {
+    const auto default_answer = host.answer;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const HostCase& c = rows[i];
+      SCOPED_TRACE(::testing::Message()
+                   << "row " << i << ", line \"" << c.line << "\", answer \""
+                   << (c.answer ? c.answer : "(default)") << "\"");
+      host.answer = default_answer;
+      if (c.answer) host.answer_always(c.answer);
+      host.requests.clear();
+      os.clear_calls();
+      out.clear();
+      EXPECT_EQ(c.call(), c.status);
+      EXPECT_EQ(out, c.out);
+      if (c.line.empty()) {
+        EXPECT_TRUE(host.requests.empty());
+        EXPECT_EQ(os.count(platform::fake::Op::CreateFile), 0u);
+      } else {
+        EXPECT_EQ(host.requests, std::vector<std::string>{c.line});
+      }
+      if (c.reply_bytes != 0) {
+        for (const auto& read : os.details_of<platform::fake::Op::ReadFile>())
+          EXPECT_EQ(read.bytes, c.reply_bytes);
+      }
+      EXPECT_EQ(LeakedHandles(), 0u);
+    }
+    host.answer = default_answer;
+  }
+
   platform::fake::FakePlatform os;
   FakeHost host;
+  std::string out;  // what a HostCase's call stored, rendered
 };
 
 // The same, with the host started and the link set up before each test.

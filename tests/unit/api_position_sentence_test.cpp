@@ -236,36 +236,5 @@ TEST(SentenceChecksum, XorsBytesAsUnsigned) {
     EXPECT_EQ(SentenceChecksum(c.text), c.sum) << "text " << c.text;
 }
 
-// A host link to a running fake host, the discovery's calls forgotten.
-using NewPointTest = testing::ConnectedHostTest;
-
-TEST_F(NewPointTest, SendsTheSentenceAsCommandE) {
-  EXPECT_EQ(NewPoint(os, -3.5, 40.25, 650.7, "A", "B", 1.5, 2), ORVEKPORT_OK);
-  ASSERT_EQ(host.requests.size(), 1u);
-  EXPECT_EQ(host.requests[0],
-            "E|$AAGGAM,,4015.000,N,330.000,W,1,5,0,650,m,,,,,,,A,B,1.500000,"
-            "2*64\r\n\n");
-}
-
-TEST_F(NewPointTest, LongestSentenceMakesA199ByteLine) {
-  std::string base;
-  ASSERT_EQ(Build({}, &base), ORVEKPORT_OK);
-  std::string text(kMaxSentence - base.size(), 'x');
-  EXPECT_EQ(NewPoint(os, 0, 0, 0, text.c_str(), "", 0, 0), ORVEKPORT_OK);
-  ASSERT_EQ(host.requests.size(), 1u);
-  EXPECT_EQ(host.requests[0].size(), 199u);
-}
-
-TEST_F(NewPointTest, RefusedFixTouchesNoFile) {
-  EXPECT_EQ(NewPoint(os, kNaN, 0, 0, "", "", 0, 0),
-            ORVEKPORT_E_INVALID_ARGUMENT);
-  EXPECT_EQ(NewPoint(os, 0, 0, 0, nullptr, "", 0, 0),
-            ORVEKPORT_E_INVALID_ARGUMENT);
-  EXPECT_EQ(NewPoint(os, 0, 0, 0, "", "", -1e41, 0), ORVEKPORT_E_TOO_LONG);
-  EXPECT_TRUE(host.requests.empty());
-  EXPECT_EQ(os.count(Op::CreateFile), 0u) << os.describe_calls();
-  EXPECT_EQ(os.count(Op::PostMessage), 0u);
-}
-
 }  // namespace
 }  // namespace orvek::api
