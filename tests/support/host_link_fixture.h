@@ -60,6 +60,15 @@ class FakeHostTest : public ::testing::Test {
            kept(hostlink::ExchangeLock.load());
   }
 
+  // The platform calls made so far, by name: "Wait CreateFile ...".
+  std::string Ops() const {
+    std::string names;
+    for (const platform::fake::Call& call : os.calls())
+      names += std::string(names.empty() ? "" : " ") +
+               platform::fake::op_name(call.op);
+    return names;
+  }
+
   void ExpectRows(const std::vector<HostCase>& rows) {
     const auto default_answer = host.answer;
     for (std::size_t i = 0; i < rows.size(); ++i) {

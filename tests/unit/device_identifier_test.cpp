@@ -65,7 +65,6 @@ class DeviceIdTest : public ::testing::Test {
   void InstallTool(std::optional<std::string> contents) {
     os.on_create_process = [this, contents](const std::u16string& path) {
       if (path != kTool) return false;
-      ++tool_runs;
       if (contents) os.set_file(kAssetFile, *contents);
       return true;
     };
@@ -85,7 +84,6 @@ class DeviceIdTest : public ::testing::Test {
   }
 
   FakePlatform os;
-  int tool_runs = 0;
 };
 
 // Bytes 20..26 of a 28-byte DEVICE_ID record are 01 23 45 67 89 AB CD.
@@ -148,54 +146,48 @@ TEST_F(DeviceIdTest, FirstSourceThatYieldsWins) {
       EXPECT_EQ(os.file(kAssetFile), std::optional<std::string>(""))
           << "the open creates the missing file empty";
     }
-    EXPECT_EQ(os.open_handle_count(), 0u);
+    // Kept for good once not empty, and handed out without a call; empty,
+    // the next call asks the asset tool again.
+    InstallTool(AssetFile(u"later"));
+    os.clear_calls();
+    const std::string again = *c.expected ? c.expected : "later";
+    got = CallPocketId();
+    EXPECT_EQ(got.text, again);
+    EXPECT_EQ(got.length, again.size() + 1);
+    EXPECT_EQ(os.calls().empty(), *c.expected != '\0') << os.describe_calls();
   }
 }
 
-TEST_F(DeviceIdTest, HexDigitsAtFixedPlacesOfDeviceIdRecord) {
-  // Counting bytes: record byte 20 is "14", then "6" from byte 22 and
-  // "1718191A" from bytes 23 to 26.
+TEST_F(DeviceIdTest, HexDigitsAtFixedPlaces) {
+  // Counting bytes. A record's header is 20 bytes: byte 20 reads "14", then
+  // "6" from byte 22 and "1718191A" from bytes 23 to 26. ClientHWID's first
+  // 4 bytes are skipped: "04", "6", "0708090A".
   const struct {
-    std::size_t record_bytes;
+    bool record;  // else ClientHWID
+    std::size_t bytes;
     const char* expected;
   } cases[] = {
-      {0, ""},           {20, ""},
-      {21, "14"},        {22, "14"},
-      {23, "146"},       {24, "14617"},
-      {26, "146171819"}, {27, "1461718191A"},
-      {28, "1461718191A"}, {4096, "1461718191A"},
+      {true, 0, ""},             {true, 20, ""},
+      {true, 21, "14"},          {true, 22, "14"},
+      {true, 23, "146"},         {true, 24, "14617"},
+      {true, 26, "146171819"},   {true, 27, "1461718191A"},
+      {true, 28, "1461718191A"}, {true, 4096, "1461718191A"},
+      {true, 4097, "QK508-316"},  // does not fit in 4096 bytes
+      {false, 0, "QK508-316"},   {false, 3, "QK508-316"},  // nothing to skip
+      {false, 4, ""},            {false, 5, "04"},
+      {false, 7, "046"},         {false, 10, "046070809"},
+      {false, 11, "0460708090A"}, {false, 20, "0460708090A"},
+      {false, 2000, "0460708090A"}, {false, 2001, "QK508-316"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE("record of " + std::to_string(c.record_bytes) + " bytes");
+    SCOPED_TRACE(std::string(c.record ? "record" : "ClientHWID") + " of " +
+                 std::to_string(c.bytes) + " bytes");
     ResetDeviceState();
-    os.device_id_record = Counting(c.record_bytes);
-    Delivered got = CallPocketId();
-    EXPECT_EQ(got.text, c.expected);
-    EXPECT_EQ(got.length, std::strlen(c.expected) + 1);
-  }
-  // A record too large for 4096 bytes is refused.
-  ResetDeviceState();
-  os.device_id_record = Counting(4097);
-  EXPECT_EQ(CallPocketId().text, "QK508-316");
-}
-
-TEST_F(DeviceIdTest, HexDigitsAtFixedPlacesOfClientHwid) {
-  // The first 4 bytes are skipped: value byte 4 is "04", then "6" from byte
-  // 6 and "0708090A" from bytes 7 to 10.
-  const struct {
-    std::size_t value_bytes;
-    const char* expected;
-  } cases[] = {
-      {0, "QK508-316"},  {3, "QK508-316"},  // too short to skip 4 bytes
-      {4, ""},           {5, "04"},
-      {7, "046"},        {10, "046070809"},
-      {11, "0460708090A"}, {20, "0460708090A"},
-      {2000, "0460708090A"}, {2001, "QK508-316"},  // does not fit
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE("ClientHWID of " + std::to_string(c.value_bytes) + " bytes");
-    ResetDeviceState();
-    SetClientHwid(Counting(c.value_bytes));
+    os = FakePlatform();
+    if (c.record)
+      os.device_id_record = Counting(c.bytes);
+    else
+      SetClientHwid(Counting(c.bytes));
     Delivered got = CallPocketId();
     EXPECT_EQ(got.text, c.expected);
     EXPECT_EQ(got.length, std::strlen(c.expected) + 1);
@@ -278,40 +270,6 @@ TEST_F(DeviceIdTest, FailingAssetStepsFallThrough) {
     os.fail(op);
     EXPECT_EQ(CallPocketId().text, "0156789ABCD");
   }
-}
-
-TEST_F(DeviceIdTest, FirstIdentifierIsKeptForGood) {
-  InstallTool(AssetFile(u"first"));
-  ASSERT_EQ(CallPocketId().text, "first");
-  InstallTool(AssetFile(u"second"));
-  os.clear_calls();
-  Delivered again = CallPocketId();
-  EXPECT_EQ(again.text, "first");
-  EXPECT_EQ(again.length, 6u);
-  EXPECT_TRUE(os.calls().empty()) << os.describe_calls();
-}
-
-TEST_F(DeviceIdTest, FixedTextIsCachedToo) {
-  ASSERT_EQ(CallPocketId().text, "QK508-316");
-  SetClientHwid(Counting(20));
-  os.device_id_record = SampleRecord();
-  InstallTool(AssetFile(u"abc"));
-  EXPECT_EQ(CallPocketId().text, "QK508-316");
-  EXPECT_EQ(tool_runs, 0);
-}
-
-TEST_F(DeviceIdTest, EmptyIdentifierIsNotCached) {
-  InstallTool(std::nullopt);
-  os.device_id_record = Counting(20);
-  Delivered empty = CallPocketId();
-  EXPECT_EQ(empty.text, "");
-  EXPECT_EQ(empty.length, 1u);
-  EXPECT_EQ(tool_runs, 1);
-
-  // The next call starts over with the asset tool.
-  InstallTool(AssetFile(u"late"));
-  EXPECT_EQ(CallPocketId().text, "late");
-  EXPECT_EQ(tool_runs, 2);
 }
 
 TEST_F(DeviceIdTest, EveryCallRewritesTheBufferNullOutputsSkipped) {

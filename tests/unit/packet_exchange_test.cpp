@@ -1,5 +1,6 @@
 // One request/reply exchange: the bytes, the order of the platform calls,
 // the limits, and what each failure leaves behind.
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -54,39 +55,86 @@ TEST_F(PacketExchangeTest, RequestLineIsPrefixBarBodyAndLineFeed) {
   }
 }
 
-TEST_F(PacketExchangeTest, PlatformCallsComeInProtocolOrder) {
+TEST_F(PacketExchangeTest, FilesAndMessageOfTheProtocol) {
   ASSERT_EQ(Exchange("F", "4"), ORVEKPORT_OK);
-  // Lock, the protocol's own calls, unlock: the owed-answer mark is read
-  // from shared memory without a call.
-  const Op expected[] = {Op::Wait,        Op::CreateFile, Op::WriteFile,
-                         Op::CloseHandle, Op::ResetEvent, Op::PostMessage,
-                         Op::Wait,        Op::CreateFile, Op::ReadFile,
-                         Op::CloseHandle, Op::ReleaseMutex};
-  ASSERT_EQ(os.calls().size(), std::size(expected)) << os.describe_calls();
-  for (std::size_t i = 0; i < std::size(expected); ++i)
-    EXPECT_EQ(os.calls()[i].op, expected[i]) << "call " << i << "\n"
-                                             << os.describe_calls();
-  EXPECT_EQ(os.calls()[0].handle, hostlink::ExchangeLock.load());
-  EXPECT_EQ(os.calls()[0].detail_of<Op::Wait>().timeout_ms, hostlink::kLockWaitMs);
-  const platform::fake::Call* calls = os.calls().data() + 1;
+  const auto& calls = os.calls();
+  ASSERT_EQ(calls.size(), 11u) << os.describe_calls();
+  EXPECT_EQ(calls[0].handle, hostlink::ExchangeLock.load());
+  EXPECT_EQ(calls[0].detail_of<Op::Wait>().timeout_ms, hostlink::kLockWaitMs);
   // The request file is replaced, read-write, shared for reading only.
-  EXPECT_EQ(calls[0].text, host.request_path());
-  const auto& request_open = calls[0].detail_of<Op::CreateFile>();
+  EXPECT_EQ(calls[1].text, host.request_path());
+  const auto& request_open = calls[1].detail_of<Op::CreateFile>();
   EXPECT_EQ(request_open.access, 0xC0000000u);  // GENERIC_READ | GENERIC_WRITE
   EXPECT_EQ(request_open.share, 1u);            // FILE_SHARE_READ
   EXPECT_EQ(request_open.disposition, platform::Disposition::CreateAlways);
-  EXPECT_EQ(calls[2].handle, calls[0].handle);  // closed before the post
-  EXPECT_EQ(calls[4].detail_of<Op::PostMessage>().message, 0x4522u);
-  EXPECT_EQ(calls[4].detail_of<Op::PostMessage>().wparam, 15u);
-  EXPECT_EQ(calls[4].detail_of<Op::PostMessage>().lparam, 0);
-  EXPECT_EQ(calls[4].handle, host.window);
-  EXPECT_EQ(calls[5].detail_of<Op::Wait>().timeout_ms, 3000u);
-  EXPECT_EQ(calls[6].text, host.reply_path());
-  EXPECT_EQ(calls[6].detail_of<Op::CreateFile>().disposition,
+  EXPECT_EQ(calls[3].handle, calls[1].handle);  // closed before the post
+  const auto& post = calls[5].detail_of<Op::PostMessage>();
+  EXPECT_EQ(post.message, 0x4522u);
+  EXPECT_EQ(post.wparam, 15u);
+  EXPECT_EQ(post.lparam, 0);
+  EXPECT_EQ(calls[5].handle, host.window);
+  EXPECT_EQ(calls[6].detail_of<Op::Wait>().timeout_ms, 3000u);
+  EXPECT_EQ(calls[7].text, host.reply_path());
+  EXPECT_EQ(calls[7].detail_of<Op::CreateFile>().disposition,
             platform::Disposition::OpenExisting);
-  EXPECT_EQ(calls[8].handle, calls[6].handle);
-  EXPECT_EQ(os.posted.back().lparam, 0);
-  EXPECT_EQ(LeakedHandles(), 0u);
+  EXPECT_EQ(calls[9].handle, calls[7].handle);
+}
+
+// Each path through the exchange: its status, the platform calls in their
+// order (the lock taken first and released last, the owed-answer mark read
+// without a call, each file closed before the next step) and the time it
+// takes.
+TEST_F(PacketExchangeTest, EveryPathInOrder) {
+  const std::string sent =
+      "Wait CreateFile WriteFile CloseHandle ResetEvent PostMessage Wait";
+  const std::string read = sent + " CreateFile ReadFile CloseHandle ReleaseMutex";
+  const struct {
+    const char* name;
+    std::function<void()> fault;
+    StatusCode status;
+    std::string ops;
+    std::uint64_t elapsed_ms;
+  } cases[] = {
+      {"answered", [] {}, ORVEKPORT_OK, read, 0},
+      {"answered just in time", [&] { host.reply_delay_ms = 3000; },
+       ORVEKPORT_OK, read, 3000},
+      {"request file held by the host",
+       [&] { os.hold_file(host.request_path()); }, ORVEKPORT_E_CREATE_REQUEST,
+       "Wait CreateFile ReleaseMutex", 0},
+      {"no such directory", [&] { hostlink::HostDirectory[0] = u'Q'; },
+       ORVEKPORT_E_CREATE_REQUEST, "Wait CreateFile ReleaseMutex", 0},
+      {"write fails", [&] { os.fail(Op::WriteFile); },
+       ORVEKPORT_E_WRITE_REQUEST,
+       "Wait CreateFile WriteFile CloseHandle ReleaseMutex", 0},
+      {"no reply file",
+       [&] {
+         os.remove_file(host.reply_path());
+         host.write_reply = false;
+       },
+       ORVEKPORT_E_OPEN_REPLY, sent + " CreateFile ReleaseMutex", 0},
+      {"reply file held", [&] { host.hold_reply_open = true; },
+       ORVEKPORT_E_OPEN_REPLY, sent + " CreateFile ReleaseMutex", 0},
+      {"read fails", [&] { os.fail(Op::ReadFile); }, ORVEKPORT_E_READ_REPLY,
+       read, 0},
+      {"no signal", [&] { host.signal = false; }, ORVEKPORT_E_TIMEOUT,
+       sent + " ReleaseMutex", 3000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    host.signal = host.write_reply = true;
+    host.hold_reply_open = false;
+    host.reply_delay_ms = 0;
+    os.release_file(host.request_path());
+    os.release_file(host.reply_path());
+    std::memcpy(hostlink::HostDirectory, u"C:\\Orvek", 18);
+    c.fault();
+    os.clear_calls();
+    std::uint64_t started = os.now_ms();
+    EXPECT_EQ(Exchange("F", "4"), c.status);
+    EXPECT_EQ(Ops(), c.ops);
+    EXPECT_EQ(os.now_ms() - started, c.elapsed_ms);
+    EXPECT_EQ(LeakedHandles(), 0u);
+  }
 }
 
 TEST_F(PacketExchangeTest, LineLimitIsCheckedBeforeAnyFileIsTouched) {
@@ -138,55 +186,6 @@ TEST_F(PacketExchangeTest, ReplyIsCutAtCapacityWithTheNulAfterIt) {
   }
 }
 
-// Each failure: its status, when it happens, and that no file stays open.
-TEST_F(PacketExchangeTest, RequestFileThatCannotBeCreated) {
-  os.hold_file(host.request_path());  // the host still has it open
-  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_CREATE_REQUEST);
-  EXPECT_EQ(os.count(Op::PostMessage), 0u);
-  os.release_file(host.request_path());
-  hostlink::HostDirectory[0] = u'Q';  // a directory that does not exist
-  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_CREATE_REQUEST);
-  EXPECT_EQ(LeakedHandles(), 0u);
-}
-
-TEST_F(PacketExchangeTest, RequestLineThatCannotBeWritten) {
-  os.fail(Op::WriteFile);
-  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_WRITE_REQUEST);
-  EXPECT_EQ(os.count(Op::CloseHandle), 1u);
-  EXPECT_EQ(os.count(Op::PostMessage), 0u);
-  EXPECT_EQ(LeakedHandles(), 0u);
-}
-
-TEST_F(PacketExchangeTest, NoSignalWithinTheWait) {
-  host.signal = false;
-  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_TIMEOUT);
-  EXPECT_EQ(os.now_ms(), 3000u);
-  EXPECT_EQ(os.count(Op::CreateFile), 1u);  // the reply is never opened
-  EXPECT_EQ(LeakedHandles(), 0u);
-}
-
-TEST_F(PacketExchangeTest, AnswerJustInTimeCounts) {
-  host.reply_delay_ms = hostlink::kReplyWaitMs;
-  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_OK);
-}
-
-TEST_F(PacketExchangeTest, ReplyFileThatCannotBeOpened) {
-  os.remove_file(host.reply_path());
-  host.write_reply = false;
-  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_OPEN_REPLY);
-  host.write_reply = true;
-  host.hold_reply_open = true;
-  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_OPEN_REPLY);
-  EXPECT_EQ(LeakedHandles(), 0u);
-}
-
-TEST_F(PacketExchangeTest, ReplyFileThatCannotBeRead) {
-  os.fail(Op::ReadFile);
-  EXPECT_EQ(Exchange("F", "4"), ORVEKPORT_E_READ_REPLY);
-  EXPECT_EQ(os.index_of(Op::CloseHandle, 1), os.index_of(Op::ReadFile) + 1);
-  EXPECT_EQ(LeakedHandles(), 0u);
-}
-
 // ---- A late answer and the lock --------------------------------------------
 
 // The host answers every line with "G|" and the line, so each reply names
@@ -207,17 +206,24 @@ class LateAnswerTest : public PacketExchangeTest {
   }
 };
 
+// Before sending, the next exchange waits for the late answer (unless it
+// came between the calls) and discards it.
 TEST_F(LateAnswerTest, NextExchangeWaitsForTheLateAnswerAndDiscardsIt) {
-  for (std::uint32_t late_ms : {1u, 500u, hostlink::kOwedAnswerWaitMs}) {
-    SCOPED_TRACE("answer " + std::to_string(late_ms) + " ms late");
+  struct {
+    std::uint32_t late_ms, pause_ms;
+  } cases[] = {{1, 0}, {500, 0}, {3000, 0}, {200, 1000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.late_ms) + " ms late, next call " +
+                 std::to_string(c.pause_ms) + " ms after the time-out");
     host.requests.clear();
-    std::uint64_t timed_out = TimeOutAnsweredLate(late_ms);
+    std::uint64_t timed_out = TimeOutAnsweredLate(c.late_ms);
+    os.advance_ms(c.pause_ms);
     ASSERT_EQ(Exchange("F", "2"), ORVEKPORT_OK);
     EXPECT_EQ(std::string(reply.c_str()), "G|F|2\n");
     // The host read each request once, its own line each time.
     EXPECT_EQ(host.requests, (std::vector<std::string>{"F|1\n", "F|2\n"}));
-    EXPECT_GE(os.posted.back().time_ms, timed_out + late_ms)
-        << "sent while the host still owed an answer";
+    EXPECT_EQ(os.posted.back().time_ms,
+              timed_out + std::max(c.late_ms, c.pause_ms));
   }
 }
 
@@ -246,15 +252,6 @@ TEST_F(LateAnswerTest, AnswerThatNeverComesIsForgottenByInit) {
   EXPECT_EQ(os.now_ms(), started + hostlink::kOwedAnswerWaitMs);
   ASSERT_EQ(Exchange("F", "3"), ORVEKPORT_OK);
   EXPECT_EQ(std::string(reply.c_str()), "G|F|3\n");
-}
-
-TEST_F(LateAnswerTest, AnswerThatArrivedBetweenCallsCostsNoWait) {
-  TimeOutAnsweredLate(200);
-  os.advance_ms(1000);
-  std::uint64_t started = os.now_ms();
-  ASSERT_EQ(Exchange("F", "2"), ORVEKPORT_OK);
-  EXPECT_EQ(os.now_ms(), started);
-  EXPECT_EQ(std::string(reply.c_str()), "G|F|2\n");
 }
 
 TEST_F(LateAnswerTest, NobodyOwesAnAnswerThatNoHostHeard) {
