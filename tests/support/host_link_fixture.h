@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,19 +18,20 @@ namespace orvek::testing {
 
 // One call of the library on a connected host: the request line it must
 // send ("": none, and no file touched), its status, what it stored (as the
-// call's wrapper renders it into FakeHostTest::stored), the host's answer
-// (null: the host's default) and the size of the reply read (0: unchecked).
+// call's wrapper renders it into FakeHostTest::out), the host's answer
+// (none: the host's default) and the size of the reply read (0: unchecked).
 struct HostCase {
   HostCase(std::function<StatusCode()> call_, std::string line_,
            StatusCode status_ = ORVEKPORT_OK, std::string out_ = "",
-           const char* answer_ = nullptr, std::uint64_t reply_bytes_ = 0)
+           std::optional<std::string> answer_ = std::nullopt,
+           std::uint64_t reply_bytes_ = 0)
       : call(std::move(call_)), line(std::move(line_)), status(status_),
         out(std::move(out_)), answer(answer_), reply_bytes(reply_bytes_) {}
   std::function<StatusCode()> call;
   std::string line;
   StatusCode status;
   std::string out;
-  const char* answer;
+  std::optional<std::string> answer;
   std::uint64_t reply_bytes;
 };
 
@@ -75,9 +77,9 @@ class FakeHostTest : public ::testing::Test {
       const HostCase& c = rows[i];
       SCOPED_TRACE(::testing::Message()
                    << "row " << i << ", line \"" << c.line << "\", answer \""
-                   << (c.answer ? c.answer : "(default)") << "\"");
+                   << c.answer.value_or("(default)") << "\"");
       host.answer = default_answer;
-      if (c.answer) host.answer_always(c.answer);
+      if (c.answer) host.answer_always(*c.answer);
       host.requests.clear();
       os.clear_calls();
       out.clear();

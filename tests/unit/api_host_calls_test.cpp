@@ -93,7 +93,7 @@ TEST_F(ApiTest, CommandLinesLimitsAndStatuses) {
   const StatusCode kNull = ORVEKPORT_E_INVALID_ARGUMENT;
   ExpectRows({
       {[&] { return OpenFile(os, "\\My Documents\\a.map"); },
-       "D|\\My Documents\\a.map\n", ORVEKPORT_OK, "", nullptr, 1000},
+       "D|\\My Documents\\a.map\n", ORVEKPORT_OK, "", std::nullopt, 1000},
       {[&] { return OpenFile(os, ""); }, "D|\n"},
       {[&] { return OpenFile(os, "a|b,c\r"); }, "D|a|b,c\r\n"},
       {[&] { return OpenFile(os, t196.c_str()); }, "D|" + t196 + "\n"},
@@ -218,10 +218,10 @@ TEST_F(ApiTest, QueriesAndTheRecordsReadFromThem) {
        "G|a,b,1,2"},
       {wp, wpline, ORVEKPORT_E_NO_COMMA_AFTER_FIELD5, "a,b,1,2,#,#",
        "G|a,b,1,2,3"},
-      {wp, wpline, ORVEKPORT_OK, i99 + ",b,1,2,3," + i99, wp99.c_str()},
-      {wp, wpline, ORVEKPORT_E_TOO_LONG, none6, wp100a.c_str()},
-      {wp, wpline, ORVEKPORT_E_TOO_LONG, "a,#,#,#,#,#", wp100b.c_str()},
-      {wp, wpline, ORVEKPORT_E_TOO_LONG, "a,b,1,2,3,#", wp100c.c_str()},
+      {wp, wpline, ORVEKPORT_OK, i99 + ",b,1,2,3," + i99, wp99},
+      {wp, wpline, ORVEKPORT_E_TOO_LONG, none6, wp100a},
+      {wp, wpline, ORVEKPORT_E_TOO_LONG, "a,#,#,#,#,#", wp100b},
+      {wp, wpline, ORVEKPORT_E_TOO_LONG, "a,b,1,2,3,#", wp100c},
       {wp, wpline, ORVEKPORT_E_READ_REPLY, none6, "A\n"},
       {wp, wpline, ORVEKPORT_E_NO_RESULT, none6, "G\n"},
       {Waypoint(-1), "F|2,-1\n", ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, none6},
@@ -252,7 +252,7 @@ TEST_F(ApiTest, QueriesAndTheRecordsReadFromThem) {
       {Position(7, 0), posline, ORVEKPORT_E_TOO_LONG, "#,2,1,3,#", "G|1,2,3,,"},
       // Read only as far as 120 bytes: no comma after field 4 there.
       {Position(-3, 20), "F|3,-3\n", ORVEKPORT_E_NO_COMMA_AFTER_FIELD4,
-       "#,2,1,3,#", beyond.c_str(), 120},
+       "#,2,1,3,#", beyond, 120},
       {pos, posline, ORVEKPORT_E_READ_REPLY, none5, "A\n"},
       {pos, posline, ORVEKPORT_E_NO_RESULT, none5, "G"},
       {pos, posline, ORVEKPORT_E_OPEN_REPLY, none5, ""},
