@@ -54,13 +54,14 @@ class FakeHostTest : public ::testing::Test {
 
   // Handles still open besides the reply event and the exchange lock, which
   // live for ever.
-  std::size_t LeakedHandles() const {
+  static std::size_t LeakedHandles(const platform::fake::FakePlatform& on) {
     auto kept = [](platform::Handle handle) {
       return handle != platform::kNullHandle ? 1u : 0u;
     };
-    return os.open_handle_count() - kept(hostlink::ReplyEvent) -
+    return on.open_handle_count() - kept(hostlink::ReplyEvent) -
            kept(hostlink::ExchangeLock.load());
   }
+  std::size_t LeakedHandles() const { return LeakedHandles(os); }
 
   // The platform calls made so far, by name: "Wait CreateFile ...".
   std::string Ops() const {
