@@ -35,6 +35,15 @@ struct HostCase {
   std::uint64_t reply_bytes;
 };
 
+// The platform calls made so far, by name: "Wait CreateFile ...".
+inline std::string OpNames(const platform::fake::FakePlatform& os) {
+  std::string names;
+  for (const platform::fake::Call& call : os.calls())
+    names += std::string(names.empty() ? "" : " ") +
+             platform::fake::op_name(call.op);
+  return names;
+}
+
 class FakeHostTest : public ::testing::Test {
  protected:
   FakeHostTest() : host(os) { hostlink::ResetHostLinkState(); }
@@ -63,14 +72,7 @@ class FakeHostTest : public ::testing::Test {
   }
   std::size_t LeakedHandles() const { return LeakedHandles(os); }
 
-  // The platform calls made so far, by name: "Wait CreateFile ...".
-  std::string Ops() const {
-    std::string names;
-    for (const platform::fake::Call& call : os.calls())
-      names += std::string(names.empty() ? "" : " ") +
-               platform::fake::op_name(call.op);
-    return names;
-  }
+  std::string Ops() const { return OpNames(os); }
 
   void ExpectRows(const std::vector<HostCase>& rows) {
     const auto default_answer = host.answer;

@@ -10,6 +10,7 @@
 #include "device/device_identifier.h"
 #include "device/device_state.h"
 #include "platform/fake/fake_platform.h"
+#include "tests/support/host_link_fixture.h"
 
 namespace orvek::device {
 namespace {
@@ -94,55 +95,73 @@ Bytes SampleRecord() {
   return record;
 }
 
+// The asset tool runs first; its text (64 bytes at 976, to the first zero
+// unit, through the code page) wins unless empty. Then the DEVICE_ID record
+// (even a short one), then ClientHWID, then the fixed text.
 TEST_F(DeviceIdTest, FirstSourceThatYieldsWins) {
-  enum class Tool { Absent, WritesNothing, Writes };
+  enum From { kAsset, kRecord, kRegistry };
   struct Case {
     const char* name;
-    Tool tool;
-    std::string asset_file;
-    std::optional<Bytes> record;
-    std::optional<Bytes> client_hwid;
-    const char* expected;
-    bool asks_device_id;
-    bool asks_registry;
+    std::optional<std::string> asset = std::nullopt;  // what the tool writes
+    bool tool = true;
+    std::optional<Bytes> record = SampleRecord();
+    std::optional<Bytes> client_hwid = Counting(20);
+    std::optional<Op> fails = std::nullopt;
+    std::string expected = "0156789ABCD";
+    From from = kRecord;
   };
-  const Bytes hwid = Counting(20);
   const Case cases[] = {
-      {"asset text first", Tool::Writes, AssetFile(u"abc"), SampleRecord(),
-       hwid, "abc", false, false},
-      {"no tool: device id", Tool::Absent, "", SampleRecord(), hwid,
-       "0156789ABCD", true, false},
-      {"tool writes no file", Tool::WritesNothing, "", SampleRecord(), hwid,
-       "0156789ABCD", true, false},
-      {"asset file ends at 976", Tool::Writes, std::string(976, 'x'),
-       SampleRecord(), hwid, "0156789ABCD", true, false},
-      {"empty asset text", Tool::Writes, AssetFile(u""), SampleRecord(), hwid,
-       "0156789ABCD", true, false},
-      {"no device id: registry", Tool::Absent, "", std::nullopt, hwid,
-       "0460708090A", true, true},
-      {"nothing readable", Tool::Absent, "", std::nullopt, std::nullopt,
-       "QK508-316", true, true},
-      // A short record is a record: the registry is not asked.
-      {"20-byte device id", Tool::Absent, "", Counting(20), hwid, "", true,
-       false},
+      {.name = "asset text", .asset = AssetFile(u"abc"), .expected = "abc",
+       .from = kAsset},
+      {.name = "64 bytes without a zero unit",
+       .asset = AssetFile(std::u16string(32, u'Z') + u"tail", false),
+       .expected = std::string(32, 'Z'), .from = kAsset},
+      {.name = "file ends inside the text", .asset = AssetFile(u"ab", false),
+       .expected = "ab", .from = kAsset},
+      {.name = "odd last byte", .asset = AssetFile(u"ab", false) + "c",
+       .expected = "abc", .from = kAsset},
+      {.name = "no form in the code page", .asset = AssetFile(u"a\u20ACb"),
+       .expected = "a?b", .from = kAsset},
+      {.name = "Latin-1 kept", .asset = AssetFile(u"\u00E9t\u00E9"),
+       .expected = "\xE9t\xE9", .from = kAsset},
+      {.name = "zero unit first", .asset = AssetFile(u"") + "abc"},
+      {.name = "asset file ends at 976", .asset = std::string(976, 'x')},
+      {.name = "tool writes no file"},
+      {.name = "no tool", .tool = false},
+      {.name = "CreateProcess fails", .asset = AssetFile(u"abc"),
+       .fails = Op::CreateProcess},
+      {.name = "CreateFile fails", .asset = AssetFile(u"abc"),
+       .fails = Op::CreateFile},
+      {.name = "SeekFile fails", .asset = AssetFile(u"abc"),
+       .fails = Op::SeekFile},
+      // A failing read leaves the buffer zero, which is an empty text.
+      {.name = "ReadFile fails", .asset = AssetFile(u"abc"),
+       .fails = Op::ReadFile},
+      {.name = "WideToAnsi fails", .asset = AssetFile(u"abc"),
+       .fails = Op::WideToAnsi},
+      {.name = "20-byte record", .tool = false, .record = Counting(20),
+       .expected = ""},
+      {.name = "no record", .tool = false, .record = std::nullopt,
+       .expected = "0460708090A", .from = kRegistry},
+      {.name = "nothing readable", .tool = false, .record = std::nullopt,
+       .client_hwid = std::nullopt, .expected = "QK508-316", .from = kRegistry},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetDeviceState();
     os = FakePlatform();
     os.add_directory(u"\\windows");
-    if (c.tool != Tool::Absent)
-      InstallTool(c.tool == Tool::Writes ? std::optional(c.asset_file)
-                                         : std::nullopt);
+    if (c.tool) InstallTool(c.asset);
     os.device_id_record = c.record;
     if (c.client_hwid) SetClientHwid(*c.client_hwid);
+    if (c.fails) os.fail(*c.fails);
 
     Delivered got = CallPocketId();
     EXPECT_EQ(got.text, c.expected) << os.describe_calls();
-    EXPECT_EQ(got.length, std::strlen(c.expected) + 1);
-    EXPECT_EQ(os.count(Op::DeviceId) != 0, c.asks_device_id);
-    EXPECT_EQ(os.count(Op::RegOpenKey) != 0, c.asks_registry);
-    if (c.tool == Tool::WritesNothing) {
+    EXPECT_EQ(got.length, c.expected.size() + 1);
+    EXPECT_EQ(os.count(Op::DeviceId) != 0, c.from != kAsset);
+    EXPECT_EQ(os.count(Op::RegOpenKey) != 0, c.from == kRegistry);
+    if (c.tool && !c.asset && !c.fails) {
       EXPECT_EQ(os.file(kAssetFile), std::optional<std::string>(""))
           << "the open creates the missing file empty";
     }
@@ -150,11 +169,11 @@ TEST_F(DeviceIdTest, FirstSourceThatYieldsWins) {
     // the next call asks the asset tool again.
     InstallTool(AssetFile(u"later"));
     os.clear_calls();
-    const std::string again = *c.expected ? c.expected : "later";
+    const std::string again = c.expected.empty() ? "later" : c.expected;
     got = CallPocketId();
     EXPECT_EQ(got.text, again);
     EXPECT_EQ(got.length, again.size() + 1);
-    EXPECT_EQ(os.calls().empty(), *c.expected != '\0') << os.describe_calls();
+    EXPECT_EQ(os.calls().empty(), !c.expected.empty()) << os.describe_calls();
   }
 }
 
@@ -212,64 +231,24 @@ TEST_F(DeviceIdTest, RegistryNamesAndRoom) {
   EXPECT_EQ(os.count(Op::RegCloseKey), 2u);
 }
 
-TEST_F(DeviceIdTest, AssetTextAsAnsi) {
-  const std::u16string full(32, u'Z');
-  const struct {
-    const char* name;
-    std::string file;
-    std::string expected;
-  } cases[] = {
-      {"terminated", AssetFile(u"abc"), "abc"},
-      {"64 bytes without a zero unit", AssetFile(full + u"tail", false),
-       std::string(32, 'Z')},
-      {"file ends inside the text", AssetFile(u"ab", false), "ab"},
-      {"odd last byte", AssetFile(u"ab", false) + "c", "abc"},
-      {"no form in the code page", AssetFile(u"a\u20ACb"), "a?b"},
-      {"Latin-1 kept", AssetFile(u"\u00E9t\u00E9"), "\xE9t\xE9"},
-      {"zero unit first", AssetFile(u"") + "abc", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    InstallTool(c.file);
-    EXPECT_EQ(std::string(ReadAssetIdentifier(os).text), c.expected);
-  }
-}
-
+// The tool is waited for without a limit, and its process and thread are
+// closed, before the file is opened.
 TEST_F(DeviceIdTest, AssetToolIsWaitedForBeforeTheFileIsRead) {
   InstallTool(AssetFile(u"abc"));
   ASSERT_STREQ(ReadAssetIdentifier(os).text, "abc");
-
-  auto process = os.calls_of(Op::CreateProcess).at(0);
-  EXPECT_EQ(process.text, kTool);
-  auto wait = os.calls_of(Op::Wait).at(0);
-  EXPECT_EQ(wait.handle, process.handle);
-  EXPECT_EQ(wait.detail_of<Op::Wait>().timeout_ms, platform::kInfinite);
-  // Process and thread are closed before the file is opened.
-  long open = os.index_of(Op::CreateFile);
-  EXPECT_LT(os.index_of(Op::CloseHandle, 1), open);
-  EXPECT_GT(os.index_of(Op::Wait), os.index_of(Op::CreateProcess));
-  EXPECT_LT(os.index_of(Op::Wait), os.index_of(Op::CloseHandle, 0));
-
-  auto create = os.calls_of(Op::CreateFile).at(0);
-  EXPECT_EQ(create.text, kAssetFile);
-  EXPECT_EQ(create.detail_of<Op::CreateFile>().access, platform::kGenericRead);
-  EXPECT_EQ(create.detail_of<Op::CreateFile>().disposition,
+  EXPECT_EQ(testing::OpNames(os),
+            "CreateProcess Wait CloseHandle CloseHandle CreateFile SeekFile "
+            "ReadFile CloseHandle WideToAnsi");
+  const auto& calls = os.calls();
+  EXPECT_EQ(calls[0].text, kTool);
+  EXPECT_EQ(calls[1].handle, calls[0].handle);
+  EXPECT_EQ(calls[1].detail_of<Op::Wait>().timeout_ms, platform::kInfinite);
+  EXPECT_EQ(calls[4].text, kAssetFile);
+  EXPECT_EQ(calls[4].detail_of<Op::CreateFile>().access, platform::kGenericRead);
+  EXPECT_EQ(calls[4].detail_of<Op::CreateFile>().disposition,
             platform::Disposition::OpenAlways);
-  EXPECT_EQ(os.details_of<Op::SeekFile>().at(0).offset, 976u);
-  EXPECT_EQ(os.details_of<Op::ReadFile>().at(0).bytes, 64u);
-}
-
-TEST_F(DeviceIdTest, FailingAssetStepsFallThrough) {
-  InstallTool(AssetFile(u"abc"));
-  os.device_id_record = SampleRecord();
-  // A failing read leaves the buffer zero, which is an empty text.
-  for (Op op : {Op::CreateProcess, Op::CreateFile, Op::SeekFile, Op::ReadFile,
-                Op::WideToAnsi}) {
-    SCOPED_TRACE(platform::fake::op_name(op));
-    ResetDeviceState();
-    os.fail(op);
-    EXPECT_EQ(CallPocketId().text, "0156789ABCD");
-  }
+  EXPECT_EQ(calls[5].detail_of<Op::SeekFile>().offset, 976u);
+  EXPECT_EQ(calls[6].detail_of<Op::ReadFile>().bytes, 64u);
 }
 
 TEST_F(DeviceIdTest, EveryCallRewritesTheBufferNullOutputsSkipped) {
