@@ -27,32 +27,53 @@ class PacketExchangeTest : public testing::ConnectedHostTest {
     EXPECT_EQ(os.mutex_owned(hostlink::kExchangeLockName), 0) << "lock kept";
     return status;
   }
+  // For a table row: the reply bytes read go to `out` ("#": none).
+  std::function<StatusCode()> Ex(const char* prefix, std::string body,
+                                 std::uint32_t capacity = 1000) {
+    return [=, this] {
+      StatusCode status = Exchange(prefix, body.c_str(), capacity);
+      if (bytes_read == 0xFFFFFFFF) {
+        out = "#";
+      } else {
+        out = reply.substr(0, bytes_read);
+        EXPECT_EQ(reply[bytes_read], '\0');
+        EXPECT_EQ(RequestFile(), host.requests.back());  // no older tail
+      }
+      return status;
+    };
+  }
   std::string RequestFile() { return os.file(host.request_path()).value_or("<none>"); }
 
   std::string reply;
   std::uint32_t bytes_read = 0;
 };
 
-TEST_F(PacketExchangeTest, RequestLineIsPrefixBarBodyAndLineFeed) {
-  struct Case {
-    const char* prefix;
-    const char* body;
-    std::string line;
-  };
-  const Case cases[] = {
-      {"F", "0", "F|0\n"},
-      {"O", "2.100000,41.500000,0.000000", "O|2.100000,41.500000,0.000000\n"},
-      {nullptr, "raw text", "raw text\n"},
-      {nullptr, "", "\n"},
-      {"D", "", "D|\n"},
-      {"N", "a|b\nc", "N|a|b\nc\n"},  // nothing in the body is escaped
-      {"E", "\x80\xFF", "E|\x80\xFF\n"},
-  };
-  for (const Case& c : cases) {
-    ASSERT_EQ(Exchange(c.prefix, c.body), ORVEKPORT_OK) << c.line;
-    EXPECT_EQ(host.requests.back(), c.line);
-    EXPECT_EQ(RequestFile(), c.line);  // no tail of a longer earlier line
-  }
+// The line is the prefix, "|", the body unescaped and a line feed, at most
+// 199 bytes, checked before any file is touched; at most `capacity` reply
+// bytes are read, with a NUL after them.
+TEST_F(PacketExchangeTest, RequestLineAndReplyBytes) {
+  const std::string b196(196, 'b'), b198(198, 'b');
+  const std::string digits = "G|0123456789";
+  const std::string raw("G|a\0b\r\n", 7);
+  ExpectRows({
+      {Ex("E", b196), "E|" + b196 + "\n", ORVEKPORT_OK, "A\n"},
+      {Ex("E", b196 + "b"), "", ORVEKPORT_E_TOO_LONG, "#"},
+      {Ex(nullptr, b198), b198 + "\n", ORVEKPORT_OK, "A\n"},
+      {Ex(nullptr, b198 + "b"), "", ORVEKPORT_E_TOO_LONG, "#"},
+      {Ex("F", std::string(5000, 'b')), "", ORVEKPORT_E_TOO_LONG, "#"},
+      {Ex("F", "0"), "F|0\n", ORVEKPORT_OK, "G|\n"},
+      {Ex(nullptr, "raw text"), "raw text\n", ORVEKPORT_OK, "A\n"},
+      {Ex(nullptr, ""), "\n", ORVEKPORT_OK, "A\n"},
+      {Ex("D", ""), "D|\n", ORVEKPORT_OK, "A\n"},
+      {Ex("N", "a|b\nc"), "N|a|b\nc\n", ORVEKPORT_OK, "A\n"},
+      {Ex("E", "\x80\xFF"), "E|\x80\xFF\n", ORVEKPORT_OK, "A\n"},
+      {Ex("F", "x", 5), "F|x\n", ORVEKPORT_OK, "G|012", digits, 5},
+      {Ex("F", "x", 12), "F|x\n", ORVEKPORT_OK, digits, digits, 12},
+      {Ex("F", "x", 13), "F|x\n", ORVEKPORT_OK, digits, digits, 13},
+      {Ex("F", "x", 10), "F|x\n", ORVEKPORT_OK, "", "", 10},
+      {Ex("F", "x", 0), "F|x\n", ORVEKPORT_OK, "", "anything"},
+      {Ex("F", "x", 100), "F|x\n", ORVEKPORT_OK, raw, raw, 100},
+  });
 }
 
 TEST_F(PacketExchangeTest, FilesAndMessageOfTheProtocol) {
@@ -137,55 +158,6 @@ TEST_F(PacketExchangeTest, EveryPathInOrder) {
   }
 }
 
-TEST_F(PacketExchangeTest, LineLimitIsCheckedBeforeAnyFileIsTouched) {
-  struct Case {
-    const char* prefix;
-    std::size_t body_length;
-    StatusCode expected;
-  };
-  const Case cases[] = {
-      {"E", 196, ORVEKPORT_OK},          {"E", 197, ORVEKPORT_E_TOO_LONG},
-      {nullptr, 198, ORVEKPORT_OK},      {nullptr, 199, ORVEKPORT_E_TOO_LONG},
-      {"F", 5000, ORVEKPORT_E_TOO_LONG},
-  };
-  for (const Case& c : cases) {
-    os.clear_calls();
-    std::string body(c.body_length, 'b');
-    std::string label = std::string(c.prefix ? c.prefix : "(none)") + " + " +
-                        std::to_string(c.body_length);
-    EXPECT_EQ(Exchange(c.prefix, body.c_str()), c.expected) << label;
-    if (c.expected == ORVEKPORT_OK) {
-      EXPECT_EQ(host.requests.back().size(), hostlink::kMaxRequestLine) << label;
-    } else {
-      EXPECT_EQ(os.count(Op::CreateFile), 0u) << label;
-      EXPECT_EQ(os.count(Op::PostMessage), 0u) << label;
-    }
-  }
-}
-
-TEST_F(PacketExchangeTest, ReplyIsCutAtCapacityWithTheNulAfterIt) {
-  struct Case {
-    std::string answer;
-    std::uint32_t capacity;
-    std::string expected;
-  };
-  const Case cases[] = {
-      {"G|0123456789", 5, "G|012"},
-      {"G|0123456789", 12, "G|0123456789"},
-      {"G|0123456789", 13, "G|0123456789"},
-      {"", 10, ""},
-      {"anything", 0, ""},
-      {std::string("G|a\0b\r\n", 7), 100, std::string("G|a\0b\r\n", 7)},
-  };
-  for (const Case& c : cases) {
-    host.answer_always(c.answer);
-    ASSERT_EQ(Exchange("F", "x", c.capacity), ORVEKPORT_OK) << c.answer;
-    EXPECT_EQ(bytes_read, c.expected.size()) << c.answer;
-    EXPECT_EQ(reply.substr(0, c.expected.size()), c.expected) << c.answer;
-    EXPECT_EQ(reply[c.expected.size()], '\0') << c.answer;
-  }
-}
-
 // ---- A late answer and the lock --------------------------------------------
 
 // The host answers every line with "G|" and the line, so each reply names
@@ -254,26 +226,20 @@ TEST_F(LateAnswerTest, AnswerThatNeverComesIsForgottenByInit) {
   EXPECT_EQ(std::string(reply.c_str()), "G|F|3\n");
 }
 
+// A stale window's post fails, and a null window posts to this thread's own
+// queue: either way no host heard, so the next exchange waits for nothing.
 TEST_F(LateAnswerTest, NobodyOwesAnAnswerThatNoHostHeard) {
-  struct Case {
-    const char* label;
-    std::function<void()> break_link;
-  };
-  const Case cases[] = {
-      {"stale window", [&] { host.exit(); }},  // its post fails
-      {"no window yet", [&] { hostlink::HostWindow = platform::kNullHandle; }},
-  };
-  for (const Case& c : cases) {
-    c.break_link();
-    EXPECT_EQ(Exchange("F", "1"), ORVEKPORT_E_TIMEOUT) << c.label;
-    if (std::string(c.label) == "stale window") {
-      EXPECT_FALSE(os.calls_of(Op::PostMessage).back().ok);
-    }
-    if (host.window == platform::kNullHandle) host.start();
+  for (bool stale : {true, false}) {
+    SCOPED_TRACE(stale ? "stale window" : "no window yet");
+    if (stale) host.exit();
+    hostlink::HostWindow = stale ? hostlink::HostWindow : platform::kNullHandle;
+    EXPECT_EQ(Exchange("F", "1"), ORVEKPORT_E_TIMEOUT);
+    EXPECT_EQ(os.calls_of(Op::PostMessage).back().ok, !stale);
+    if (stale) host.start();
     hostlink::HostWindow = host.window;
     std::uint64_t started = os.now_ms();
-    EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_OK) << c.label;
-    EXPECT_EQ(os.now_ms(), started) << c.label;
+    EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_OK);
+    EXPECT_EQ(os.now_ms(), started);
   }
 }
 
