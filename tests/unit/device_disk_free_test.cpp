@@ -37,40 +37,33 @@ class DiskFreeTest : public ::testing::Test {
   FakePlatform os;
 };
 
-TEST_F(DiskFreeTest, RecordIsLittleEndianSuccessThenCount) {
+// One call after another: a success writes 1 and the 64-bit count, low
+// byte first; a failure writes 0 and keeps the latest count (0 if none).
+TEST_F(DiskFreeTest, RecordOfEachCallInTurn) {
+  os.free_space[u"\\Storage Card\\maps"] = k5GiB;
+  os.free_space[u"\\pattern"] = 0x0123456789ABCDEF;
+  os.free_space[u"\\empty"] = 0;
+  os.free_space[u"\\all"] = ~std::uint64_t{0};
   const struct {
-    std::uint64_t free_bytes;
+    const char16_t* path;
     Record expected;
-  } cases[] = {
-      {k5GiB, {1, 0, 0, 0, 0x00, 0x00, 0x00, 0x40, 0x01, 0x00, 0x00, 0x00}},
-      {0x0123456789ABCDEF,
+  } calls[] = {
+      {u"\\missing", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {nullptr, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},  // passed on as it is
+      {u"\\Storage Card\\maps",
+       {1, 0, 0, 0, 0x00, 0x00, 0x00, 0x40, 0x01, 0x00, 0x00, 0x00}},
+      {u"\\missing",
+       {0, 0, 0, 0, 0x00, 0x00, 0x00, 0x40, 0x01, 0x00, 0x00, 0x00}},
+      {u"\\pattern",
        {1, 0, 0, 0, 0xEF, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01}},
-      {0, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-      {~std::uint64_t{0},
-       {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+      {u"\\empty", {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {u"\\all", {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.free_bytes) + " free bytes");
-    os.free_space[u"\\Storage Card\\maps"] = c.free_bytes;
-    EXPECT_EQ(Query(u"\\Storage Card\\maps"), c.expected);
+  for (const auto& c : calls) {
+    SCOPED_TRACE(c.path ? platform::fake::utf8(c.path) : "null path");
+    EXPECT_EQ(Query(c.path), c.expected);
   }
-}
-
-TEST_F(DiskFreeTest, FailureKeepsTheLatestCount) {
-  os.free_space[u"\\"] = k5GiB;
-  Query(u"\\");
-  EXPECT_EQ(Query(u"\\missing"),
-            (Record{0, 0, 0, 0, 0x00, 0x00, 0x00, 0x40, 0x01, 0x00, 0x00, 0x00}));
-  // A later success replaces the count and the success word.
-  os.free_space[u"\\"] = 7;
-  EXPECT_EQ(Query(u"\\"), (Record{1, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-TEST_F(DiskFreeTest, FailureFirstGivesZeroCount) {
-  os.free_space[u"\\"] = k5GiB;
-  EXPECT_EQ(Query(u"\\missing"), Record{});
-  EXPECT_EQ(Query(nullptr), Record{}) << "a null path goes to the platform";
-  EXPECT_EQ(os.count(platform::fake::Op::DiskFreeSpace), 2u);
+  EXPECT_EQ(os.count(platform::fake::Op::DiskFreeSpace), std::size(calls));
 }
 
 TEST_F(DiskFreeTest, NullOutputsAreSkipped) {
