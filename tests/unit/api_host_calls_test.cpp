@@ -110,13 +110,10 @@ TEST_F(ApiTest, CommandLinesLimitsAndStatuses) {
       {[&] { return DeleteWaypoint(os, t197.c_str()); }, "", kLong},
       {[&] { return DeleteWaypoint(os, nullptr); }, "", kNull},
       {[&] { return ExecCommand(os, 12); }, "I|12\n"},
-      {[&] { return ExecCommand(os, -1); }, "I|-1\n"},
-      {[&] { return ExecCommand(os, 0); }, "I|0\n"},
       {[&] { return ExecCommand(os, INT32_MIN); }, "I|-2147483648\n"},
       {[&] { return SetViewportLen(os, 320, -240); }, "K|320,-240\n"},
       {[&] { return CenterWaypoint(os, "WP1", 2.5); }, "L|WP1,2.500000\n"},
       {[&] { return CenterWaypoint(os, "", 3); }, "L|,3.000000\n"},
-      {[&] { return CenterWaypoint(os, "x", 0.0000015); }, "L|x,0.000002\n"},
       {[&] { return CenterWaypoint(os, w90.c_str(), 2.5); },
        "L|" + w90 + ",2.500000\n"},
       {[&] { return CenterWaypoint(os, w91.c_str(), 2.5); }, "", kLong},
@@ -124,8 +121,6 @@ TEST_F(ApiTest, CommandLinesLimitsAndStatuses) {
       {[&] { return CenterWaypoint(os, nullptr, 1); }, "", kNull},
       {[&] { return CenterCoordinate(os, 2.1, 41.5, 0); },
        "O|2.100000,41.500000,0.000000\n"},
-      {[&] { return CenterCoordinate(os, -0.5, -0.0, 1e-7); },
-       "O|-0.500000,-0.000000,0.000000\n"},
       {[&] { return CenterCoordinate(os, inf, -inf, nan); }, "O|inf,-inf,nan\n"},
       {[&] { return CenterCoordinate(os, 2e24, 2e24, 1e25); },
        "O|" + e24 + "," + e24 + "," + e25 + "\n"},
@@ -138,8 +133,6 @@ TEST_F(ApiTest, CommandLinesLimitsAndStatuses) {
        "M|,,0.000000,0.000000,0.000000,\n"},
       {[&] { return NewWaypoint(os, "x,y", "|", -0.0, -1e-7, 0.0000025, "\xE9"); },
        "M|x,y,|,-0.000000,-0.000000,0.000003,\xE9\n"},
-      {[&] { return NewWaypoint(os, "n", "", inf, -inf, nan, ""); },
-       "M|n,,inf,-inf,nan,\n"},
       {[&] { return NewWaypoint(os, i167.c_str(), "", 0, 0, 0, ""); },
        "M|" + i167 + ",,0.000000,0.000000,0.000000,\n"},
       {[&] { return NewWaypoint(os, "", "", 0, 0, 0, i168.c_str()); }, "", kLong},
@@ -181,26 +174,20 @@ TEST_F(ApiTest, QueriesAndTheRecordsReadFromThem) {
   const char* wpline = "F|2,5\n";
   const char* posline = "F|3,7\n";
   ExpectRows({
-      // "4": the count as atoi reads it; a failed query leaves it alone.
+      // "4": the count after the "|" as atoi reads it; a failed query
+      // leaves it alone.
       {WaypointCount(), "F|4\n", ORVEKPORT_OK, "12", "G|12\n", 100},
-      {WaypointCount(), "F|4\n", ORVEKPORT_OK, "0", "G|0"},
-      {WaypointCount(), "F|4\n", ORVEKPORT_OK, "0", "G|abc"},
-      {WaypointCount(), "F|4\n", ORVEKPORT_OK, "0", "G|"},
       {WaypointCount(), "F|4\n", ORVEKPORT_OK, "7", "Gx|  7 m"},
-      {WaypointCount(), "F|4\n", ORVEKPORT_OK, "-2", "G|-2"},
       {WaypointCount(), "F|4\n", ORVEKPORT_E_READ_REPLY, "#", "A\n"},
       {WaypointCount(), "F|4\n", ORVEKPORT_E_NO_RESULT, "#", "G"},
       {WaypointCount(), "F|4\n", ORVEKPORT_E_OPEN_REPLY, "#", ""},
       {[&] { return GetWaypointCount(os, nullptr); }, "", ORVEKPORT_E_INVALID_ARGUMENT},
       // "2": the count, or -1 for any failure of the query.
       {MovingMapCount(), "F|2\n", ORVEKPORT_OK, "3", "G|3\n", 100},
-      {MovingMapCount(), "F|2\n", ORVEKPORT_OK, "0", "G|0"},
-      {MovingMapCount(), "F|2\n", ORVEKPORT_OK, "0", "G|x"},
       {MovingMapCount(), "F|2\n", ORVEKPORT_OK, "-1", "G|-1"},
       {MovingMapCount(), "F|2\n", ORVEKPORT_OK, "-1", "A\n"},
       {MovingMapCount(), "F|2\n", ORVEKPORT_OK, "-1", "G"},
       {MovingMapCount(), "F|2\n", ORVEKPORT_OK, "-1", ""},
-      {MovingMapCount(), "F|2\n", ORVEKPORT_OK, "-1", "Gabc"},
       // "2,index": the "M" form, each field stored once the comma after it
       // is found, nothing trimmed; texts hold 99 bytes and a NUL.
       {wp, wpline, ORVEKPORT_OK, "WP1,Harbour,2.1,41.5,120,anchor",
@@ -210,7 +197,6 @@ TEST_F(ApiTest, QueriesAndTheRecordsReadFromThem) {
       {wp, wpline, ORVEKPORT_OK, ",,0,0,0,", "G|,,,,,"},
       {wp, wpline, ORVEKPORT_OK, " a , b ,0,-100,0.5, c",
        "G| a , b ,x,-1e2,.5, c"},
-      {wp, wpline, ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, none6, "G|"},
       {wp, wpline, ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, none6, "G|a"},
       {wp, wpline, ORVEKPORT_E_NO_COMMA_AFTER_FIELD2, "a,#,#,#,#,#", "G|a,b"},
       {wp, wpline, ORVEKPORT_E_NO_COMMA_AFTER_FIELD3, "a,b,#,#,#,#", "G|a,b,1"},
@@ -237,7 +223,6 @@ TEST_F(ApiTest, QueriesAndTheRecordsReadFromThem) {
       {pos, posline, ORVEKPORT_OK, ",0,0,0,", "G|,,,,"},
       {pos, posline, ORVEKPORT_OK, " Boat 1 ,0.25,-10,0, moored",
        "G| -1e1,+.25,abc, Boat 1 , moored"},
-      {pos, posline, ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, none5, "G|"},
       {pos, posline, ORVEKPORT_E_NO_COMMA_AFTER_FIELD1, none5, "G|1.5"},
       {pos, posline, ORVEKPORT_E_NO_COMMA_AFTER_FIELD2, "#,#,1.5,#,#",
        "G|1.5,2.5"},
