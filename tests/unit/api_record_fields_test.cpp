@@ -70,7 +70,6 @@ TEST(ParseNumber, DecimalFormsOnly) {
 // "%Le" glibc prints exactly.
 TEST(ParseNumber, HalfwayTextsRoundLikeStrtod) {
   std::mt19937_64 random(31);
-  int checked = 0;
   for (int i = 0; i < 3000; ++i) {
     std::uint64_t bits = random() & 0x7FEFFFFFFFFFFFFFull;  // finite, < max
     if (i % 3 == 0) bits &= 0x000FFFFFFFFFFFFFull;          // subnormal
@@ -84,11 +83,9 @@ TEST(ParseNumber, HalfwayTextsRoundLikeStrtod) {
     std::size_t e = text.find('e');
     std::string above = text.substr(0, e) + "00001" + text.substr(e);
     std::string below = text.substr(0, 20) + text.substr(e);  // cut short
-    for (const std::string& t : {text, above, below}) {
+    for (const std::string& t : {text, above, below})
       ASSERT_EQ(ParseNumber(t), std::strtod(t.c_str(), nullptr))
           << t.substr(0, 40) << "..." << t.substr(e);
-      ++checked;
-    }
   }
   const char* edges[] = {
       "1.7976931348623157e308",
@@ -106,7 +103,6 @@ TEST(ParseNumber, HalfwayTextsRoundLikeStrtod) {
   };
   for (const char* t : edges)
     EXPECT_EQ(ParseNumber(t), std::strtod(t, nullptr)) << t;
-  EXPECT_EQ(checked, 9000);
 }
 
 }  // namespace

@@ -120,22 +120,15 @@ TEST_F(EnvelopeTest, RepliesAndRequests) {
 // reply on the stack; a caller's larger capacity takes one heap block for
 // the call and gives it back, and without one the query is refused unsent.
 TEST_F(EnvelopeTest, OnlyLargeRepliesUseTheHeap) {
-  host.answer_always("G|ok\n");
-  std::vector<char> result(1'000'000, '#');
-  ASSERT_EQ(hostlink::GetString(os, "4", 1000, result.data()), ORVEKPORT_OK);
+  ExpectRows({{Query("4", 1000), "F|4\n", ORVEKPORT_OK, "ok\n", "G|ok\n", 1000}});
   EXPECT_EQ(os.count(Op::Allocate), 0u);
-  ASSERT_EQ(hostlink::GetString(os, "4", 1'000'000, result.data()),
-            ORVEKPORT_OK);
-  EXPECT_STREQ(result.data(), "ok\n");
+  ExpectRows({{Query("4", 1'000'000), "F|4\n", ORVEKPORT_OK, "ok\n", "G|ok\n",
+               1'000'000}});
   ASSERT_EQ(os.count(Op::Allocate), 1u);
   EXPECT_EQ(os.details_of<Op::Allocate>()[0].bytes, 1'000'010u);
   EXPECT_EQ(os.count(Op::Release), 1u);
-
-  os.clear_calls();
   os.fail(Op::Allocate);
-  EXPECT_EQ(hostlink::GetString(os, "4", 1'000'000, result.data()),
-            ORVEKPORT_E_NO_MEMORY);
-  EXPECT_EQ(os.count(Op::CreateFile), 0u);
+  ExpectRows({{Query("4", 1'000'000), "", ORVEKPORT_E_NO_MEMORY, "#"}});
 }
 
 // A raw request never starts discovery (nor does a command: see the map
