@@ -1,7 +1,9 @@
-// The device identifier on the fake platform: which source wins, which hex
-// digits are taken, what is cached, and what GetPocketIDItvCe hands out.
+// The device services on the fake platform: which source of the identifier
+// wins, which hex digits are taken, what is cached, what GetPocketIDItvCe
+// hands out, and the free-space record.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -9,6 +11,7 @@
 
 #include "device/device_identifier.h"
 #include "device/device_state.h"
+#include "device/disk_free_space.h"
 #include "platform/fake/fake_platform.h"
 #include "tests/support/host_link_fixture.h"
 
@@ -18,11 +21,13 @@ namespace {
 using platform::fake::FakePlatform;
 using platform::fake::Op;
 using Bytes = std::vector<std::uint8_t>;
+using Record = std::array<std::uint8_t, 12>;
 
 constexpr char16_t kTool[] = u"\\windows\\CreateAssetFile.exe";
 constexpr char16_t kAssetFile[] = u"\\windows\\cpqAssetData.dat";
 constexpr char16_t kHwidKey[] = u"SOFTWARE\\Microsoft\\MSLicensing\\HardwareID";
 constexpr char16_t kHwidValue[] = u"ClientHWID";
+constexpr std::uint64_t k5GiB = 5368709120;
 
 // Bytes 0, 1, 2, ...: byte i reads as the two hex digits of i.
 Bytes Counting(std::size_t count) {
@@ -49,13 +54,13 @@ struct Delivered {
   std::uint32_t length;
 };
 
-class DeviceIdTest : public ::testing::Test {
+class DeviceTest : public ::testing::Test {
  protected:
-  DeviceIdTest() {
+  DeviceTest() {
     ResetDeviceState();
     os.add_directory(u"\\windows");
   }
-  ~DeviceIdTest() override {
+  ~DeviceTest() override {
     // Processes, threads, files and keys are closed on every path.
     EXPECT_EQ(os.open_handle_count(), 0u) << os.describe_calls();
     ResetDeviceState();
@@ -82,6 +87,18 @@ class DeviceIdTest : public ::testing::Test {
     return {address ? static_cast<const char*>(address) : "<null>", length};
   }
 
+  // Queries `path` and gives the record as the caller sees it.
+  Record QueryFreeSpace(const char16_t* path) {
+    std::uint32_t length = 0xDEADBEEF;
+    const void* address = nullptr;
+    EXPECT_EQ(DiskFreeSpaceItvCe(os, path, &length, &address), 0u);
+    EXPECT_EQ(length, 12u);
+    EXPECT_EQ(address, DiskSpaceRecord);
+    Record record{};
+    if (address) std::memcpy(record.data(), address, record.size());
+    return record;
+  }
+
   FakePlatform os;
 };
 
@@ -96,7 +113,7 @@ Bytes SampleRecord() {
 // The asset tool runs first; its text (64 bytes at 976, to the first zero
 // unit, through the code page) wins unless empty. Then the DEVICE_ID record
 // (even a short one), then ClientHWID, then the fixed text.
-TEST_F(DeviceIdTest, FirstSourceThatYieldsWins) {
+TEST_F(DeviceTest, FirstSourceThatYieldsWins) {
   enum From { kAsset, kRecord, kRegistry };
   struct Case {
     const char* name;
@@ -176,7 +193,7 @@ TEST_F(DeviceIdTest, FirstSourceThatYieldsWins) {
   }
 }
 
-TEST_F(DeviceIdTest, HexDigitsAtFixedPlaces) {
+TEST_F(DeviceTest, HexDigitsAtFixedPlaces) {
   // Counting bytes. A record's header is 20 bytes: byte 20 reads "14", then
   // "6" from byte 22 and "1718191A" from bytes 23 to 26. ClientHWID's first
   // 4 bytes are skipped: "04", "6", "0708090A".
@@ -213,7 +230,7 @@ TEST_F(DeviceIdTest, HexDigitsAtFixedPlaces) {
   }
 }
 
-TEST_F(DeviceIdTest, RegistryNamesAndRoom) {
+TEST_F(DeviceTest, RegistryNamesAndRoom) {
   SetClientHwid(Counting(20));
   ReadHardwareIdentifier(os);
   auto opens = os.calls_of(Op::RegOpenKey);
@@ -233,7 +250,7 @@ TEST_F(DeviceIdTest, RegistryNamesAndRoom) {
 
 // The tool is waited for without a limit, and its process and thread are
 // closed, before the file is opened.
-TEST_F(DeviceIdTest, AssetToolIsWaitedForBeforeTheFileIsRead) {
+TEST_F(DeviceTest, AssetToolIsWaitedForBeforeTheFileIsRead) {
   InstallTool(AssetFile(u"abc"));
   ASSERT_STREQ(ReadAssetIdentifier(os).text, "abc");
   EXPECT_EQ(testing::OpNames(os),
@@ -251,19 +268,61 @@ TEST_F(DeviceIdTest, AssetToolIsWaitedForBeforeTheFileIsRead) {
   EXPECT_EQ(calls[6].detail_of<Op::ReadFile>().bytes, 64u);
 }
 
-TEST_F(DeviceIdTest, EveryCallRewritesTheBufferNullOutputsSkipped) {
+// Both ItvCe exports skip a null length or address, and every call rewrites
+// the result.
+TEST_F(DeviceTest, NullOutputsAreSkipped) {
   os.device_id_record = SampleRecord();
+  os.free_space[u"\\"] = 3;
   std::uint32_t length = 0;
   const void* address = nullptr;
-  EXPECT_EQ(PocketIdItvCe(os, nullptr, &address), 0u);
-  EXPECT_EQ(address, PocketIdBuffer);
-  std::memset(PocketIdBuffer, '#', sizeof(PocketIdBuffer));
-  EXPECT_EQ(PocketIdItvCe(os, &length, nullptr), 0u);
-  EXPECT_EQ(length, 12u);
-  EXPECT_STREQ(PocketIdBuffer, "0156789ABCD");
-  std::memset(PocketIdBuffer, '#', sizeof(PocketIdBuffer));
-  EXPECT_EQ(PocketIdItvCe(os, nullptr, nullptr), 0u);
-  EXPECT_STREQ(PocketIdBuffer, "0156789ABCD");
+  const struct {
+    std::uint32_t* length;
+    const void** address;
+  } outs[] = {{nullptr, &address}, {&length, nullptr}, {nullptr, nullptr}};
+  for (const auto& o : outs) {
+    length = 0;
+    address = nullptr;
+    std::memset(PocketIdBuffer, '#', sizeof(PocketIdBuffer));
+    EXPECT_EQ(PocketIdItvCe(os, o.length, o.address), 0u);
+    EXPECT_STREQ(PocketIdBuffer, "0156789ABCD");
+    EXPECT_EQ(length, o.length ? 12u : 0u);
+    EXPECT_EQ(address, o.address ? PocketIdBuffer : nullptr);
+    std::memset(DiskSpaceRecord, '#', sizeof(DiskSpaceRecord));
+    EXPECT_EQ(DiskFreeSpaceItvCe(os, u"\\", o.length, o.address), 0u);
+    EXPECT_EQ(DiskSpaceRecord[0], 1);
+    EXPECT_EQ(DiskSpaceRecord[4], 3);
+    EXPECT_EQ(length, o.length ? 12u : 0u);
+    EXPECT_EQ(address, o.address ? DiskSpaceRecord : nullptr);
+  }
+}
+
+// One call after another: a success writes 1 and the 64-bit count, low
+// byte first; a failure writes 0 and keeps the latest count (0 if none).
+TEST_F(DeviceTest, RecordOfEachCallInTurn) {
+  os.free_space[u"\\Storage Card\\maps"] = k5GiB;
+  os.free_space[u"\\pattern"] = 0x0123456789ABCDEF;
+  os.free_space[u"\\empty"] = 0;
+  os.free_space[u"\\all"] = ~std::uint64_t{0};
+  const struct {
+    const char16_t* path;
+    Record expected;
+  } calls[] = {
+      {u"\\missing", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {nullptr, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},  // passed on as it is
+      {u"\\Storage Card\\maps",
+       {1, 0, 0, 0, 0x00, 0x00, 0x00, 0x40, 0x01, 0x00, 0x00, 0x00}},
+      {u"\\missing",
+       {0, 0, 0, 0, 0x00, 0x00, 0x00, 0x40, 0x01, 0x00, 0x00, 0x00}},
+      {u"\\pattern",
+       {1, 0, 0, 0, 0xEF, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01}},
+      {u"\\empty", {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {u"\\all", {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+  };
+  for (const auto& c : calls) {
+    SCOPED_TRACE(c.path ? platform::fake::utf8(c.path) : "null path");
+    EXPECT_EQ(QueryFreeSpace(c.path), c.expected);
+  }
+  EXPECT_EQ(os.count(platform::fake::Op::DiskFreeSpace), std::size(calls));
 }
 
 }  // namespace
