@@ -14,6 +14,8 @@ namespace {
 
 using platform::fake::Op;
 
+constexpr char16_t kLock[] = u"OrvekPORT.ExchangeLock";
+
 class PacketExchangeTest : public testing::ConnectedHostTest {
  protected:
   // Exchanges into a buffer with a canary after its capacity + 1 bytes.
@@ -24,7 +26,7 @@ class PacketExchangeTest : public testing::ConnectedHostTest {
     StatusCode status = hostlink::ExchangePacket(os, prefix, body, reply.data(),
                                                  capacity, &bytes_read);
     EXPECT_EQ(reply.substr(capacity + 1), "########") << "written past the reply";
-    EXPECT_EQ(os.mutex_owned(hostlink::kExchangeLockName), 0) << "lock kept";
+    EXPECT_EQ(os.mutex_owned(kLock), 0) << "lock kept";
     return status;
   }
   // For a table row: the reply bytes read go to `out` ("#": none).
@@ -81,7 +83,7 @@ TEST_F(PacketExchangeTest, FilesAndMessageOfTheProtocol) {
   const auto& calls = os.calls();
   ASSERT_EQ(calls.size(), 11u) << os.describe_calls();
   EXPECT_EQ(calls[0].handle, hostlink::ExchangeLock.load());
-  EXPECT_EQ(calls[0].detail_of<Op::Wait>().timeout_ms, hostlink::kLockWaitMs);
+  EXPECT_EQ(calls[0].detail_of<Op::Wait>().timeout_ms, 10000u);
   // The request file is replaced, read-write, shared for reading only.
   EXPECT_EQ(calls[1].text, host.request_path());
   const auto& request_open = calls[1].detail_of<Op::CreateFile>();
@@ -203,7 +205,7 @@ class LateAnswerTest : public PacketExchangeTest {
   // "F|1" times out; the host answers it `late_ms` after the library gave
   // up (never when signal is off). Returns the time of the time-out.
   std::uint64_t TimeOutAnsweredLate(std::uint32_t late_ms) {
-    host.reply_delay_ms = hostlink::kReplyWaitMs + late_ms;
+    host.reply_delay_ms = 3000 + late_ms;
     EXPECT_EQ(Exchange("F", "1"), ORVEKPORT_E_TIMEOUT);
     host.reply_delay_ms = 0;
     return os.now_ms();
@@ -274,32 +276,31 @@ TEST_F(LateAnswerTest, NobodyOwesAnAnswerThatNoHostHeard) {
 }
 
 TEST_F(PacketExchangeTest, LockHeldElsewhereIsAwaitedWithinItsBound) {
-  os.hold_mutex(hostlink::kExchangeLockName, os.now_ms() + 2000);
+  os.hold_mutex(kLock, os.now_ms() + 2000);
   EXPECT_EQ(Exchange("F", "1"), ORVEKPORT_OK);
   EXPECT_EQ(os.now_ms(), 2000u);
 
-  os.hold_mutex(hostlink::kExchangeLockName,
-                os.now_ms() + hostlink::kLockWaitMs + 1);
+  os.hold_mutex(kLock, os.now_ms() + 10001);
   EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_E_BUSY);
-  EXPECT_EQ(os.now_ms(), 2000u + hostlink::kLockWaitMs);
+  EXPECT_EQ(os.now_ms(), 12000u);
   EXPECT_EQ(host.requests, std::vector<std::string>{"F|1\n"});
   EXPECT_EQ(RequestFile(), "F|1\n");
 }
 
 TEST_F(PacketExchangeTest, LockOfADeadOwnerIsTakenAndItsAnswerDiscarded) {
   // The owner died after posting: the host's answer to it comes 700 ms on.
-  os.abandon_mutex(hostlink::kExchangeLockName);
+  os.abandon_mutex(kLock);
   os.set_file(host.reply_path(), "G|dead");
-  os.signal_event(hostlink::kReplyEventName, os.now_ms() + 700);
+  os.signal_event(u"EventOrvekAPI", os.now_ms() + 700);
   host.answer_always("G|mine");
   ASSERT_EQ(Exchange("F", "1"), ORVEKPORT_OK);
   EXPECT_STREQ(reply.c_str(), "G|mine");
   EXPECT_EQ(os.posted.back().time_ms, 700u);
 
   // Died before posting: nothing comes, and after one wait the link goes on.
-  os.abandon_mutex(hostlink::kExchangeLockName);
+  os.abandon_mutex(kLock);
   ASSERT_EQ(Exchange("F", "2"), ORVEKPORT_OK);
-  EXPECT_EQ(os.now_ms(), 700u + hostlink::kOwedAnswerWaitMs);
+  EXPECT_EQ(os.now_ms(), 3700u);
   EXPECT_EQ(LeakedHandles(), 0u);
 }
 
