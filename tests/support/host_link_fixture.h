@@ -21,18 +21,12 @@ namespace orvek::testing {
 // call's wrapper renders it into FakeHostTest::out), the host's answer
 // (none: the host's default) and the size of the reply read (0: unchecked).
 struct HostCase {
-  HostCase(std::function<StatusCode()> call_, std::string line_,
-           StatusCode status_ = ORVEKPORT_OK, std::string out_ = "",
-           std::optional<std::string> answer_ = std::nullopt,
-           std::uint64_t reply_bytes_ = 0)
-      : call(std::move(call_)), line(std::move(line_)), status(status_),
-        out(std::move(out_)), answer(answer_), reply_bytes(reply_bytes_) {}
   std::function<StatusCode()> call;
-  std::string line;
-  StatusCode status;
-  std::string out;
-  std::optional<std::string> answer;
-  std::uint64_t reply_bytes;
+  std::string line = "";
+  StatusCode status = ORVEKPORT_OK;
+  std::string out = "";
+  std::optional<std::string> answer = std::nullopt;
+  std::uint64_t reply_bytes = 0;
 };
 
 // The platform calls made so far, by name: "Wait CreateFile ...".

@@ -139,9 +139,11 @@ TEST_F(DiscoveryTest, FindOrStartHandshakeThenQuery) {
     if (c.status == ORVEKPORT_OK) {
       sent.push_back("F|4\n");
       EXPECT_STREQ(result, "\n");
-      // The handshake follows the lookup that found the window.
+      // The handshake follows the lookup that found the window; its reply
+      // is read in 20 bytes.
       EXPECT_GT(fresh.index_of(Op::PostMessage),
                 fresh.index_of(Op::FindWindow, c.sleeps));
+      EXPECT_EQ(fresh.details_of<Op::ReadFile>().at(0).bytes, 20u);
     } else {
       EXPECT_STREQ(result, "untouched");
     }

@@ -120,7 +120,8 @@ TEST_F(EnvelopeTest, RepliesAndRequests) {
 // reply on the stack; a caller's larger capacity takes one heap block for
 // the call and gives it back, and without one the query is refused unsent.
 TEST_F(EnvelopeTest, OnlyLargeRepliesUseTheHeap) {
-  ExpectRows({{Query("4", 1000), "F|4\n", ORVEKPORT_OK, "ok\n", "G|ok\n", 1000}});
+  ExpectRows(
+      {{Query("4", 1000), "F|4\n", ORVEKPORT_OK, "ok\n", "G|ok\n", 1000}});
   EXPECT_EQ(os.count(Op::Allocate), 0u);
   ExpectRows({{Query("4", 1'000'000), "F|4\n", ORVEKPORT_OK, "ok\n", "G|ok\n",
                1'000'000}});

@@ -44,7 +44,9 @@ class PacketExchangeTest : public testing::ConnectedHostTest {
       return status;
     };
   }
-  std::string RequestFile() { return os.file(host.request_path()).value_or("<none>"); }
+  std::string RequestFile() {
+    return os.file(host.request_path()).value_or("<none>");
+  }
 
   std::string reply;
   std::uint32_t bytes_read = 0;
@@ -110,7 +112,8 @@ TEST_F(PacketExchangeTest, FilesAndMessageOfTheProtocol) {
 TEST_F(PacketExchangeTest, EveryPathInOrder) {
   const std::string sent =
       "Wait CreateFile WriteFile CloseHandle ResetEvent PostMessage Wait";
-  const std::string read = sent + " CreateFile ReadFile CloseHandle ReleaseMutex";
+  const std::string read =
+      sent + " CreateFile ReadFile CloseHandle ReleaseMutex";
   // The lock, the owed-answer mark and the reply event are opened by the
   // first exchange that needs them, and again after a failure.
   const std::string opening =
