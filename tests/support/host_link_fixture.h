@@ -4,12 +4,39 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "hostlink/discovery.h"
 #include "hostlink/host_link_state.h"
 #include "platform/fake/fake_platform.h"
 #include "tests/support/fake_host.h"
 
 namespace orvek::testing {
+
+// One call of the library on a connected host: the request line it must
+// send ("": none, and no file touched), its status, what it stored (as the
+// call's wrapper renders it into FakeHostTest::out), the host's answer
+// (none: the host's default) and the size of the reply read (0: unchecked).
+struct HostCase {
+  std::function<StatusCode()> call;
+  std::string line = "";
+  StatusCode status = ORVEKPORT_OK;
+  std::string out = "";
+  std::optional<std::string> answer = std::nullopt;
+  std::uint64_t reply_bytes = 0;
+};
+
+// The platform calls made so far, by name: "Wait CreateFile ...".
+inline std::string OpNames(const platform::fake::FakePlatform& os) {
+  std::string names;
+  for (const platform::fake::Call& call : os.calls())
+    names += std::string(names.empty() ? "" : " ") +
+             platform::fake::op_name(call.op);
+  return names;
+}
 
 class FakeHostTest : public ::testing::Test {
  protected:
@@ -30,16 +57,49 @@ class FakeHostTest : public ::testing::Test {
 
   // Handles still open besides the reply event and the exchange lock, which
   // live for ever.
-  std::size_t LeakedHandles() const {
+  static std::size_t LeakedHandles(const platform::fake::FakePlatform& on) {
     auto kept = [](platform::Handle handle) {
       return handle != platform::kNullHandle ? 1u : 0u;
     };
-    return os.open_handle_count() - kept(hostlink::ReplyEvent) -
+    return on.open_handle_count() - kept(hostlink::ReplyEvent) -
            kept(hostlink::ExchangeLock.load());
+  }
+  std::size_t LeakedHandles() const { return LeakedHandles(os); }
+
+  std::string Ops() const { return OpNames(os); }
+
+  void ExpectRows(const std::vector<HostCase>& rows) {
+    const auto default_answer = host.answer;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const HostCase& c = rows[i];
+      SCOPED_TRACE(::testing::Message()
+                   << "row " << i << ", line \"" << c.line << "\", answer \""
+                   << c.answer.value_or("(default)") << "\"");
+      host.answer = default_answer;
+      if (c.answer) host.answer_always(*c.answer);
+      host.requests.clear();
+      os.clear_calls();
+      out.clear();
+      EXPECT_EQ(c.call(), c.status);
+      EXPECT_EQ(out, c.out);
+      if (c.line.empty()) {
+        EXPECT_TRUE(host.requests.empty());
+        EXPECT_EQ(os.count(platform::fake::Op::CreateFile), 0u);
+      } else {
+        EXPECT_EQ(host.requests, std::vector<std::string>{c.line});
+      }
+      if (c.reply_bytes != 0) {
+        for (const auto& read : os.details_of<platform::fake::Op::ReadFile>())
+          EXPECT_EQ(read.bytes, c.reply_bytes);
+      }
+      EXPECT_EQ(LeakedHandles(), 0u);
+    }
+    host.answer = default_answer;
   }
 
   platform::fake::FakePlatform os;
   FakeHost host;
+  std::string out;  // what a HostCase's call stored, rendered
 };
 
 // The same, with the host started and the link set up before each test.

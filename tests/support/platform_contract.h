@@ -46,6 +46,11 @@ inline void RunPlatformContract(const ContractWorld& world) {
                               static_cast<std::uint32_t>(text.size()), &written));
     EXPECT_EQ(written, text.size());
   };
+  // An open for reading and writing, sharing reading, that must fail.
+  auto refused = [&](const std::u16string& file, Disposition disposition) {
+    return os.create_file(file.c_str(), read_write, kFileShareRead,
+                          disposition) == kInvalidFile;
+  };
   auto read_all = [&](std::uint32_t offset = 0) {
     UniqueFile file(os, os.create_file(path.c_str(), kGenericRead, kFileShareRead,
                                        Disposition::OpenExisting));
@@ -61,9 +66,7 @@ inline void RunPlatformContract(const ContractWorld& world) {
   SCOPED_TRACE("platform contract");
   {
     SCOPED_TRACE("OPEN_EXISTING fails on a missing file; OPEN_ALWAYS creates it empty");
-    EXPECT_EQ(os.create_file(path.c_str(), read_write, kFileShareRead,
-                             Disposition::OpenExisting),
-              kInvalidFile);
+    EXPECT_TRUE(refused(path, Disposition::OpenExisting));
     UniqueFile created(os, os.create_file(path.c_str(), kGenericRead,
                                           kFileShareRead, Disposition::OpenAlways));
     EXPECT_TRUE(created);
@@ -83,28 +86,20 @@ inline void RunPlatformContract(const ContractWorld& world) {
     UniqueFile first(os, os.create_file(path.c_str(), read_write, kFileShareRead,
                                         Disposition::OpenExisting));
     ASSERT_TRUE(first);
-    EXPECT_EQ(os.create_file(path.c_str(), read_write, kFileShareRead,
-                             Disposition::OpenExisting),
-              kInvalidFile);
-    EXPECT_EQ(os.create_file(path.c_str(), read_write, kFileShareRead,
-                             Disposition::CreateAlways),
-              kInvalidFile);
+    EXPECT_TRUE(refused(path, Disposition::OpenExisting));
+    EXPECT_TRUE(refused(path, Disposition::CreateAlways));
   }
   {
     SCOPED_TRACE("a file another program holds without sharing can't be opened");
     world.hold_elsewhere(path);
-    EXPECT_EQ(os.create_file(path.c_str(), read_write, kFileShareRead,
-                             Disposition::CreateAlways),
-              kInvalidFile);
+    EXPECT_TRUE(refused(path, Disposition::CreateAlways));
     world.release_elsewhere();
     write_all(Disposition::CreateAlways, "free again\n");
   }
   {
     SCOPED_TRACE("no file is created in a missing directory");
-    std::u16string missing = world.directory + u"\\missing\\PACKETTX.DAT";
-    EXPECT_EQ(os.create_file(missing.c_str(), read_write, kFileShareRead,
-                             Disposition::CreateAlways),
-              kInvalidFile);
+    EXPECT_TRUE(refused(world.directory + u"\\missing\\PACKETTX.DAT",
+                        Disposition::CreateAlways));
   }
   {
     SCOPED_TRACE("named auto-reset event: shared by name, consumed by a wait, "

@@ -1,5 +1,5 @@
-// The position sentence of OrvekGPSPort_NewPoint: its bytes, its checksum,
-// its refusals, and the "E" command that carries it.
+// The position sentence of OrvekGPSPort_NewPoint: its bytes, its checksum
+// and its refusals (its "E" command is in api_host_calls_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,14 +8,11 @@
 #include <vector>
 
 #include "api/position_sentence.h"
-#include "hostlink/host_link_state.h"
 #include "tests/support/coordinate_cases.h"
-#include "tests/support/host_link_fixture.h"
 
 namespace orvek::api {
 namespace {
 
-using platform::fake::Op;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -37,20 +34,6 @@ StatusCode Build(const Fix& fix, std::string* sentence) {
   return status;
 }
 
-// Checks the frame independently of the builder: "$", "*", two upper-case
-// hex digits of the XOR of everything between them, CR LF.
-void ExpectFramed(const std::string& sentence) {
-  ASSERT_GE(sentence.size(), 6u) << sentence;
-  EXPECT_EQ(sentence.front(), '$');
-  std::string tail = sentence.substr(sentence.size() - 5);
-  unsigned sum = 0;
-  for (std::size_t i = 1; i < sentence.size() - 5; ++i)
-    sum ^= static_cast<unsigned char>(sentence[i]);
-  char expected[6];
-  std::snprintf(expected, sizeof(expected), "*%02X\r\n", sum);
-  EXPECT_EQ(tail, expected) << sentence;
-}
-
 std::vector<std::string> Fields(const std::string& sentence) {
   std::vector<std::string> fields(1);
   for (char c : sentence.substr(0, sentence.rfind('*'))) {
@@ -61,10 +44,11 @@ std::vector<std::string> Fields(const std::string& sentence) {
 }
 
 TEST(PositionSentence, WholeSentences) {
+  const std::string x134(134, 'x');
   struct {
     const char* name;
     Fix fix;
-    const char* sentence;
+    std::string sentence;
   } cases[] = {
       {"west and north",
        {-3.5, 40.25, 650.7, "A", "B", 1.5, 2},
@@ -80,12 +64,15 @@ TEST(PositionSentence, WholeSentences) {
        {-179.999999, -89.999999, -12.9, "\xE9t\xE9", "", 1e41, INT32_MIN},
        "$AAGGAM,,8959.999,S,17959.999,W,1,5,0,-12,m,,,,,,,\xE9t\xE9,,"
        "100000000000000000620008645040778319495168.000000,-2147483648*39\r\n"},
+      {"the longest, 196 bytes with its CR LF",
+       {.text1 = x134.c_str()},
+       "$AAGGAM,,000.000,N,000.000,E,1,5,0,0,m,,,,,,," + x134 +
+           ",,0.000000,0*40\r\n"},
   };
   for (const auto& c : cases) {
     std::string sentence;
     EXPECT_EQ(Build(c.fix, &sentence), ORVEKPORT_OK) << c.name;
     EXPECT_EQ(sentence, c.sentence) << c.name;
-    ExpectFramed(sentence);
   }
 }
 
@@ -144,86 +131,60 @@ TEST(SplitCoordinate, SameAsTheDoubleSteps) {
         << reference.degrees << " " << reference.minutes << " "
         << reference.thousandths;
   }
-  // Where a rounded product decides: the largest double below 1 times 60
-  // rounds to 60 - 2^-47, not to 60.
-  EXPECT_EQ(SplitCoordinate(1 - 0x1p-53).minutes, 59);
-  EXPECT_EQ(SplitCoordinate(0x1p-1074).thousandths, 0);
-  EXPECT_EQ(SplitCoordinate(2147483647.9999998).degrees, 2147483647);
 }
 
-TEST(PositionSentence, AltitudeTruncatesTowardZero) {
+// The altitude truncates toward zero; realValue is no coordinate, so a
+// non-finite one is printed, not refused.
+TEST(PositionSentence, AltitudeAndRealValueFields) {
   struct {
-    double altitude;
-    const char* field;
-  } cases[] = {{650.7, "650"},   {-12.9, "-12"},   {-0.9, "0"},
-               {0.999, "0"},     {2147483647.9, "2147483647"},
-               {-2147483647.9, "-2147483647"}};
+    Fix fix;
+    std::size_t field;
+    const char* text;
+  } cases[] = {
+      {{.altitude = 650.7}, 9, "650"},
+      {{.altitude = -12.9}, 9, "-12"},
+      {{.altitude = -0.9}, 9, "0"},
+      {{.altitude = 0.999}, 9, "0"},
+      {{.altitude = 2147483647.9}, 9, "2147483647"},
+      {{.altitude = -2147483647.9}, 9, "-2147483647"},
+      {{.real = -kInf}, 19, "-inf"},
+      {{.real = kNaN}, 19, "nan"},
+  };
   for (const auto& c : cases) {
     std::string sentence;
-    ASSERT_EQ(Build({.altitude = c.altitude}, &sentence), ORVEKPORT_OK)
-        << c.altitude;
-    EXPECT_EQ(Fields(sentence)[9], c.field) << c.altitude;
-    EXPECT_EQ(Fields(sentence)[10], "m");
+    ASSERT_EQ(Build(c.fix, &sentence), ORVEKPORT_OK) << c.text;
+    EXPECT_EQ(Fields(sentence)[c.field], c.text);
   }
 }
 
 TEST(PositionSentence, RefusalsLeaveNothing) {
-  std::string long_text(200, 'x');
+  const std::string x135(135, 'x');  // one byte too many
+  const StatusCode kBad = ORVEKPORT_E_INVALID_ARGUMENT;
+  const StatusCode kLong = ORVEKPORT_E_TOO_LONG;
   struct {
     const char* name;
     Fix fix;
     StatusCode status;
   } cases[] = {
-      {"null text1", {.text1 = nullptr}, ORVEKPORT_E_INVALID_ARGUMENT},
-      {"null text2", {.text2 = nullptr}, ORVEKPORT_E_INVALID_ARGUMENT},
-      {"NaN longitude", {.longitude = kNaN}, ORVEKPORT_E_INVALID_ARGUMENT},
-      {"infinite latitude", {.latitude = -kInf}, ORVEKPORT_E_INVALID_ARGUMENT},
-      {"infinite altitude", {.altitude = kInf}, ORVEKPORT_E_INVALID_ARGUMENT},
-      {"latitude 2^31",
-       {.latitude = 2147483648.0},
-       ORVEKPORT_E_INVALID_ARGUMENT},
-      {"longitude -2^31",
-       {.longitude = -2147483648.0},
-       ORVEKPORT_E_INVALID_ARGUMENT},
-      {"altitude -2^31",
-       {.altitude = -2147483648.0},
-       ORVEKPORT_E_INVALID_ARGUMENT},
-      {"altitude 1e300", {.altitude = 1e300}, ORVEKPORT_E_INVALID_ARGUMENT},
-      {"real value of 50 characters", {.real = -1e41}, ORVEKPORT_E_TOO_LONG},
-      {"real value 1e300", {.real = 1e300}, ORVEKPORT_E_TOO_LONG},
-      {"text of 200", {.text1 = long_text.c_str()}, ORVEKPORT_E_TOO_LONG},
+      {"null text1", {.text1 = nullptr}, kBad},
+      {"null text2", {.text2 = nullptr}, kBad},
+      {"NaN longitude", {.longitude = kNaN}, kBad},
+      {"infinite latitude", {.latitude = -kInf}, kBad},
+      {"infinite altitude", {.altitude = kInf}, kBad},
+      {"latitude 2^31", {.latitude = 2147483648.0}, kBad},
+      {"longitude -2^31", {.longitude = -2147483648.0}, kBad},
+      {"altitude -2^31", {.altitude = -2147483648.0}, kBad},
+      {"altitude 1e300", {.altitude = 1e300}, kBad},
+      {"real value of 50 characters", {.real = -1e41}, kLong},
+      {"real value 1e300", {.real = 1e300}, kLong},
+      {"text1 one byte over", {.text1 = x135.c_str()}, kLong},
+      {"text2 one byte over", {.text2 = x135.c_str()}, kLong},
   };
   for (const auto& c : cases) {
     std::string sentence = "untouched";
     EXPECT_EQ(Build(c.fix, &sentence), c.status) << c.name;
     EXPECT_EQ(sentence, "") << c.name;
   }
-}
-
-// realValue is not a coordinate: non-finite values are printed, not refused.
-TEST(PositionSentence, NonFiniteRealValueIsPrinted) {
-  std::string sentence;
-  ASSERT_EQ(Build({.real = -kInf}, &sentence), ORVEKPORT_OK);
-  EXPECT_EQ(Fields(sentence)[19], "-inf");
-  ASSERT_EQ(Build({.real = kNaN}, &sentence), ORVEKPORT_OK);
-  EXPECT_EQ(Fields(sentence)[19], "nan");
-  ExpectFramed(sentence);
-}
-
-TEST(PositionSentence, LengthLimitCountsCrLf) {
-  std::string base;
-  ASSERT_EQ(Build({}, &base), ORVEKPORT_OK);
-  std::string fits(kMaxSentence - base.size(), 'x');
-  std::string sentence;
-  ASSERT_EQ(Build({.text1 = fits.c_str()}, &sentence), ORVEKPORT_OK);
-  EXPECT_EQ(sentence.size(), kMaxSentence);
-  ExpectFramed(sentence);
-
-  std::string one_more = fits + "x";
-  EXPECT_EQ(Build({.text1 = one_more.c_str()}, &sentence),
-            ORVEKPORT_E_TOO_LONG);
-  EXPECT_EQ(Build({.text2 = one_more.c_str()}, &sentence),
-            ORVEKPORT_E_TOO_LONG);
 }
 
 TEST(SentenceChecksum, XorsBytesAsUnsigned) {
@@ -234,37 +195,6 @@ TEST(SentenceChecksum, XorsBytesAsUnsigned) {
                {"\xFF\x01", 0xFE}, {"\x80", 0x80}};
   for (const auto& c : cases)
     EXPECT_EQ(SentenceChecksum(c.text), c.sum) << "text " << c.text;
-}
-
-// A host link to a running fake host, the discovery's calls forgotten.
-using NewPointTest = testing::ConnectedHostTest;
-
-TEST_F(NewPointTest, SendsTheSentenceAsCommandE) {
-  EXPECT_EQ(NewPoint(os, -3.5, 40.25, 650.7, "A", "B", 1.5, 2), ORVEKPORT_OK);
-  ASSERT_EQ(host.requests.size(), 1u);
-  EXPECT_EQ(host.requests[0],
-            "E|$AAGGAM,,4015.000,N,330.000,W,1,5,0,650,m,,,,,,,A,B,1.500000,"
-            "2*64\r\n\n");
-}
-
-TEST_F(NewPointTest, LongestSentenceMakesA199ByteLine) {
-  std::string base;
-  ASSERT_EQ(Build({}, &base), ORVEKPORT_OK);
-  std::string text(kMaxSentence - base.size(), 'x');
-  EXPECT_EQ(NewPoint(os, 0, 0, 0, text.c_str(), "", 0, 0), ORVEKPORT_OK);
-  ASSERT_EQ(host.requests.size(), 1u);
-  EXPECT_EQ(host.requests[0].size(), 199u);
-}
-
-TEST_F(NewPointTest, RefusedFixTouchesNoFile) {
-  EXPECT_EQ(NewPoint(os, kNaN, 0, 0, "", "", 0, 0),
-            ORVEKPORT_E_INVALID_ARGUMENT);
-  EXPECT_EQ(NewPoint(os, 0, 0, 0, nullptr, "", 0, 0),
-            ORVEKPORT_E_INVALID_ARGUMENT);
-  EXPECT_EQ(NewPoint(os, 0, 0, 0, "", "", -1e41, 0), ORVEKPORT_E_TOO_LONG);
-  EXPECT_TRUE(host.requests.empty());
-  EXPECT_EQ(os.count(Op::CreateFile), 0u) << os.describe_calls();
-  EXPECT_EQ(os.count(Op::PostMessage), 0u);
 }
 
 }  // namespace

@@ -52,7 +52,8 @@ TEST(ParseNumber, DecimalFormsOnly) {
       {"1e400", inf},       {"-1e400", -inf},    {"1e-400", 0.0},
       {"0.000e999", 0.0},   {"1000e-326", 1e-323},
       {"123456789012345678901234567890e-29", 1.2345678901234568},
-      {"\n7\r", 7.0},       {"1 2", 1.0},
+      {"\n7\r", 7.0},       {"1 2", 1.0},        {"-0", -0.0},
+      {"-1e-400", -0.0},
   };
   for (const auto& c : cases) {
     double value = ParseNumber(c.text);
@@ -60,8 +61,6 @@ TEST(ParseNumber, DecimalFormsOnly) {
     EXPECT_EQ(std::signbit(value), std::signbit(c.value))
         << "text \"" << c.text << "\"";
   }
-  EXPECT_TRUE(std::signbit(ParseNumber("-0")));
-  EXPECT_TRUE(std::signbit(ParseNumber("-1e-400")));
 }
 
 // The hard cases of correct rounding: texts exactly halfway between two
@@ -71,7 +70,6 @@ TEST(ParseNumber, DecimalFormsOnly) {
 // "%Le" glibc prints exactly.
 TEST(ParseNumber, HalfwayTextsRoundLikeStrtod) {
   std::mt19937_64 random(31);
-  int checked = 0;
   for (int i = 0; i < 3000; ++i) {
     std::uint64_t bits = random() & 0x7FEFFFFFFFFFFFFFull;  // finite, < max
     if (i % 3 == 0) bits &= 0x000FFFFFFFFFFFFFull;          // subnormal
@@ -85,11 +83,9 @@ TEST(ParseNumber, HalfwayTextsRoundLikeStrtod) {
     std::size_t e = text.find('e');
     std::string above = text.substr(0, e) + "00001" + text.substr(e);
     std::string below = text.substr(0, 20) + text.substr(e);  // cut short
-    for (const std::string& t : {text, above, below}) {
+    for (const std::string& t : {text, above, below})
       ASSERT_EQ(ParseNumber(t), std::strtod(t.c_str(), nullptr))
           << t.substr(0, 40) << "..." << t.substr(e);
-      ++checked;
-    }
   }
   const char* edges[] = {
       "1.7976931348623157e308",
@@ -107,7 +103,6 @@ TEST(ParseNumber, HalfwayTextsRoundLikeStrtod) {
   };
   for (const char* t : edges)
     EXPECT_EQ(ParseNumber(t), std::strtod(t, nullptr)) << t;
-  EXPECT_EQ(checked, 9000);
 }
 
 }  // namespace

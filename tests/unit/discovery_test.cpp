@@ -1,5 +1,8 @@
 // Finding and starting the host application, and the state it leaves.
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "hostlink/envelopes.h"
 #include "hostlink/host_protocol.h"
@@ -14,228 +17,179 @@ using DiscoveryTest = testing::FakeHostTest;
 
 std::u16string Directory() { return hostlink::HostDirectory; }
 
-TEST_F(DiscoveryTest, RegistryIsReadBeforeTheWindowIsLookedFor) {
-  host.start();
-  os.remove_registry_value(hostlink::kHostRegistryKey, hostlink::kHostPathValue);
-  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_REGISTRY);
-  EXPECT_EQ(os.count(Op::FindWindow), 0u);
-  EXPECT_EQ(hostlink::HostWindow, platform::kNullHandle);
-  EXPECT_EQ(os.count(Op::RegOpenKey), os.count(Op::RegCloseKey));
-  EXPECT_EQ(os.open_handle_count(), 0u);
-}
-
 TEST_F(DiscoveryTest, MissingKeyGivesRegistryStatus) {
   platform::fake::FakePlatform bare;  // no key at all
   EXPECT_EQ(hostlink::Init(bare), ORVEKPORT_E_REGISTRY);
   EXPECT_EQ(bare.count(Op::RegQueryValue), 0u);
 }
 
-TEST_F(DiscoveryTest, PathValueHoldsAtMost99Characters) {
-  struct Case {
-    std::size_t length;
-    bool accepted;
+// Path_EXE holds at most 99 characters; the packet files live where it
+// has its last backslash.
+TEST_F(DiscoveryTest, PathValueAndTheDirectoryCutFromIt) {
+  auto dir = [](std::size_t length) {
+    return u"C:\\" + std::u16string(length - 3, u'd');
   };
-  for (Case c : {Case{98, true}, Case{99, true}, Case{100, false},
-                 Case{150, false}}) {
-    hostlink::ResetHostLinkState();
-    std::u16string directory = u"C:\\";
-    directory.append(c.length - directory.size() - 2, u'd');  // "\x" follows
-    host.start();
-    os.add_directory(directory);
-    os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
-                           directory + u"\\x");
-    // The host listens in its own directory, so an accepted path ends in a
-    // time-out here; only the registry verdict matters.
-    StatusCode status = hostlink::Init(os);
-    EXPECT_EQ(status == ORVEKPORT_E_REGISTRY, !c.accepted)
-        << "length " << c.length;
-    if (c.accepted) {
-      EXPECT_EQ(Directory(), directory) << "length " << c.length;
-    }
-  }
-}
-
-TEST_F(DiscoveryTest, DirectoryIsThePathCutAtItsLastBackslash) {
-  struct Case {
+  const struct {
     std::u16string path;
-    std::u16string directory;
+    std::optional<std::u16string> directory;  // none: refused
+  } cases[] = {
+      {dir(96) + u"\\x", dir(96)},
+      {dir(97) + u"\\x", dir(97)},
+      {dir(98) + u"\\x", std::nullopt},
+      {dir(148) + u"\\x", std::nullopt},
+      {u"C:\\Orvek\\orvek.exe", u"C:\\Orvek"},
+      {u"C:\\A\\B\\orvek.exe", u"C:\\A\\B"},
+      {u"orvek", u"orvek"},
+      {u"C:\\Orvek\\", u"C:\\Orvek"},
+      {u"\\orvek.exe", u""},
   };
-  for (const Case& c : {Case{u"C:\\Orvek\\orvek.exe", u"C:\\Orvek"},
-                        Case{u"C:\\A\\B\\orvek.exe", u"C:\\A\\B"},
-                        Case{u"orvek", u"orvek"},
-                        Case{u"C:\\Orvek\\", u"C:\\Orvek"},
-                        Case{u"\\orvek.exe", u""}}) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(platform::fake::utf8(c.path));
     hostlink::ResetHostLinkState();
     os.clear_calls();
     os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
                            c.path);
-    os.add_directory(c.directory);
+    if (c.directory) os.add_directory(*c.directory);
     host.start();
-    hostlink::Init(os);
-    std::string label = platform::fake::utf8(c.path);
-    EXPECT_EQ(Directory(), c.directory) << label;
-    EXPECT_EQ(std::u16string(hostlink::HostExecutablePath), c.path) << label;
-    ASSERT_GE(os.calls_of(Op::CreateFile).size(), 1u) << label;
-    EXPECT_EQ(os.calls_of(Op::CreateFile)[0].text, c.directory + u"\\PACKETTX.DAT")
-        << label;
+    // The host listens in its own directory, so most of these end in a
+    // time-out; only where the request went matters.
+    StatusCode status = hostlink::Init(os);
+    EXPECT_EQ(status == ORVEKPORT_E_REGISTRY, !c.directory);
+    if (!c.directory) continue;
+    EXPECT_EQ(Directory(), *c.directory);
+    EXPECT_EQ(std::u16string(hostlink::HostExecutablePath), c.path);
+    ASSERT_GE(os.calls_of(Op::CreateFile).size(), 1u);
+    EXPECT_EQ(os.calls_of(Op::CreateFile)[0].text,
+              *c.directory + u"\\PACKETTX.DAT");
   }
 }
 
-TEST_F(DiscoveryTest, RunningHostNeedsNoLaunchAndOneHandshake) {
-  host.start();
-  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_OK);
-  EXPECT_EQ(hostlink::HostWindow, host.window);
-  EXPECT_EQ(os.count(Op::ShellOpen), 0u);
-  EXPECT_EQ(os.count(Op::Sleep), 0u);
-  EXPECT_EQ(host.requests, std::vector<std::string>{"F|0\n"});
-  EXPECT_EQ(LeakedHandles(), 0u);
-}
-
-TEST_F(DiscoveryTest, FailedLaunchGivesNoHostAtOnce) {
-  os.on_shell_open = [](const std::u16string&) { return false; };
-  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_NO_HOST);
-  EXPECT_EQ(os.count(Op::Sleep), 0u);
-  EXPECT_EQ(os.now_ms(), 0u);
-  EXPECT_TRUE(host.requests.empty());
-  EXPECT_EQ(Directory(), host.directory());  // refreshed all the same
-}
-
-TEST_F(DiscoveryTest, LaunchStartsTheRegisteredExecutable) {
-  host.launch_on_shell_open(0);
-  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_OK);
-  ASSERT_EQ(os.count(Op::ShellOpen), 1u);
-  EXPECT_EQ(os.calls_of(Op::ShellOpen)[0].text, host.executable());
-}
-
-TEST_F(DiscoveryTest, PathThatIsNoProgramFileStartsNothing) {
-  host.launch_on_shell_open(0);
-  for (std::u16string path : {std::u16string(u"C:\\Orvek"),  // a folder
-                              std::u16string(u"C:\\Orvek\\gone.exe")}) {
-    os.clear_calls();
-    os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
-                           path);
-    EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_NO_HOST) << platform::fake::utf8(path);
-    EXPECT_EQ(os.count(Op::ShellOpen), 0u) << platform::fake::utf8(path);
-    EXPECT_EQ(os.now_ms(), 0u) << platform::fake::utf8(path);
+// The host is found by its window, else started from the registered path
+// (a program file only) and its window looked for every 100 ms, 100 times;
+// then comes the handshake "0". A query waits for all that and is sent only
+// when it succeeds; once a window is known, the next query goes straight to
+// the host.
+TEST_F(DiscoveryTest, FindOrStartHandshakeThenQuery) {
+  platform::fake::FakePlatform* o = nullptr;  // each case's own world
+  testing::FakeHost* h = nullptr;
+  auto path = [&](const char16_t* value) {
+    o->set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
+                           value);
+  };
+  const struct {
+    const char* name;
+    std::function<void()> setup;
+    StatusCode status;
+    std::size_t sleeps, shell_opens;
+    std::uint64_t elapsed_ms;
+    bool linked;  // the next query goes straight to the host
+  } cases[] = {
+      {"running", [&] { h->start(); }, ORVEKPORT_OK, 0, 0, 0, true},
+      {"launch fails", [&] { o->on_shell_open = [](auto&) { return false; }; },
+       ORVEKPORT_E_NO_HOST, 0, 1, 0, false},
+      {"window at once", [&] { h->launch_on_shell_open(0); }, ORVEKPORT_OK, 1,
+       1, 100, true},
+      {"window in the third sleep", [&] { h->launch_on_shell_open(250); },
+       ORVEKPORT_OK, 3, 1, 300, true},
+      {"window at the last poll", [&] { h->launch_on_shell_open(10'000); },
+       ORVEKPORT_OK, 100, 1, 10'000, true},
+      {"window too late", [&] { h->launch_on_shell_open(10'001); },
+       ORVEKPORT_E_NO_HOST, 100, 1, 10'000, false},
+      {"path is a folder",
+       [&] { h->launch_on_shell_open(0); path(u"C:\\Orvek"); },
+       ORVEKPORT_E_NO_HOST, 0, 0, 0, false},
+      {"program file missing",
+       [&] { h->launch_on_shell_open(0); path(u"C:\\Orvek\\gone.exe"); },
+       ORVEKPORT_E_NO_HOST, 0, 0, 0, false},
+      {"no registry value",
+       [&] {
+         h->start();
+         o->remove_registry_value(hostlink::kHostRegistryKey,
+                                  hostlink::kHostPathValue);
+       },
+       ORVEKPORT_E_REGISTRY, 0, 0, 0, false},
+      {"handshake times out", [&] { h->start(); h->signal = false; },
+       ORVEKPORT_E_TIMEOUT, 0, 0, 3000, false},
+      {"handshake refused",
+       [&] { h->start(); h->answer_always("A|not a query reply\n"); },
+       ORVEKPORT_E_READ_REPLY, 0, 0, 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    hostlink::ResetHostLinkState();
+    platform::fake::FakePlatform fresh;
+    testing::FakeHost fresh_host(fresh);
+    o = &fresh;
+    h = &fresh_host;
+    c.setup();
+    char result[100] = "untouched";
+    EXPECT_EQ(hostlink::GetString(fresh, "4", 100, result), c.status);
+    EXPECT_EQ(fresh.count(Op::Sleep), c.sleeps);
+    for (const auto& sleep : fresh.details_of<Op::Sleep>())
+      EXPECT_EQ(sleep.ms, 100u);
+    const bool looked = c.status != ORVEKPORT_E_REGISTRY;
+    EXPECT_EQ(fresh.count(Op::FindWindow), looked ? c.sleeps + 1 : 0);
+    EXPECT_EQ(fresh.count(Op::ShellOpen), c.shell_opens);
+    for (const auto& open : fresh.calls_of(Op::ShellOpen))
+      EXPECT_EQ(open.text, fresh_host.executable());
+    EXPECT_EQ(fresh.now_ms(), c.elapsed_ms);
+    const bool found = hostlink::HostWindow != platform::kNullHandle;
+    std::vector<std::string> sent;
+    if (found) sent.push_back("F|0\n");
+    if (c.status == ORVEKPORT_OK) {
+      sent.push_back("F|4\n");
+      EXPECT_STREQ(result, "\n");
+      // The handshake follows the lookup that found the window; its reply
+      // is read in 20 bytes.
+      EXPECT_GT(fresh.index_of(Op::PostMessage),
+                fresh.index_of(Op::FindWindow, c.sleeps));
+      EXPECT_EQ(fresh.details_of<Op::ReadFile>().at(0).bytes, 20u);
+    } else {
+      EXPECT_STREQ(result, "untouched");
+    }
+    EXPECT_EQ(fresh_host.requests, sent);
+    EXPECT_EQ(found, looked && c.status != ORVEKPORT_E_NO_HOST);
+    if (looked && c.shell_opens + c.sleeps > 0) {
+      EXPECT_EQ(Directory(), u"C:\\Orvek");  // refreshed all the same
+    }
+    EXPECT_EQ(LeakedHandles(fresh), 0u);
+    if (c.linked) {
+      fresh.clear_calls();
+      fresh_host.requests.clear();
+      hostlink::GetString(fresh, "4", 100, result);
+      EXPECT_EQ(fresh.count(Op::RegOpenKey) + fresh.count(Op::FindWindow), 0u);
+      EXPECT_EQ(fresh_host.requests, std::vector<std::string>{"F|4\n"});
+    }
   }
 }
 
-TEST_F(DiscoveryTest, PollingStopsAtTheLookupThatFindsTheWindow) {
-  host.launch_on_shell_open(250);  // appears during the third sleep
-  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_OK);
-  EXPECT_EQ(os.count(Op::Sleep), 3u);
-  EXPECT_EQ(os.count(Op::FindWindow), 4u);  // one before the launch
-  long launch = os.index_of(Op::ShellOpen);
-  long handshake = os.index_of(Op::PostMessage);
-  EXPECT_LT(launch, os.index_of(Op::Sleep));
-  EXPECT_GT(handshake, os.index_of(Op::FindWindow, 3));
-  EXPECT_EQ(os.calls_of(Op::PostMessage)[0].time_ms, 300u);
-  for (const auto& sleep : os.details_of<Op::Sleep>()) EXPECT_EQ(sleep.ms, 100u);
-}
-
-TEST_F(DiscoveryTest, GivesUpAfterOneHundredPolls) {
-  host.launch_on_shell_open(10'001);
-  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_NO_HOST);
-  EXPECT_EQ(os.count(Op::Sleep), 100u);
-  EXPECT_EQ(os.count(Op::FindWindow), 101u);
-  EXPECT_EQ(os.now_ms(), 10'000u);
-  EXPECT_EQ(hostlink::HostWindow, platform::kNullHandle);
-  EXPECT_EQ(Directory(), host.directory());
-}
-
-TEST_F(DiscoveryTest, WindowAtTheLastPollStillCounts) {
-  host.launch_on_shell_open(10'000);
-  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_OK);
-  EXPECT_EQ(os.count(Op::Sleep), 100u);
-}
-
-TEST_F(DiscoveryTest, EveryInitLooksUpAgainAndRepeatsTheHandshake) {
+// Every Init reads the registry, looks the window up and shakes hands
+// again; the reply event, the lock and the owed-answer mark are made once.
+// A registry failure leaves the link as it was; a lookup that finds nothing
+// forgets the window known.
+TEST_F(DiscoveryTest, EveryInitStartsOver) {
   host.start();
   ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
   ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
   EXPECT_EQ(os.count(Op::FindWindow), 2u);
   EXPECT_EQ(host.requests.size(), 2u);
-  // The reply event, the lock and the owed-answer mark, each made once.
   EXPECT_EQ(os.count(Op::CreateEvent), 1u);
   EXPECT_EQ(os.count(Op::CreateMutex), 1u);
   EXPECT_EQ(os.count(Op::MapShared), 1u);
-}
 
-TEST_F(DiscoveryTest, LookupReplacesAKnownWindowEvenWithNull) {
-  Connect();
+  os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
+                         std::u16string(120, u'x'));
+  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_REGISTRY);
+  EXPECT_EQ(hostlink::HostWindow, host.window);
+  EXPECT_EQ(Directory(), host.directory());
+  EXPECT_EQ(std::u16string(hostlink::HostExecutablePath), host.executable());
+
+  os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
+                         host.executable());
   host.exit();
   os.on_shell_open = [](const std::u16string&) { return false; };
   EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_NO_HOST);
   EXPECT_EQ(hostlink::HostWindow, platform::kNullHandle);
-}
-
-TEST_F(DiscoveryTest, RegistryFailureLeavesTheLinkAsItWas) {
-  Connect();
-  platform::Handle window = hostlink::HostWindow;
-  os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
-                         std::u16string(120, u'x'));
-  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_REGISTRY);
-  EXPECT_EQ(hostlink::HostWindow, window);
-  EXPECT_EQ(Directory(), host.directory());
-  EXPECT_EQ(std::u16string(hostlink::HostExecutablePath), host.executable());
-}
-
-TEST_F(DiscoveryTest, FailedHandshakeKeepsTheLinkAndIsNotRepeated) {
-  host.start();
-  host.answer_always("A|not a query reply\n");
-  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_READ_REPLY);
-  EXPECT_EQ(hostlink::HostWindow, host.window);
-
-  // The query envelope sees a known window and goes straight to its query.
-  os.clear_calls();
-  char result[100];
-  EXPECT_EQ(hostlink::GetString(os, "4", 100, result), ORVEKPORT_E_READ_REPLY);
-  EXPECT_EQ(os.count(Op::RegOpenKey), 0u);
-  EXPECT_EQ(host.requests.back(), "F|4\n");
-}
-
-TEST_F(DiscoveryTest, QueryRunsDiscoveryFirstOnlyWhileNoWindowIsKnown) {
-  host.start();
-  host.answer = [](const std::string& line) -> std::string {
-    return line == "F|4\n" ? "G|7\n" : "G|\n";
-  };
-  char result[100];
-  ASSERT_EQ(hostlink::GetString(os, "4", 100, result), ORVEKPORT_OK);
-  EXPECT_STREQ(result, "7\n");
-  EXPECT_EQ(host.requests, (std::vector<std::string>{"F|0\n", "F|4\n"}));
-
-  ASSERT_EQ(hostlink::GetString(os, "4", 100, result), ORVEKPORT_OK);
-  EXPECT_EQ(os.count(Op::RegOpenKey), 1u);
-  EXPECT_EQ(host.requests.size(), 3u);
-}
-
-// Discovery fails in each of its ways; the query itself is never sent and
-// its result buffer stays as it was.
-class FailedDiscoveryTest : public testing::FakeHostTest {
- protected:
-  void ExpectQueryStopped(StatusCode expected) {
-    char result[100] = "untouched";
-    EXPECT_EQ(hostlink::GetString(os, "4", 100, result), expected);
-    EXPECT_STREQ(result, "untouched");
-    for (const std::string& line : host.requests) EXPECT_NE(line, "F|4\n");
-  }
-};
-
-TEST_F(FailedDiscoveryTest, NoRegistryValue) {
-  host.start();
-  os.remove_registry_value(hostlink::kHostRegistryKey, hostlink::kHostPathValue);
-  ExpectQueryStopped(ORVEKPORT_E_REGISTRY);
-}
-
-TEST_F(FailedDiscoveryTest, NoWindow) {
-  ExpectQueryStopped(ORVEKPORT_E_NO_HOST);
-}
-
-TEST_F(FailedDiscoveryTest, HandshakeTimesOut) {
-  host.start();
-  host.signal = false;
-  ExpectQueryStopped(ORVEKPORT_E_TIMEOUT);
-  EXPECT_EQ(os.now_ms(), 3000u);
 }
 
 }  // namespace

@@ -1,0 +1,331 @@
+// The device services on the fake platform: which source of the identifier
+// wins, which hex digits are taken, what is cached, what GetPocketIDItvCe
+// hands out, and the free-space record.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/device_identifier.h"
+#include "device/device_state.h"
+#include "device/disk_free_space.h"
+#include "platform/fake/fake_platform.h"
+#include "tests/support/host_link_fixture.h"
+
+namespace orvek::device {
+namespace {
+
+using platform::fake::FakePlatform;
+using platform::fake::Op;
+using Bytes = std::vector<std::uint8_t>;
+using Record = std::array<std::uint8_t, 12>;
+
+constexpr char16_t kTool[] = u"\\windows\\CreateAssetFile.exe";
+constexpr char16_t kAssetFile[] = u"\\windows\\cpqAssetData.dat";
+constexpr char16_t kHwidKey[] = u"SOFTWARE\\Microsoft\\MSLicensing\\HardwareID";
+constexpr char16_t kHwidValue[] = u"ClientHWID";
+constexpr std::uint64_t k5GiB = 5368709120;
+
+// Bytes 0, 1, 2, ...: byte i reads as the two hex digits of i.
+Bytes Counting(std::size_t count) {
+  Bytes bytes(count);
+  for (std::size_t i = 0; i < count; ++i)
+    bytes[i] = static_cast<std::uint8_t>(i);
+  return bytes;
+}
+
+// An asset file holding `text` as UTF-16LE at byte 976, behind filler that
+// must not be read, with a zero unit after it when `terminated`.
+std::string AssetFile(const std::u16string& text, bool terminated = true) {
+  std::string file(976, 'x');
+  for (char16_t unit : text) {
+    file += static_cast<char>(unit & 0xFF);
+    file += static_cast<char>(unit >> 8);
+  }
+  if (terminated) file += std::string(2, '\0');
+  return file;
+}
+
+struct Delivered {
+  std::string text;
+  std::uint32_t length;
+};
+
+class DeviceTest : public ::testing::Test {
+ protected:
+  DeviceTest() {
+    ResetDeviceState();
+    os.add_directory(u"\\windows");
+  }
+  ~DeviceTest() override {
+    // Processes, threads, files and keys are closed on every path.
+    EXPECT_EQ(os.open_handle_count(), 0u) << os.describe_calls();
+    ResetDeviceState();
+  }
+
+  // The asset tool exists; each run writes `contents`, or nothing.
+  void InstallTool(std::optional<std::string> contents) {
+    os.on_create_process = [this, contents](const std::u16string& path) {
+      if (path != kTool) return false;
+      if (contents) os.set_file(kAssetFile, *contents);
+      return true;
+    };
+  }
+
+  void SetClientHwid(Bytes value) {
+    os.set_registry_value(kHwidKey, kHwidValue, std::move(value));
+  }
+
+  Delivered CallPocketId() {
+    std::uint32_t length = 0xDEADBEEF;
+    const void* address = nullptr;
+    EXPECT_EQ(PocketIdItvCe(os, &length, &address), 0u);
+    EXPECT_EQ(address, PocketIdBuffer);
+    return {address ? static_cast<const char*>(address) : "<null>", length};
+  }
+
+  // Queries `path` and gives the record as the caller sees it.
+  Record QueryFreeSpace(const char16_t* path) {
+    std::uint32_t length = 0xDEADBEEF;
+    const void* address = nullptr;
+    EXPECT_EQ(DiskFreeSpaceItvCe(os, path, &length, &address), 0u);
+    EXPECT_EQ(length, 12u);
+    EXPECT_EQ(address, DiskSpaceRecord);
+    Record record{};
+    if (address) std::memcpy(record.data(), address, record.size());
+    return record;
+  }
+
+  FakePlatform os;
+};
+
+// Bytes 20..26 of a 28-byte DEVICE_ID record are 01 23 45 67 89 AB CD.
+Bytes SampleRecord() {
+  Bytes record(28, 0xEE);
+  const Bytes data = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD};
+  std::copy(data.begin(), data.end(), record.begin() + 20);
+  return record;
+}
+
+// The asset tool runs first; its text (64 bytes at 976, to the first zero
+// unit, through the code page) wins unless empty. Then the DEVICE_ID record
+// (even a short one), then ClientHWID, then the fixed text.
+TEST_F(DeviceTest, FirstSourceThatYieldsWins) {
+  enum From { kAsset, kRecord, kRegistry };
+  struct Case {
+    const char* name;
+    std::optional<std::string> asset = std::nullopt;  // what the tool writes
+    bool tool = true;
+    std::optional<Bytes> record = SampleRecord();
+    std::optional<Bytes> client_hwid = Counting(20);
+    std::optional<Op> fails = std::nullopt;
+    std::string expected = "0156789ABCD";
+    From from = kRecord;
+  };
+  const Case cases[] = {
+      {.name = "asset text", .asset = AssetFile(u"abc"), .expected = "abc",
+       .from = kAsset},
+      {.name = "64 bytes without a zero unit",
+       .asset = AssetFile(std::u16string(32, u'Z') + u"tail", false),
+       .expected = std::string(32, 'Z'), .from = kAsset},
+      {.name = "file ends inside the text", .asset = AssetFile(u"ab", false),
+       .expected = "ab", .from = kAsset},
+      {.name = "odd last byte", .asset = AssetFile(u"ab", false) + "c",
+       .expected = "abc", .from = kAsset},
+      {.name = "no form in the code page", .asset = AssetFile(u"a\u20ACb"),
+       .expected = "a?b", .from = kAsset},
+      {.name = "Latin-1 kept", .asset = AssetFile(u"\u00E9t\u00E9"),
+       .expected = "\xE9t\xE9", .from = kAsset},
+      {.name = "zero unit first", .asset = AssetFile(u"") + "abc"},
+      {.name = "asset file ends at 976", .asset = std::string(976, 'x')},
+      {.name = "tool writes no file"},
+      {.name = "no tool", .tool = false},
+      {.name = "CreateProcess fails", .asset = AssetFile(u"abc"),
+       .fails = Op::CreateProcess},
+      {.name = "CreateFile fails", .asset = AssetFile(u"abc"),
+       .fails = Op::CreateFile},
+      {.name = "SeekFile fails", .asset = AssetFile(u"abc"),
+       .fails = Op::SeekFile},
+      // A failing read leaves the buffer zero, which is an empty text.
+      {.name = "ReadFile fails", .asset = AssetFile(u"abc"),
+       .fails = Op::ReadFile},
+      {.name = "WideToAnsi fails", .asset = AssetFile(u"abc"),
+       .fails = Op::WideToAnsi},
+      {.name = "20-byte record", .tool = false, .record = Counting(20),
+       .expected = ""},
+      {.name = "no record", .tool = false, .record = std::nullopt,
+       .expected = "0460708090A", .from = kRegistry},
+      {.name = "nothing readable", .tool = false, .record = std::nullopt,
+       .client_hwid = std::nullopt, .expected = "QK508-316", .from = kRegistry},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetDeviceState();
+    os = FakePlatform();
+    os.add_directory(u"\\windows");
+    if (c.tool) InstallTool(c.asset);
+    os.device_id_record = c.record;
+    if (c.client_hwid) SetClientHwid(*c.client_hwid);
+    if (c.fails) os.fail(*c.fails);
+
+    Delivered got = CallPocketId();
+    EXPECT_EQ(got.text, c.expected) << os.describe_calls();
+    EXPECT_EQ(got.length, c.expected.size() + 1);
+    EXPECT_EQ(os.count(Op::DeviceId) != 0, c.from != kAsset);
+    EXPECT_EQ(os.count(Op::RegOpenKey) != 0, c.from == kRegistry);
+    if (c.tool && !c.asset && !c.fails) {
+      EXPECT_EQ(os.file(kAssetFile), std::optional<std::string>(""))
+          << "the open creates the missing file empty";
+    }
+    // Kept for good once not empty, and handed out without a call; empty,
+    // the next call asks the asset tool again.
+    InstallTool(AssetFile(u"later"));
+    os.clear_calls();
+    const std::string again = c.expected.empty() ? "later" : c.expected;
+    got = CallPocketId();
+    EXPECT_EQ(got.text, again);
+    EXPECT_EQ(got.length, again.size() + 1);
+    EXPECT_EQ(os.calls().empty(), !c.expected.empty()) << os.describe_calls();
+    EXPECT_EQ(os.open_handle_count(), 0u);
+  }
+}
+
+TEST_F(DeviceTest, HexDigitsAtFixedPlaces) {
+  // Counting bytes. A record's header is 20 bytes: byte 20 reads "14", then
+  // "6" from byte 22 and "1718191A" from bytes 23 to 26. ClientHWID's first
+  // 4 bytes are skipped: "04", "6", "0708090A".
+  const struct {
+    bool record;  // else ClientHWID
+    std::size_t bytes;
+    const char* expected;
+  } cases[] = {
+      {true, 0, ""},             {true, 20, ""},
+      {true, 21, "14"},          {true, 22, "14"},
+      {true, 23, "146"},         {true, 24, "14617"},
+      {true, 26, "146171819"},   {true, 27, "1461718191A"},
+      {true, 28, "1461718191A"}, {true, 4096, "1461718191A"},
+      {true, 4097, "QK508-316"},  // does not fit in 4096 bytes
+      {false, 0, "QK508-316"},   {false, 3, "QK508-316"},  // nothing to skip
+      {false, 4, ""},            {false, 5, "04"},
+      {false, 7, "046"},         {false, 10, "046070809"},
+      {false, 11, "0460708090A"}, {false, 20, "0460708090A"},
+      {false, 2000, "0460708090A"}, {false, 2001, "QK508-316"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.record ? "record" : "ClientHWID") + " of " +
+                 std::to_string(c.bytes) + " bytes");
+    ResetDeviceState();
+    os = FakePlatform();
+    if (c.record)
+      os.device_id_record = Counting(c.bytes);
+    else
+      SetClientHwid(Counting(c.bytes));
+    Delivered got = CallPocketId();
+    EXPECT_EQ(got.text, c.expected);
+    EXPECT_EQ(got.length, std::strlen(c.expected) + 1);
+    EXPECT_EQ(os.open_handle_count(), 0u);
+  }
+}
+
+// No DEVICE_ID record: ClientHWID is read into 2000 bytes, its names
+// widened first; the key is closed even when the value is missing.
+TEST_F(DeviceTest, RegistryNamesAndRoom) {
+  const std::string ops =
+      "DeviceId AnsiToWide AnsiToWide RegOpenKey RegQueryValue RegCloseKey";
+  SetClientHwid(Counting(20));
+  ReadHardwareIdentifier(os);
+  ASSERT_EQ(testing::OpNames(os), ops);
+  const auto& calls = os.calls();
+  EXPECT_EQ(calls[0].detail_of<Op::DeviceId>().bytes, 4096u);
+  EXPECT_EQ(calls[3].text, kHwidKey);
+  EXPECT_EQ(calls[4].text, kHwidValue);
+  EXPECT_EQ(calls[4].detail_of<Op::RegQueryValue>().bytes, 2000u);
+  os.remove_registry_value(kHwidKey, kHwidValue);
+  os.clear_calls();
+  EXPECT_STREQ(ReadHardwareIdentifier(os).text, "QK508-316");
+  EXPECT_EQ(testing::OpNames(os), ops);
+}
+
+// The tool is waited for without a limit, and its process and thread are
+// closed, before the file is opened.
+TEST_F(DeviceTest, AssetToolIsWaitedForBeforeTheFileIsRead) {
+  InstallTool(AssetFile(u"abc"));
+  ASSERT_STREQ(ReadAssetIdentifier(os).text, "abc");
+  EXPECT_EQ(testing::OpNames(os),
+            "CreateProcess Wait CloseHandle CloseHandle CreateFile SeekFile "
+            "ReadFile CloseHandle WideToAnsi");
+  const auto& calls = os.calls();
+  EXPECT_EQ(calls[0].text, kTool);
+  EXPECT_EQ(calls[1].handle, calls[0].handle);
+  EXPECT_EQ(calls[1].detail_of<Op::Wait>().timeout_ms, platform::kInfinite);
+  EXPECT_EQ(calls[4].text, kAssetFile);
+  EXPECT_EQ(calls[4].detail_of<Op::CreateFile>().access,
+            platform::kGenericRead);
+  EXPECT_EQ(calls[4].detail_of<Op::CreateFile>().disposition,
+            platform::Disposition::OpenAlways);
+  EXPECT_EQ(calls[5].detail_of<Op::SeekFile>().offset, 976u);
+  EXPECT_EQ(calls[6].detail_of<Op::ReadFile>().bytes, 64u);
+}
+
+// Both ItvCe exports skip a null length or address, and every call rewrites
+// the result.
+TEST_F(DeviceTest, NullOutputsAreSkipped) {
+  os.device_id_record = SampleRecord();
+  os.free_space[u"\\"] = 3;
+  std::uint32_t length = 0;
+  const void* address = nullptr;
+  const struct {
+    std::uint32_t* length;
+    const void** address;
+  } outs[] = {{nullptr, &address}, {&length, nullptr}, {nullptr, nullptr}};
+  for (const auto& o : outs) {
+    length = 0;
+    address = nullptr;
+    std::memset(PocketIdBuffer, '#', sizeof(PocketIdBuffer));
+    EXPECT_EQ(PocketIdItvCe(os, o.length, o.address), 0u);
+    EXPECT_STREQ(PocketIdBuffer, "0156789ABCD");
+    EXPECT_EQ(length, o.length ? 12u : 0u);
+    EXPECT_EQ(address, o.address ? PocketIdBuffer : nullptr);
+    std::memset(DiskSpaceRecord, '#', sizeof(DiskSpaceRecord));
+    EXPECT_EQ(DiskFreeSpaceItvCe(os, u"\\", o.length, o.address), 0u);
+    EXPECT_EQ(DiskSpaceRecord[0], 1);
+    EXPECT_EQ(DiskSpaceRecord[4], 3);
+    EXPECT_EQ(length, o.length ? 12u : 0u);
+    EXPECT_EQ(address, o.address ? DiskSpaceRecord : nullptr);
+  }
+}
+
+// One call after another: a success writes 1 and the 64-bit count, low
+// byte first; a failure writes 0 and keeps the latest count (0 if none).
+TEST_F(DeviceTest, RecordOfEachCallInTurn) {
+  os.free_space[u"\\Storage Card\\maps"] = k5GiB;
+  os.free_space[u"\\pattern"] = 0x0123456789ABCDEF;
+  os.free_space[u"\\empty"] = 0;
+  os.free_space[u"\\all"] = ~std::uint64_t{0};
+  const struct {
+    const char16_t* path;
+    Record expected;
+  } calls[] = {
+      {u"\\missing", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {nullptr, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},  // passed on as it is
+      {u"\\Storage Card\\maps",
+       {1, 0, 0, 0, 0x00, 0x00, 0x00, 0x40, 0x01, 0x00, 0x00, 0x00}},
+      {u"\\missing",
+       {0, 0, 0, 0, 0x00, 0x00, 0x00, 0x40, 0x01, 0x00, 0x00, 0x00}},
+      {u"\\pattern",
+       {1, 0, 0, 0, 0xEF, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01}},
+      {u"\\empty", {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {u"\\all", {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+  };
+  for (const auto& c : calls) {
+    SCOPED_TRACE(c.path ? platform::fake::utf8(c.path) : "null path");
+    EXPECT_EQ(QueryFreeSpace(c.path), c.expected);
+  }
+  EXPECT_EQ(os.count(platform::fake::Op::DiskFreeSpace), std::size(calls));
+}
+
+}  // namespace
+}  // namespace orvek::device
