@@ -192,6 +192,11 @@ TEST_F(PacketExchangeTest, EveryPathInOrder) {
     EXPECT_EQ(Ops(), c.ops);
     EXPECT_EQ(os.now_ms() - started, c.elapsed_ms);
     EXPECT_EQ(LeakedHandles(), 0u);
+    // Every process maps the same one-word mark.
+    for (const auto& map : os.calls_of(Op::MapShared)) {
+      EXPECT_EQ(map.text, u"OrvekPORT.AnswerOwed");
+      EXPECT_EQ(map.detail_of<Op::MapShared>().bytes, 4u);
+    }
   }
 }
 
