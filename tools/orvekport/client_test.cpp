@@ -135,76 +135,81 @@ class ClientRunTest : public EmulatorTest {
   }
 };
 
-TEST_F(ClientRunTest, ExitCodesFollowTheTable) {
-  // 2: a command line that can't be run; nothing reaches a host.
-  for (const wchar_t* arguments :
-       {L"", L"bogus", L"query", L"query 4 --capacity -1", L"raw x --colour r",
-        L"waypoint", L"host launch"}) {
-    SCOPED_TRACE(to_ansi(arguments));
-    orvek::tools::ProcessRun result = run(arguments);
-    EXPECT_EQ(result.exit_code, 2u);
-    EXPECT_THAT(result.out, IsEmpty());
-    EXPECT_THAT(result.err, HasSubstr("orvekport"));
-  }
-  EXPECT_THAT(host().log_lines(), IsEmpty());
-
-  // 3: failures without a status.
-  orvek::tools::ProcessRun result = run(L"disk-free Q:\\nope");
-  EXPECT_EQ(result.exit_code, 3u);
-  EXPECT_THAT(result.err, HasSubstr("Q:\\nope"));
-  ASSERT_TRUE(orvek::winetest::delete_host_path());
-  result = run(L"mobiles count");
-  EXPECT_EQ(result.exit_code, 3u);
-  EXPECT_THAT(result.err, HasSubstr("Path_EXE"));
-
-  // The status: E_REGISTRY names the key and the command that sets it.
-  result = run(L"waypoint delete WP2");
-  EXPECT_EQ(result.exit_code, 4u);
-  EXPECT_THAT(result.err, HasSubstr("status: E_REGISTRY (4)"));
-  EXPECT_THAT(result.err, HasSubstr("SOFTWARE\\OrvekGPS\\General"));
-  EXPECT_THAT(result.err, HasSubstr("orvekport host start"));
-
-  // A wrong Path_EXE: the path tried.
-  ASSERT_TRUE(orvek::winetest::set_host_path(L"C:\\nowhere\\host.exe"));
-  result = run(L"init");
-  EXPECT_EQ(result.exit_code, 1u);
-  EXPECT_THAT(result.err, HasSubstr("C:\\nowhere\\host.exe"));
-  EXPECT_THAT(result.out, Not(HasSubstr("took")));
-}
-
-TEST_F(ClientRunTest, FailuresShowWhatTheHostAnswered) {
-  orvek::tools::ProcessRun result = run(L"waypoint delete WP2");
-  EXPECT_EQ(result.exit_code, 9u);
-  EXPECT_THAT(result.err, HasSubstr("host answered: E|no waypoint WP2"));
-
-  result = run(L"query \"\"");
-  EXPECT_THAT(result.err, HasSubstr("host answered: "));
-
-  // A short record is named as such, by field, not as an I/O failure.
-  ASSERT_TRUE(host().set_faults("when=F|2,0 reply G|-3.5,41.25\n"));
-  result = run(L"waypoint get 0");
-  EXPECT_EQ(result.exit_code, 6u);
-  EXPECT_THAT(result.err, HasSubstr("E_NO_COMMA_AFTER_FIELD2"));
-  EXPECT_THAT(result.err, HasSubstr("before field 3 (longitude)"));
-  EXPECT_THAT(result.err, HasSubstr("host answered: G|-3.5,41.25"));
-  ASSERT_TRUE(host().set_faults("when=F|3,0 reply G|41.25\n"));
-  result = run(L"mobiles get 0");
-  EXPECT_EQ(result.exit_code, 5u);
-  EXPECT_THAT(result.err, HasSubstr("before field 2 (longitude)"));
-
-  // A request over its limit says by how much; nothing was sent.
-  std::size_t mark = host().log_mark();
-  result = run(L"query " + std::wstring(200, L'x'));
-  EXPECT_EQ(result.exit_code, 11u);
-  EXPECT_THAT(result.err, HasSubstr("200 bytes, 196 at most (4 too many)"));
-  EXPECT_THAT(requests_since(mark), Not(Contains(HasSubstr("xxxx"))));
-  // The same for a formatted body; --show then has nothing to show, though
+// The exit-code table and what each failure says: 2 for a command line
+// that can't be run (or text that would not cross or read back), 3 for a
+// failure without a status, else the status, with the host's answer, the
+// field a short record lacks, the limit a request broke, the registry key
+// or the path tried.
+TEST_F(ClientRunTest, FailuresFollowTheExitCodeTableAndSayWhy) {
+  // A formatted body over its limit: --show has nothing to show, though
   // Init's handshake was written just before.
   json refused = run_json(L"--show center 1 2 1e90");
   EXPECT_EQ(refused["status"], 11);
   EXPECT_EQ(refused["sent"], "(nothing)");
   EXPECT_THAT(refused["notes"][0].get<std::string>(),
               HasSubstr("115 bytes, 99 at most (16 too many)"));
+
+  const std::string too_long = "200 bytes, 196 at most (4 too many)";
+  const struct {
+    std::wstring arguments;
+    DWORD exit_code;
+    std::vector<std::string> err;  // parts of stderr
+    const char* unsent = nullptr;  // no request may hold it ("": none at all)
+    const char* faults = nullptr;  // the emulator's, set before the run
+    // Path_EXE, set with no host running; "": no value.
+    const wchar_t* path_exe = nullptr;
+  } cases[] = {
+      {L"", 2, {"orvekport"}, ""},
+      {L"bogus", 2, {"orvekport"}, ""},
+      {L"query", 2, {"orvekport"}, ""},
+      {L"query 4 --capacity -1", 2, {"orvekport"}, ""},
+      {L"raw x --colour r", 2, {"orvekport"}, ""},
+      {L"waypoint", 2, {"orvekport"}, ""},
+      {L"host launch", 2, {"orvekport"}, ""},
+      // Waypoints that would not read back as they were written.
+      {L"waypoint add WP1 \"Client, Gate 3\" 2 41 0 flag", 2, {"comma"}, ""},
+      {L"waypoint add WP,1 text 2 41 0 flag", 2, {"comma"}, ""},
+      {L"waypoint add WP1 text 2 41 0 fl,ag", 2, {"comma"}, ""},
+      {L"waypoint add WP1 " + std::wstring(100, L'd') + L" 2 41 0 flag", 2,
+       {"100 bytes"}, ""},
+      // Text the code page can't hold.
+      {L"newpoint 1 2 --name \u6771\u4EAC", 2, {"--lossy"}, ""},
+      {L"query " + std::wstring(200, L'x'), 11, {too_long}, "xxxx"},
+      {L"waypoint delete WP2", 9, {"host answered: E|no waypoint WP2"}},
+      {L"query \"\"", 9, {"host answered: "}},
+      {L"waypoint get 0", 6,
+       {"E_NO_COMMA_AFTER_FIELD2", "before field 3 (longitude)",
+        "host answered: G|-3.5,41.25"},
+       nullptr, "when=F|2,0 reply G|-3.5,41.25\n"},
+      {L"mobiles get 0", 5, {"before field 2 (longitude)"}, nullptr,
+       "when=F|3,0 reply G|41.25\n"},
+      {L"disk-free Q:\\nope", 3, {"Q:\\nope"}},
+      {L"mobiles count", 3, {"Path_EXE"}, nullptr, nullptr, L""},
+      {L"waypoint delete WP2", 4,
+       {"status: E_REGISTRY (4)", "SOFTWARE\\OrvekGPS\\General",
+        "orvekport host start"}},
+      {L"init", 1, {"C:\\nowhere\\host.exe"}, nullptr, nullptr,
+       L"C:\\nowhere\\host.exe"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(to_ansi(c.arguments));
+    ASSERT_TRUE(!c.faults || host().set_faults(c.faults));
+    if (c.path_exe != nullptr) {
+      ASSERT_TRUE(host().stop());
+      ASSERT_TRUE(*c.path_exe ? orvek::winetest::set_host_path(c.path_exe)
+                              : orvek::winetest::delete_host_path());
+    }
+    std::size_t mark = host().log_mark();
+    orvek::tools::ProcessRun result = run(c.arguments);
+    EXPECT_EQ(result.exit_code, c.exit_code);
+    for (const std::string& part : c.err)
+      EXPECT_THAT(result.err, HasSubstr(part));
+    if (c.exit_code == 2) { EXPECT_THAT(result.out, IsEmpty()); }
+    if (c.exit_code == 1) { EXPECT_THAT(result.out, Not(HasSubstr("took"))); }
+    if (c.unsent != nullptr) {
+      EXPECT_THAT(requests_since(mark), Not(Contains(HasSubstr(c.unsent))));
+    }
+  }
 }
 
 TEST_F(ClientRunTest, JsonOutputParsesForEveryKindOfRun) {
@@ -269,37 +274,15 @@ TEST_F(ClientRunTest, TextsAreUtf8OutsideAndTheCodePageOnTheLink) {
   result = run(L"raw \"Gr\u00FC\u00DFe\"");
   EXPECT_EQ(result.out, "R|Gr\xC3\xBC\xC3\x9F" "e\n");
 
-  // What the code page can't hold is refused before anything is sent...
-  mark = host().log_mark();
-  result = run(L"newpoint 1 2 --name \u6771\u4EAC");
-  EXPECT_EQ(result.exit_code, 2u);
-  EXPECT_THAT(result.err, HasSubstr("--lossy"));
-  EXPECT_THAT(requests_since(mark), IsEmpty());
-  // ...unless the user accepts the loss.
+  // What the code page can't hold goes only when the user accepts the loss.
   result = run(L"--lossy newpoint 1 2 --name \u6771\u4EAC --show");
   EXPECT_EQ(result.exit_code, 0u) << result.err;
   EXPECT_THAT(result.out, HasSubstr(",m,,,,,,,??,"));
 }
 
-TEST_F(ClientRunTest, WaypointsThatWouldNotReadBackAreRefused) {
-  const wchar_t* const refused[] = {
-      L"waypoint add WP1 \"Client, Gate 3\" 2 41 0 flag",
-      L"waypoint add WP,1 text 2 41 0 flag",
-      L"waypoint add WP1 text 2 41 0 fl,ag",
-  };
-  for (const wchar_t* arguments : refused) {
-    orvek::tools::ProcessRun result = run(arguments);
-    EXPECT_EQ(result.exit_code, 2u) << to_ansi(arguments);
-    EXPECT_THAT(result.err, HasSubstr("comma"));
-  }
+TEST_F(ClientRunTest, ForceSendsAWaypointThatWillNotReadBack) {
   orvek::tools::ProcessRun result =
-      run(L"waypoint add WP1 " + std::wstring(100, L'd') + L" 2 41 0 flag");
-  EXPECT_EQ(result.exit_code, 2u);
-  EXPECT_THAT(result.err, HasSubstr("100 bytes"));
-  EXPECT_THAT(host().log_lines(), IsEmpty());
-
-  // --force sends it all the same, and the read-back shows why not to.
-  result = run(L"waypoint add WP1 \"Client, Gate 3\" 2 41 0 flag --force");
+      run(L"waypoint add WP1 \"Client, Gate 3\" 2 41 0 flag --force");
   EXPECT_EQ(result.exit_code, 0u) << result.err;
   EXPECT_THAT(run(L"waypoint get 0").out, HasSubstr("description: Client\n"));
 }
