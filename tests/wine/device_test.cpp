@@ -32,10 +32,6 @@ constexpr wchar_t kHwidValue[] = L"ClientHWID";
 // Read by the stand-in tool: the text it writes, or nothing when unset.
 constexpr wchar_t kAssetIdVariable[] = L"ORVEK_TEST_ASSET_ID";
 
-bool Exists(const wchar_t* path) {
-  return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-}
-
 // The sources of one setup while in scope: the stand-in asset tool in
 // C:\windows or none, the text it writes (null: no file), and the
 // ClientHWID value or none. The tool, its file and the value go again.
@@ -131,7 +127,7 @@ TEST(DeviceIdWine, SourcesInOrderAndTheFirstAnswerKept) {
   EXPECT_EQ(length[0], 13u);
   EXPECT_EQ(length[1], 13u);
   EXPECT_STREQ(static_cast<const char*>(result[1]), "IN-PROCESS-7");
-  EXPECT_FALSE(Exists(kAssetFile));
+  EXPECT_EQ(GetFileAttributesW(kAssetFile), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetPocketIDItvCe(0, nullptr, nullptr, nullptr), 0u);
   SetCurrentDirectoryW(previous);
 }

@@ -49,6 +49,10 @@ HeapFigures MeasureHeaps() {
   return figures;
 }
 
+long long Grown(std::size_t before, std::size_t after) {
+  return static_cast<long long>(after) - static_cast<long long>(before);
+}
+
 // The exports, each looked up by name into a pointer of its declared type.
 // clang-format off
 #define ORVEK_EXPORTS(X)                                                  \
@@ -94,49 +98,43 @@ char g_text2[20'000];
 // Returns how many calls did not answer as expected.
 int CallEveryExport(const Exports& e, bool large) {
   int failures = 0;
-  auto expect = [&](const char* what, uint32_t status) {
-    if (status != 0) {
-      std::printf("FAIL: %s returned %u\n", what,
-                  static_cast<unsigned>(status));
-      ++failures;
-    }
+  auto expect = [&](const char* call, uint32_t status) {
+    if (status == 0) return;
+    std::printf("FAIL: %s gave %u\n", call, static_cast<unsigned>(status));
+    ++failures;
   };
+#define ORVEK_EXPECT_OK(call) expect(#call, e.call)
   expect("Version is 3", e.OrvekGPSPort_Version() == 3 ? 0 : 1);
-  expect("Init", e.OrvekGPSPort_Init());
+  ORVEK_EXPECT_OK(OrvekGPSPort_Init());
   uint32_t capacity = large ? sizeof(g_large_reply) - 10 : 100;
-  expect("GetString", e.OrvekGPSPort_GetString("0", capacity, g_large_reply));
-  wchar_t wide_reply[64];
-  expect("StringProtocolW",
-         e.OrvekGPSPort_StringProtocolW(L"F|0", 64, wide_reply));
-  expect("NewPoint",
-         e.OrvekGPSPort_NewPoint(-3.5, 40.25, 650.7, "HEAP", "check", 1.5, 2));
-  expect("MovingMapInit", e.OrvekGPSPort_MovingMapInit());
-  expect("OpenFile", e.OrvekGPSPort_OpenFile("map.ovk"));
-  expect("ExecCommand", e.OrvekGPSPort_ExecCommand(12));
-  expect("SetViewportLen", e.OrvekGPSPort_SetViewportLen(320, 240));
-  expect("New_Waypoint",
-         e.OrvekGPSPort_New_Waypoint("WPH", "heap", 2.1, 41.5, 120, "a"));
-  expect("CenterWaypoint", e.OrvekGPSPort_CenterWaypoint("WPH", 2.5));
-  expect("CenterCoordinate", e.OrvekGPSPort_CenterCoordinate(2.1, 41.5, 0));
-  expect("ExportViewFile", e.OrvekGPSPort_ExportViewFile("view.bmp"));
+  ORVEK_EXPECT_OK(OrvekGPSPort_GetString("0", capacity, g_large_reply));
+  wchar_t wide[64];
+  ORVEK_EXPECT_OK(OrvekGPSPort_StringProtocolW(L"F|0", 64, wide));
+  ORVEK_EXPECT_OK(OrvekGPSPort_NewPoint(-3.5, 40.25, 650.7, "HEAP", "", 1, 2));
+  ORVEK_EXPECT_OK(OrvekGPSPort_MovingMapInit());
+  ORVEK_EXPECT_OK(OrvekGPSPort_OpenFile("map.ovk"));
+  ORVEK_EXPECT_OK(OrvekGPSPort_ExecCommand(12));
+  ORVEK_EXPECT_OK(OrvekGPSPort_SetViewportLen(320, 240));
+  ORVEK_EXPECT_OK(OrvekGPSPort_New_Waypoint("WPH", "", 2.1, 41.5, 120, "a"));
+  ORVEK_EXPECT_OK(OrvekGPSPort_CenterWaypoint("WPH", 2.5));
+  ORVEK_EXPECT_OK(OrvekGPSPort_CenterCoordinate(2.1, 41.5, 0));
+  ORVEK_EXPECT_OK(OrvekGPSPort_ExportViewFile("view.bmp"));
   int32_t count = -1;
-  expect("Get_WaypointCount", e.OrvekGPSPort_Get_WaypointCount(&count));
+  ORVEK_EXPECT_OK(OrvekGPSPort_Get_WaypointCount(&count));
   char id[100], text[100], icon[100];
   double v1, v2, v3;
-  expect("Get_Waypoint",
-         e.OrvekGPSPort_Get_Waypoint(0, id, text, &v1, &v2, &v3, icon));
-  expect("Delete_Waypoint", e.OrvekGPSPort_Delete_Waypoint("WPH"));
+  ORVEK_EXPECT_OK(OrvekGPSPort_Get_Waypoint(0, id, text, &v1, &v2, &v3, icon));
+  ORVEK_EXPECT_OK(OrvekGPSPort_Delete_Waypoint("WPH"));
   expect("GetMovingMapCount", e.OrvekGPSPort_GetMovingMapCount() >= 1 ? 0 : 1);
-  uint32_t text_size = large ? sizeof(g_text1) : 100;
-  expect("GetMovingMapPosition",
-         e.OrvekGPSPort_GetMovingMapPosition(0, g_text1, &v1, &v2, &v3,
-                                             text_size, g_text2));
-  expect("DeleteMobile", e.OrvekGPSPort_DeleteMobile("HEAP"));
+  uint32_t size = large ? sizeof(g_text1) : 100;
+  ORVEK_EXPECT_OK(OrvekGPSPort_GetMovingMapPosition(0, g_text1, &v1, &v2, &v3,
+                                                    size, g_text2));
+  ORVEK_EXPECT_OK(OrvekGPSPort_DeleteMobile("HEAP"));
   uint32_t length = 0;
   const void* result = nullptr;
-  expect("GetPocketIDItvCe", e.GetPocketIDItvCe(0, nullptr, &length, &result));
-  expect("GetDiskFreeSpaceItvCe",
-         e.GetDiskFreeSpaceItvCe(0, L"C:\\", &length, &result));
+  ORVEK_EXPECT_OK(GetPocketIDItvCe(0, nullptr, &length, &result));
+  ORVEK_EXPECT_OK(GetDiskFreeSpaceItvCe(0, L"C:\\", &length, &result));
+#undef ORVEK_EXPECT_OK
   return failures;
 }
 
@@ -251,11 +249,10 @@ int main() {
   HMODULE reference = LoadLibraryW(reference_path.c_str());
   HeapFigures reference_loaded = MeasureHeaps();
   FreeLibrary(reference);
-  long long loader_bytes = static_cast<long long>(reference_loaded.busy_bytes) -
-                           static_cast<long long>(reference_before.busy_bytes);
+  long long loader_bytes =
+      Grown(reference_before.busy_bytes, reference_loaded.busy_bytes);
   long long loader_blocks =
-      static_cast<long long>(reference_loaded.busy_blocks) -
-      static_cast<long long>(reference_before.busy_blocks);
+      Grown(reference_before.busy_blocks, reference_loaded.busy_blocks);
   std::printf("loader's share of a loaded module: %lld bytes in %lld blocks\n",
               loader_bytes, loader_blocks);
 
@@ -281,11 +278,9 @@ int main() {
 
   for (int i = 0; i < 5; ++i) {
     bool loaded = i > 0 && i < 4;
-    long long held = static_cast<long long>(figures[i].busy_bytes) -
-                     static_cast<long long>(figures[0].busy_bytes) -
+    long long held = Grown(figures[0].busy_bytes, figures[i].busy_bytes) -
                      (loaded ? loader_bytes : 0);
-    long long blocks = static_cast<long long>(figures[i].busy_blocks) -
-                       static_cast<long long>(figures[0].busy_blocks) -
+    long long blocks = Grown(figures[0].busy_blocks, figures[i].busy_blocks) -
                        (loaded ? loader_blocks : 0);
     bool ok = held == 0 && blocks == 0 && figures[i].heaps == figures[0].heaps;
     std::printf(

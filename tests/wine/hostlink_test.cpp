@@ -21,18 +21,6 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::StartsWith;
 
-// A query through the DLL: its status, and its result text when 0.
-struct Query {
-  std::uint32_t status;
-  std::string result;
-};
-Query query(const char* request, std::uint32_t capacity = 100) {
-  char result[1100];
-  std::memset(result, '#', sizeof result);
-  std::uint32_t status = OrvekGPSPort_GetString(request, capacity, result);
-  return {status, status == 0 ? std::string(result) : std::string()};
-}
-
 using HostLinkTest = EmulatorTest;
 
 TEST_F(HostLinkTest, DiscoveryLaunchesTheRegisteredHostAndShakesHands) {
@@ -129,23 +117,20 @@ TEST_F(HostLinkTest, QueryRepliesAreJudgedAsTheHostWroteThem) {
   const struct {
     const char* fault;  // applies to the next request only
     std::uint32_t capacity;
-    std::uint32_t status;
-    const char* result;
+    const char* answer;
   } cases[] = {
-      {"reply Gtext|a|b\\r\\n", 100, 0, "a|b\r\n"},
-      {"reply-hex 47 00 7C 78", 100, 10, ""},  // the search ends at NUL
-      {"reply G|12345678", 8, 0, "123456"},    // cut at capacity
-      {"reply", 100, 8, ""},                   // an empty reply file
-      {"no-reply", 100, 8, ""},
+      {"reply Gtext|a|b\\r\\n", 100, "a|b\r\n"},
+      {"reply-hex 47 00 7C 78", 100, "status 10"},  // the search ends at NUL
+      {"reply G|12345678", 8, "123456"},            // cut at capacity
+      {"reply", 100, "status 8"},                   // an empty reply file
+      {"no-reply", 100, "status 8"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);
     ASSERT_TRUE(host().set_faults(std::string("once ") + c.fault + "\n"));
-    Query answer = query("4", c.capacity);
-    EXPECT_EQ(answer.status, c.status);
-    EXPECT_EQ(answer.result, c.result);
+    EXPECT_EQ(query("4", c.capacity), c.answer);
   }
-  EXPECT_EQ(query("4").result, "0") << "faults were meant for one request";
+  EXPECT_EQ(query("4"), "0") << "faults were meant for one request";
 }
 
 // A capacity beyond the stack's reply room takes a heap block from the real
@@ -175,17 +160,17 @@ TEST_F(HostLinkTest, PacketFilesTheHostStillHoldsRefuseTheExchange) {
   std::size_t mark = host().log_mark();
 
   ASSERT_TRUE(host().set_faults("once hold-reply 400\n"));
-  EXPECT_EQ(query("4").status, 8u) << "reply file held open";
+  EXPECT_EQ(query("4"), "status 8") << "reply file held open";
   ASSERT_TRUE(host().wait_for_log(mark, "release reply", 3000));
-  EXPECT_EQ(query("4").status, 0u);
+  EXPECT_EQ(query("4"), "0");
 
   ASSERT_TRUE(host().set_faults("once hold-request 400\n"));
-  EXPECT_EQ(query("4").status, 0u) << "the request that is held is answered";
+  EXPECT_EQ(query("4"), "0") << "the request that is held is answered";
   double started = now_ms();
-  EXPECT_EQ(query("4").status, 5u) << "request file held open";
+  EXPECT_EQ(query("4"), "status 5") << "request file held open";
   EXPECT_LT(now_ms() - started, 1000) << "refused before any wait";
   ASSERT_TRUE(host().wait_for_log(mark, "release request", 3000));
-  EXPECT_EQ(query("4").status, 0u);
+  EXPECT_EQ(query("4"), "0");
 
   EXPECT_EQ(host().count_log_since(mark, "recv"), 4)
       << "the refused request never reached the host";
@@ -195,24 +180,24 @@ TEST_F(HostLinkTest, TimeOutsLastTheReplyWaitAndInitRecovers) {
   start_and_init();
   ASSERT_TRUE(host().set_faults("once no-signal\n"));
   double started = now_ms();
-  EXPECT_EQ(query("4").status, 7u);
+  EXPECT_EQ(query("4"), "status 7");
   EXPECT_GT(now_ms() - started, 2500);
   EXPECT_LT(now_ms() - started, 6000);
   // The host still owes that answer; Init gives it one last wait and then
   // starts the link afresh.
   ASSERT_EQ(OrvekGPSPort_Init(), 0u);
-  EXPECT_EQ(query("4").result, "0") << "the link works again";
+  EXPECT_EQ(query("4"), "0") << "the link works again";
 
   // After the host has gone the stale window is kept, so a query does not
   // rediscover: it posts to nobody and waits out the 3000 ms.
   ASSERT_TRUE(host().stop());
   std::size_t mark = host().log_mark();
-  EXPECT_EQ(query("4").status, 7u);
+  EXPECT_EQ(query("4"), "status 7");
   EXPECT_EQ(find_emulator_window(), nullptr);
   EXPECT_EQ(host().count_log_since(mark, "start "), 0);
   ASSERT_EQ(OrvekGPSPort_Init(), 0u);
   EXPECT_EQ(host().count_log_since(mark, "start "), 1);
-  EXPECT_EQ(query("4").result, "0");
+  EXPECT_EQ(query("4"), "0");
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 #include "OrvekPORT/OrvekPORT.h"
 #include "byte_text.h"
@@ -118,9 +118,31 @@ std::string log_escape(std::string_view bytes) {
   return host::escape_bytes(bytes);
 }
 
+std::string query(const char* request, std::uint32_t capacity) {
+  // Filled, so that a result without its terminator shows.
+  char result[1001];
+  std::memset(result, '#', 1000);
+  result[1000] = '\0';
+  std::uint32_t status = OrvekGPSPort_GetString(request, capacity, result);
+  return status == 0 ? result : "status " + std::to_string(status);
+}
+
 // ---- Fixture -----------------------------------------------------------------
 
+// A test that hangs (in a modal box, say) ends the program after 30 s,
+// naming itself, instead of stalling the whole suite; the slowest one, a
+// launch that polls 10 s plus a handshake, stays well below it.
+static VOID CALLBACK time_out(void*, BOOLEAN) {
+  std::fprintf(stderr, "\nTIME-OUT: %s ran over 30 s\n",
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  std::fflush(stderr);
+  terminate_emulators(1000);
+  TerminateProcess(GetCurrentProcess(), 4);
+}
+
 void EmulatorTest::SetUp() {
+  CreateTimerQueueTimer(&watchdog_, nullptr, time_out, nullptr, 30'000, 0,
+                        WT_EXECUTEONLYONCE);
   ASSERT_TRUE(stop_all_emulators()) << "an emulator is still running";
   // The test's name alone keeps the path short; tests run one at a time
   // and each empties its directory first.
@@ -133,6 +155,7 @@ void EmulatorTest::SetUp() {
 
 void EmulatorTest::TearDown() {
   EXPECT_TRUE(stop_all_emulators()) << "an emulator could not be stopped";
+  DeleteTimerQueueTimer(nullptr, watchdog_, INVALID_HANDLE_VALUE);
 }
 
 bool EmulatorTest::start(DWORD timeout_ms) {
@@ -200,42 +223,6 @@ void EmulatorTest::run_exchanges(const std::vector<Exchange>& exchanges) {
   }
 }
 
-// ---- The test program's main ------------------------------------------------
-
-namespace {
-
-// Longest any one test may run before the watchdog ends the program; a
-// hang then names its test instead of stopping the whole suite silently.
-// The slowest legitimate test, a launch that polls 10 s plus a handshake,
-// stays well below it.
-constexpr ULONGLONG kTestTimeLimitMs = 30'000;
-std::atomic<ULONGLONG> test_deadline{0};
-std::atomic<const char*> test_name{""};
-
-DWORD WINAPI watchdog(void*) {
-  for (;; Sleep(250)) {
-    ULONGLONG deadline = test_deadline.load();
-    if (deadline != 0 && GetTickCount64() > deadline) {
-      std::fprintf(stderr, "\nTIME-OUT: %s ran over 30 s\n", test_name.load());
-      std::fflush(stderr);
-      terminate_emulators(1000);
-      TerminateProcess(GetCurrentProcess(), 4);
-    }
-  }
-}
-
-class DeadlineListener : public ::testing::EmptyTestEventListener {
-  void OnTestStart(const ::testing::TestInfo& test) override {
-    name_ = std::string(test.test_suite_name()) + "." + test.name();
-    test_name = name_.c_str();
-    test_deadline = GetTickCount64() + kTestTimeLimitMs;
-  }
-  void OnTestEnd(const ::testing::TestInfo&) override { test_deadline = 0; }
-  std::string name_;
-};
-
-}  // namespace
-
 }  // namespace orvek::winetest
 
 int main(int argc, char** argv) {
@@ -243,10 +230,6 @@ int main(int argc, char** argv) {
   // A crash ends the run at once instead of waiting in a debugger or box.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
   ::testing::InitGoogleTest(&argc, argv);
-  ::testing::UnitTest::GetInstance()->listeners().Append(new DeadlineListener);
-  // The watchdog runs to the end of the process.
-  orvek::tools::Handle watchdog_thread = orvek::tools::object_handle(
-      CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr));
 
   // A client child of a two-process test uses its parent's emulator.
   bool client_child = GetEnvironmentVariableW(L"ORVEK_LINK_CLIENT", nullptr, 0) != 0;

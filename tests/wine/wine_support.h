@@ -64,6 +64,8 @@ inline std::string to_ansi(std::wstring_view text) {
 inline std::wstring from_ansi(std::string_view bytes) {
   return tools::widen(CP_ACP, bytes);
 }
+// A query through the DLL: the result text, or "status N" when it fails.
+std::string query(const char* request, std::uint32_t capacity = 1000);
 // Milliseconds since an arbitrary start, for loose timing checks.
 inline double now_ms() { return static_cast<double>(GetTickCount64()); }
 
@@ -126,6 +128,7 @@ class EmulatorTest : public ::testing::Test {
 
  private:
   std::wstring directory_;
+  HANDLE watchdog_ = nullptr;
 };
 
 }  // namespace orvek::winetest

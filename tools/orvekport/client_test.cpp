@@ -21,7 +21,6 @@ namespace {
 using nlohmann::json;
 using orvek::cli::Arguments;
 using orvek::winetest::EmulatorTest;
-using orvek::winetest::log_escape;
 using orvek::winetest::test_binary_dir;
 using orvek::winetest::to_ansi;
 using ::testing::Contains;
@@ -106,11 +105,8 @@ TEST(ClientArguments, NumbersMustBeWholeAndInRange) {
 
 class ClientRunTest : public EmulatorTest {
  protected:
-  orvek::tools::ProcessRun run(const std::wstring& arguments) {
-    return run_exe(L"orvekport.exe", arguments);
-  }
-  orvek::tools::ProcessRun run_exe(const wchar_t* exe,
-                                   const std::wstring& arguments) {
+  orvek::tools::ProcessRun run(const std::wstring& arguments,
+                               const wchar_t* exe = L"orvekport.exe") {
     orvek::tools::ProcessRun result = orvek::tools::run_process(
         test_binary_dir() + L"\\" + exe, arguments, host().directory(), 20000);
     EXPECT_TRUE(result.started && result.finished)
@@ -126,12 +122,6 @@ class ClientRunTest : public EmulatorTest {
     if (parsed.is_discarded()) return json::object();
     EXPECT_EQ(parsed["exit_code"], result.exit_code) << to_ansi(arguments);
     return parsed;
-  }
-  std::vector<std::string> requests_since(std::size_t mark) {
-    std::vector<std::string> requests;
-    for (const std::string& line : host().log_lines_since(mark))
-      if (line.starts_with("recv ")) requests.push_back(line.substr(5));
-    return requests;
   }
 };
 
@@ -149,12 +139,19 @@ TEST_F(ClientRunTest, FailuresFollowTheExitCodeTableAndSayWhy) {
   EXPECT_THAT(refused["notes"][0].get<std::string>(),
               HasSubstr("115 bytes, 99 at most (16 too many)"));
 
+  // --force sends a waypoint that can't read back, and the read-back shows
+  // why not to.
+  ASSERT_EQ(run(L"waypoint add WP1 \"Client, Gate 3\" 2 41 0 flag --force")
+                .exit_code,
+            0u);
+  EXPECT_THAT(run(L"waypoint get 0").out, HasSubstr("description: Client\n"));
+
   const std::string too_long = "200 bytes, 196 at most (4 too many)";
   const struct {
     std::wstring arguments;
     DWORD exit_code;
     std::vector<std::string> err;  // parts of stderr
-    const char* unsent = nullptr;  // no request may hold it ("": none at all)
+    const char* unsent = nullptr;  // no log line may hold it ("": no line)
     const char* faults = nullptr;  // the emulator's, set before the run
     // Path_EXE, set with no host running; "": no value.
     const wchar_t* path_exe = nullptr;
@@ -207,7 +204,8 @@ TEST_F(ClientRunTest, FailuresFollowTheExitCodeTableAndSayWhy) {
     if (c.exit_code == 2) { EXPECT_THAT(result.out, IsEmpty()); }
     if (c.exit_code == 1) { EXPECT_THAT(result.out, Not(HasSubstr("took"))); }
     if (c.unsent != nullptr) {
-      EXPECT_THAT(requests_since(mark), Not(Contains(HasSubstr(c.unsent))));
+      EXPECT_THAT(host().log_lines_since(mark),
+                  Not(Contains(HasSubstr(c.unsent))));
     }
   }
 }
@@ -263,8 +261,9 @@ TEST_F(ClientRunTest, TextsAreUtf8OutsideAndTheCodePageOnTheLink) {
   orvek::tools::ProcessRun result =
       run(L"waypoint add WP1 Caf\u00E9 2 41 0 flag");
   ASSERT_EQ(result.exit_code, 0u) << result.err;
-  EXPECT_THAT(requests_since(mark),
-              Contains(HasSubstr(log_escape(to_ansi(L"WP1,Caf\u00E9,")))));
+  EXPECT_THAT(host().log_lines_since(mark),
+              Contains(orvek::winetest::recv(
+                  "M|WP1,Caf\xE9,2.000000,41.000000,0.000000,flag")));
   result = run(L"waypoint get 0");
   EXPECT_THAT(result.out, HasSubstr("description: Caf\xC3\xA9\n"));
   EXPECT_EQ(run_json(L"waypoint get 0")["fields"]["description"],
@@ -278,13 +277,6 @@ TEST_F(ClientRunTest, TextsAreUtf8OutsideAndTheCodePageOnTheLink) {
   result = run(L"--lossy newpoint 1 2 --name \u6771\u4EAC --show");
   EXPECT_EQ(result.exit_code, 0u) << result.err;
   EXPECT_THAT(result.out, HasSubstr(",m,,,,,,,??,"));
-}
-
-TEST_F(ClientRunTest, ForceSendsAWaypointThatWillNotReadBack) {
-  orvek::tools::ProcessRun result =
-      run(L"waypoint add WP1 \"Client, Gate 3\" 2 41 0 flag --force");
-  EXPECT_EQ(result.exit_code, 0u) << result.err;
-  EXPECT_THAT(run(L"waypoint get 0").out, HasSubstr("description: Client\n"));
 }
 
 TEST_F(ClientRunTest, HostCommandsInstallRegisterAndStopTheEmulator) {
@@ -314,7 +306,7 @@ TEST_F(ClientRunTest, HostCommandsInstallRegisterAndStopTheEmulator) {
 // The demo is the README's main job: every export, each step reported.
 // The emulator starts with no mobiles, waypoints or fixes, as it does there.
 TEST_F(ClientRunTest, DemoSucceedsInEveryStep) {
-  orvek::tools::ProcessRun result = run_exe(L"orvek-demo.exe", L"");
+  orvek::tools::ProcessRun result = run(L"", L"orvek-demo.exe");
   // Exit code 0: no step failed; the last line: it ran to the end.
   EXPECT_EQ(result.exit_code, 0u) << result.out;
   EXPECT_THAT(result.out, HasSubstr(" steps succeeded.\n"));
