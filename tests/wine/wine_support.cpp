@@ -5,7 +5,6 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -52,26 +51,20 @@ void terminate_emulators(DWORD wait_ms) {
 }
 
 // A directory for `name` whose emulator path fits Path_EXE, made and
-// emptied.
+// emptied of what an emulator leaves.
 std::wstring fresh_install_directory(std::string_view name) {
   wchar_t temp[MAX_PATH];
   std::wstring base(temp, GetTempPathW(MAX_PATH, temp));
   base += L"orvek-wine";
-  CreateDirectoryW(base.c_str(), nullptr);
   std::size_t room = kMaxHostPath - base.size() - std::size(kEmulatorExe) - 1;
-  std::wstring directory = base + L"\\";
-  for (char c : name.substr(0, std::min<std::size_t>(room, 60)))
-    directory += std::isalnum(static_cast<unsigned char>(c)) || c == '_'
-                     ? static_cast<wchar_t>(c)
-                     : L'_';
+  std::wstring directory =
+      base + L"\\" + tools::widen(CP_ACP, name.substr(0, room));
+  CreateDirectoryW(base.c_str(), nullptr);
   CreateDirectoryW(directory.c_str(), nullptr);
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
-  for (bool more = search != INVALID_HANDLE_VALUE; more;
-       more = FindNextFileW(search, &found))
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      DeleteFileW((directory + L"\\" + found.cFileName).c_str());
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  for (const wchar_t* file : {L"orvek-host.log", L"orvek-host.faults",
+                              L"orvek-host.mobiles", L"PACKETTX.DAT",
+                              L"PACKETRX.DAT"})
+    DeleteFileW((directory + L"\\" + file).c_str());
   return directory;
 }
 
