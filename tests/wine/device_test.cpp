@@ -12,8 +12,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
+#include <numeric>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "OrvekPORT/OrvekPORT.h"
@@ -58,23 +59,18 @@ struct Sources {
   bool ok = false;
 };
 
-// Runs device-probe.exe with C: as its current drive and gives its output
-// line ("LENGTH TEXT"), or nothing when it fails or hangs.
-std::optional<std::string> RunProbe() {
+// What device-probe.exe prints, run with C: as its current drive
+// ("LENGTH TEXT" and CR LF), or "failed".
+std::string RunProbe() {
   orvek::tools::ProcessRun run = orvek::tools::run_process(
       test_binary_dir() + L"\\device-probe.exe", L"", test_binary_dir(),
       60000, L"C:\\");
-  if (!run.finished || run.exit_code != 0) return std::nullopt;
-  std::string& output = run.out;
-  output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
-  if (output.ends_with('\n')) output.pop_back();
-  return output;
+  return run.finished && run.exit_code == 0 ? run.out : "failed";
 }
 
 TEST(DeviceIdWine, SourcesInOrderAndTheFirstAnswerKept) {
   Bytes counting(20);
-  for (std::size_t i = 0; i < counting.size(); ++i)
-    counting[i] = static_cast<BYTE>(i);
+  std::iota(counting.begin(), counting.end(), BYTE{0});
   // Value bytes 4..10 are 01 23 45 67 89 AB CD.
   const Bytes sample = {0xDE, 0xAD, 0xBE, 0xEF, 0x01, 0x23,
                         0x45, 0x67, 0x89, 0xAB, 0xCD};
@@ -96,7 +92,7 @@ TEST(DeviceIdWine, SourcesInOrderAndTheFirstAnswerKept) {
     SCOPED_TRACE(c.name);
     Sources sources(c.tool, c.asset_id, c.client_hwid);
     ASSERT_TRUE(sources.ok) << "can't place the tool or write ClientHWID";
-    EXPECT_EQ(RunProbe(), std::optional<std::string>(c.expected));
+    EXPECT_EQ(RunProbe(), c.expected + std::string("\r\n"));
     if (c.tool && c.asset_id == nullptr) {
       WIN32_FILE_ATTRIBUTE_DATA data{};
       ASSERT_TRUE(GetFileAttributesExW(kAssetFile, GetFileExInfoStandard, &data))
@@ -123,10 +119,8 @@ TEST(DeviceIdWine, SourcesInOrderAndTheFirstAnswerKept) {
   ASSERT_TRUE(DeleteFileW(kAssetFile));
   SetEnvironmentVariableW(kAssetIdVariable, L"CHANGED");
   EXPECT_EQ(GetPocketIDItvCe(0, nullptr, &length[1], &result[1]), 0u);
-  EXPECT_EQ(result[1], result[0]);
+  EXPECT_EQ(std::tie(length[1], result[1]), std::tie(length[0], result[0]));
   EXPECT_EQ(length[0], 13u);
-  EXPECT_EQ(length[1], 13u);
-  EXPECT_STREQ(static_cast<const char*>(result[1]), "IN-PROCESS-7");
   EXPECT_EQ(GetFileAttributesW(kAssetFile), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetPocketIDItvCe(0, nullptr, nullptr, nullptr), 0u);
   SetCurrentDirectoryW(previous);
