@@ -133,6 +133,18 @@ static VOID CALLBACK time_out(void*, BOOLEAN) {
   TerminateProcess(GetCurrentProcess(), 4);
 }
 
+// A crash ends the program at once, naming the exception, instead of
+// waiting in a debugger.
+static LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
+  std::fprintf(stderr, "\nCRASH: exception 0x%08lX at %p\n",
+               static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
+               info->ExceptionRecord->ExceptionAddress);
+  std::fflush(stderr);
+  terminate_emulators(1000);
+  TerminateProcess(GetCurrentProcess(), 3);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
 void EmulatorTest::SetUp() {
   CreateTimerQueueTimer(&watchdog_, nullptr, time_out, nullptr, 30'000, 0,
                         WT_EXECUTEONLYONCE);
@@ -220,8 +232,8 @@ void EmulatorTest::run_exchanges(const std::vector<Exchange>& exchanges) {
 
 int main(int argc, char** argv) {
   using namespace orvek::winetest;
-  // A crash ends the run at once instead of waiting in a debugger or box.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  SetUnhandledExceptionFilter(report_crash);
   ::testing::InitGoogleTest(&argc, argv);
 
   // A client child of a two-process test uses its parent's emulator.

@@ -195,40 +195,36 @@ TEST_F(ClientRunTest, FailuresFollowTheExitCodeTableAndSayWhy) {
   }
 }
 
+// Every command, succeeding or not, prints one object with its fields and
+// exit code; these runs pin the parts a script reads.
 TEST_F(ClientRunTest, JsonOutputParsesForEveryKindOfRun) {
-  json query = run_json(L"query 0");
-  EXPECT_EQ(query["status"], 0);
-  EXPECT_EQ(query["status_name"], "OK");
-  EXPECT_EQ(query["fields"]["result"], "orvek-host 3");
-
-  json added =
-      run_json(L"waypoint add WP1 \"Gate 3\" -3.5 41.25 650 flag --show");
-  EXPECT_EQ(added["status"], 0);
-  EXPECT_THAT(added["sent"].get<std::string>(),
-              HasSubstr("M|WP1,Gate 3,-3.500000,41.250000,650.000000,flag"));
-  json listed = run_json(L"waypoint list");
-  ASSERT_EQ(listed["waypoints"].size(), 1u);
-  EXPECT_EQ(listed["waypoints"][0]["id"], "WP1");
-  EXPECT_EQ(listed["waypoints"][0]["longitude"], -3.5);
-  EXPECT_EQ(listed["waypoints"][0]["latitude"], 41.25);
-
-  ASSERT_TRUE(
-      run(L"newpoint 175.5 -37.75 --altitude 60 --name KIWI1").exit_code == 0);
-  json mobiles = run_json(L"mobiles list");
-  ASSERT_EQ(mobiles["mobiles"].size(), 1u);
-  EXPECT_EQ(mobiles["mobiles"][0]["name"], "KIWI1");
-  EXPECT_EQ(mobiles["mobiles"][0]["latitude"], -37.75);
-
-  json failed = run_json(L"waypoint delete NOPE");
-  EXPECT_EQ(failed["status"], 9);
-  EXPECT_EQ(failed["host_answer"], "E|no waypoint NOPE");
-
-  json usage = run_json(L"viewport 1");
-  EXPECT_EQ(usage["exit_code"], 2);
-  EXPECT_TRUE(usage["status"].is_null());
-  EXPECT_TRUE(usage["error"].is_string());
-
-  // Every other command, succeeding or not, prints one object too.
+  const struct {
+    const wchar_t* arguments;
+    json part;  // what the object holds (flattened paths and values)
+  } cases[] = {
+      {L"query 0", {{"status", 0}, {"status_name", "OK"},
+                    {"fields", {{"result", "orvek-host 3"}}}}},
+      {L"waypoint add WP1 \"Gate 3\" -3.5 41.25 650 flag --show",
+       {{"status", 0},
+        {"sent", "M|WP1,Gate 3,-3.500000,41.250000,650.000000,flag\\n"}}},
+      {L"waypoint list",
+       {{"waypoints",
+         {{{"id", "WP1"}, {"longitude", -3.5}, {"latitude", 41.25}}}}}},
+      {L"newpoint 175.5 -37.75 --altitude 60 --name KIWI1", {{"status", 0}}},
+      {L"mobiles list",
+       {{"mobiles", {{{"name", "KIWI1"}, {"latitude", -37.75}}}}}},
+      {L"waypoint delete NOPE",
+       {{"status", 9}, {"host_answer", "E|no waypoint NOPE"}}},
+      {L"viewport 1",
+       {{"exit_code", 2}, {"status", nullptr}, {"error", "missing argument"}}},
+  };
+  for (const auto& c : cases) {
+    json flat = run_json(c.arguments).flatten(), part = c.part.flatten();
+    for (const auto& [path, value] : part.items())
+      EXPECT_EQ(flat[path], value) << to_ansi(c.arguments) << " " << path;
+  }
+  EXPECT_EQ(run_json(L"waypoint list")["waypoints"].size(), 1u);
+  EXPECT_EQ(run_json(L"mobiles list")["mobiles"].size(), 1u);
   for (const wchar_t* arguments :
        {L"statuses", L"version", L"host status", L"disk-free Q:\\nope",
         L"device-id", L"raw \"R|\\\"quoted\\\"\"", L"init", L"newpoint 1 2",
