@@ -40,14 +40,12 @@ struct Sources {
   Sources(bool tool, const wchar_t* asset_id, const Bytes* client_hwid) {
     Clear();
     SetEnvironmentVariableW(kAssetIdVariable, asset_id);
-    ok = (!tool || CopyFileW((test_binary_dir() + L"\\CreateAssetFile.exe")
-                                 .c_str(),
-                             kToolPath, FALSE)) &&
-         (!client_hwid ||
-          RegSetKeyValueW(HKEY_LOCAL_MACHINE, kHwidKey, kHwidValue, REG_BINARY,
-                          client_hwid->data(),
-                          static_cast<DWORD>(client_hwid->size())) ==
-              ERROR_SUCCESS);
+    std::wstring built = test_binary_dir() + L"\\CreateAssetFile.exe";
+    ok = (!tool || CopyFileW(built.c_str(), kToolPath, FALSE)) &&
+         (!client_hwid || RegSetKeyValueW(HKEY_LOCAL_MACHINE, kHwidKey,
+                                          kHwidValue, REG_BINARY,
+                                          client_hwid->data(),
+                                          client_hwid->size()) == ERROR_SUCCESS);
   }
   ~Sources() { Clear(); }
   static void Clear() {

@@ -178,16 +178,14 @@ StartedProcess StartEmulator(const std::wstring& own_directory) {
           ERROR_SUCCESS)
     return StartedProcess();
   StartedProcess host = orvek::tools::start_process(exe, L"", directory.c_str());
-  bool shown = host && orvek::tools::poll_until(
-                           [&] {
-                             DWORD owner = 0;
-                             GetWindowThreadProcessId(
-                                 FindWindowW(kEmulatorClass, nullptr), &owner);
-                             return owner == host.id;
-                           },
-                           10000);
-  if (!shown && host) TerminateProcess(host.process.get(), 1);
-  return shown ? std::move(host) : StartedProcess();
+  auto shown = [&] {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(FindWindowW(kEmulatorClass, nullptr), &owner);
+    return owner == host.id;
+  };
+  if (host && !orvek::tools::poll_until(shown, 10000))
+    TerminateProcess(host.process.get(), 1);
+  return shown() ? std::move(host) : StartedProcess();
 }
 
 // Ends our emulator and any copy the shell may have started.

@@ -96,15 +96,10 @@ HWND find_emulator_window() {
 }
 
 bool stop_all_emulators(DWORD timeout_ms) {
-  // A handful of rounds: a window closing may reveal another behind it.
-  for (int round = 0; round < 8; ++round) {
-    HWND window = find_emulator_window();
-    if (window == nullptr) break;
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    poll_until([&] { return !IsWindow(window); }, timeout_ms);
-  }
   terminate_emulators(timeout_ms);
-  return find_emulator_window() == nullptr && emulator_process_ids().empty();
+  return poll_until(
+      [] { return !find_emulator_window() && emulator_process_ids().empty(); },
+      timeout_ms);
 }
 
 std::string log_escape(std::string_view bytes) {
@@ -135,7 +130,7 @@ static VOID CALLBACK time_out(void*, BOOLEAN) {
 
 // A crash ends the program at once, naming the exception, instead of
 // waiting in a debugger.
-static LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
+LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
   std::fprintf(stderr, "\nCRASH: exception 0x%08lX at %p\n",
                static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
                info->ExceptionRecord->ExceptionAddress);
@@ -164,17 +159,9 @@ void EmulatorTest::TearDown() {
 }
 
 bool EmulatorTest::start(DWORD timeout_ms) {
-  tools::StartedProcess emulator =
-      tools::start_process(path_of(kEmulatorExe), L"", directory_.c_str());
-  // Done when the window shows, or when the emulator ended without one.
-  return emulator && poll_until(
-                         [&] {
-                           return WaitForSingleObject(emulator.process.get(),
-                                                      0) == WAIT_OBJECT_0 ||
-                                  find_emulator_window() != nullptr;
-                         },
-                         timeout_ms) &&
-         find_emulator_window() != nullptr;
+  return tools::start_process(path_of(kEmulatorExe), L"", directory_.c_str()) &&
+         poll_until([] { return find_emulator_window() != nullptr; },
+                    timeout_ms);
 }
 
 std::vector<std::string> EmulatorTest::log_lines_since(std::size_t mark) const {
@@ -231,18 +218,8 @@ void EmulatorTest::run_exchanges(const std::vector<Exchange>& exchanges) {
 }  // namespace orvek::winetest
 
 int main(int argc, char** argv) {
-  using namespace orvek::winetest;
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-  SetUnhandledExceptionFilter(report_crash);
+  SetUnhandledExceptionFilter(orvek::winetest::report_crash);
   ::testing::InitGoogleTest(&argc, argv);
-
-  // A client child of a two-process test uses its parent's emulator.
-  bool client_child = GetEnvironmentVariableW(L"ORVEK_LINK_CLIENT", nullptr, 0) != 0;
-  if (!client_child) stop_all_emulators();  // left over from an interrupted run
-  int result = RUN_ALL_TESTS();
-  if (!client_child && !stop_all_emulators()) {
-    std::fprintf(stderr, "an emulator could not be stopped\n");
-    result = result ? result : 5;
-  }
-  return result;
+  return RUN_ALL_TESTS();
 }

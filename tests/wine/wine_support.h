@@ -47,8 +47,7 @@ bool delete_host_path();
 
 // The emulator's window (class ORVEKPOCKETMAINW), or null.
 HWND find_emulator_window();
-// Ends every emulator: WM_CLOSE to each window, then TerminateProcess for
-// any orvek-host.exe still running. True when none is left.
+// Ends every orvek-host.exe, windowless ones too; true when none is left.
 bool stop_all_emulators(DWORD timeout_ms = 5000);
 
 // Bytes as the emulator's log writes them ("F|0\n" with a backslash and n).
