@@ -93,7 +93,10 @@ TEST_F(ApiTest, MovingMapInitPostsAndWaitsForNothing) {
   EXPECT_EQ(find_emulator_window(), nullptr);
 }
 
-TEST_F(ApiTest, WaypointsAreCountedReadBackAndDeleted) {
+TEST_F(ApiTest, WaypointsAndMobilesComeBackAsTheHostHoldsThem) {
+  ASSERT_TRUE(host().seed_mobiles(
+      "-37.784788,175.314897,59.9,KIWI1,BU-353S4 at Hamilton\n"
+      "20.628799,-87.068080,-30.4,PLAYA1,AC12 at Playa, Mexico\n"));
   start_and_init();
   char id[ORVEKPORT_WAYPOINT_TEXT_SIZE] = "#", text[sizeof id] = "#",
        icon[sizeof id] = "#";
@@ -132,13 +135,7 @@ TEST_F(ApiTest, WaypointsAreCountedReadBackAndDeleted) {
   // As read back, untouched by the failed read.
   EXPECT_EQ(std::string(id) + "," + text + "," + icon, "WP1,Harbour,anchor");
   EXPECT_EQ(std::tie(v1, v2, v3), std::make_tuple(2.1, 41.5, 120.0));
-}
 
-TEST_F(ApiTest, MobilesComeBackAsRecords) {
-  ASSERT_TRUE(host().seed_mobiles(
-      "-37.784788,175.314897,59.9,KIWI1,BU-353S4 at Hamilton\n"
-      "20.628799,-87.068080,-30.4,PLAYA1,AC12 at Playa, Mexico\n"));
-  start_and_init();
   // A fix naming a new mobile adds it.
   ASSERT_EQ(OrvekGPSPort_NewPoint(-3.5, 40.25, 650.7, "Boat", "moored", 0, 0),
             0u);
@@ -154,7 +151,6 @@ TEST_F(ApiTest, MobilesComeBackAsRecords) {
       {2, -3.5, 40.25, 650, "Boat|moored"},
   };
   char text1[64], text2[64];
-  double v1 = -777, v2 = -777, v3 = -777;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.texts);
     ASSERT_EQ(OrvekGPSPort_GetMovingMapPosition(c.index, text1, &v1, &v2, &v3,

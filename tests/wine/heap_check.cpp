@@ -177,7 +177,8 @@ StartedProcess StartEmulator(const std::wstring& own_directory) {
                       static_cast<DWORD>((exe.size() + 1) * sizeof(wchar_t))) !=
           ERROR_SUCCESS)
     return StartedProcess();
-  StartedProcess host = orvek::tools::start_process(exe, L"", directory.c_str());
+  StartedProcess host =
+      orvek::tools::start_process(exe, L"", directory.c_str());
   auto shown = [&] {
     DWORD owner = 0;
     GetWindowThreadProcessId(FindWindowW(kEmulatorClass, nullptr), &owner);

@@ -21,7 +21,8 @@ namespace {
 using LinkIntegrityTest = EmulatorTest;
 
 // How many of the log's `lines` received a fix naming `name`.
-int fixes_named(const std::vector<std::string>& lines, const std::string& name) {
+int fixes_named(const std::vector<std::string>& lines,
+                const std::string& name) {
   return static_cast<int>(std::count_if(
       lines.begin(), lines.end(), [&](const std::string& line) {
         return line.starts_with("recv E|") &&
@@ -90,7 +91,7 @@ TEST_F(LinkIntegrityTest, BusyHostReadsEveryRequestOnce) {
   EXPECT_EQ(fixes_named(lines, "THIRD"), 1);
 }
 
-// ---- Other processes ---------------------------------------------------------
+// ---- Other processes -------------------------------------------------------
 
 constexpr int kClientRounds = 300;
 
@@ -103,8 +104,8 @@ TEST(LinkClient, DISABLED_SendsFixesAndRawRequests) {
   int mixed = 0, failed = 0;
   for (int round = 0; round < kClientRounds; ++round) {
     std::string name = "C" + to_ansi(role) + "-" + std::to_string(round);
-    if (OrvekGPSPort_NewPoint(2.5, 41.5, 100, name.c_str(), "two", 1, round) != 0)
-      ++failed;
+    failed += OrvekGPSPort_NewPoint(2.5, 41.5, 100, name.c_str(), "two", 1,
+                                    round) != 0;
     std::wstring request = L"ask " + from_ansi(name);
     wchar_t result[64] = {};
     if (OrvekGPSPort_StringProtocolW(request.c_str(), 64, result) != 0)

@@ -1,7 +1,6 @@
 #include "wine_support.h"
 
 #include <gmock/gmock.h>
-
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -40,16 +39,6 @@ std::vector<DWORD> emulator_process_ids() {
   return ids;
 }
 
-void terminate_emulators(DWORD wait_ms) {
-  for (DWORD id : emulator_process_ids()) {
-    Handle process = tools::object_handle(
-        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
-    if (!process) continue;
-    TerminateProcess(process.get(), 99);
-    WaitForSingleObject(process.get(), wait_ms);
-  }
-}
-
 // A directory for `name` whose emulator path fits Path_EXE, made and
 // emptied of what an emulator leaves.
 std::wstring fresh_install_directory(std::string_view name) {
@@ -61,9 +50,9 @@ std::wstring fresh_install_directory(std::string_view name) {
       base + L"\\" + tools::widen(CP_ACP, name.substr(0, room));
   CreateDirectoryW(base.c_str(), nullptr);
   CreateDirectoryW(directory.c_str(), nullptr);
-  for (const wchar_t* file : {L"orvek-host.log", L"orvek-host.faults",
-                              L"orvek-host.mobiles", L"PACKETTX.DAT",
-                              L"PACKETRX.DAT"})
+  for (const wchar_t* file :
+       {L"orvek-host.log", L"orvek-host.faults", L"orvek-host.mobiles",
+        L"PACKETTX.DAT", L"PACKETRX.DAT"})
     DeleteFileW((directory + L"\\" + file).c_str());
   return directory;
 }
@@ -85,9 +74,9 @@ bool set_host_path(const std::wstring& exe_path) {
 }
 
 bool delete_host_path() {
-  LONG result =
-      RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, as_wide(hostlink::kHostRegistryKey),
-                         as_wide(hostlink::kHostPathValue));
+  LONG result = RegDeleteKeyValueW(HKEY_LOCAL_MACHINE,
+                                   as_wide(hostlink::kHostRegistryKey),
+                                   as_wide(hostlink::kHostPathValue));
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
@@ -96,7 +85,12 @@ HWND find_emulator_window() {
 }
 
 bool stop_all_emulators(DWORD timeout_ms) {
-  terminate_emulators(timeout_ms);
+  for (DWORD id : emulator_process_ids()) {
+    Handle process = tools::object_handle(
+        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+    if (process && TerminateProcess(process.get(), 99))
+      WaitForSingleObject(process.get(), timeout_ms);
+  }
   return poll_until(
       [] { return !find_emulator_window() && emulator_process_ids().empty(); },
       timeout_ms);
@@ -115,7 +109,8 @@ std::string query(const char* request, std::uint32_t capacity) {
   return status == 0 ? result : "status " + std::to_string(status);
 }
 
-// ---- Fixture -----------------------------------------------------------------
+// ---- Fixture
+// -----------------------------------------------------------------
 
 // A test that hangs (in a modal box, say) ends the program after 30 s,
 // naming itself, instead of stalling the whole suite; the slowest one, a
@@ -124,7 +119,7 @@ static VOID CALLBACK time_out(void*, BOOLEAN) {
   std::fprintf(stderr, "\nTIME-OUT: %s ran over 30 s\n",
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
   std::fflush(stderr);
-  terminate_emulators(1000);
+  stop_all_emulators(1000);
   TerminateProcess(GetCurrentProcess(), 4);
 }
 
@@ -135,7 +130,7 @@ LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
                static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
                info->ExceptionRecord->ExceptionAddress);
   std::fflush(stderr);
-  terminate_emulators(1000);
+  stop_all_emulators(1000);
   TerminateProcess(GetCurrentProcess(), 3);
   return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -183,7 +178,7 @@ std::vector<std::string> EmulatorTest::log_lines_since(std::size_t mark) const {
 }
 
 int EmulatorTest::count_log_since(std::size_t mark,
-                                 std::string_view prefix) const {
+                                  std::string_view prefix) const {
   std::vector<std::string> lines = log_lines_since(mark);
   return static_cast<int>(std::count_if(
       lines.begin(), lines.end(),
@@ -191,7 +186,7 @@ int EmulatorTest::count_log_since(std::size_t mark,
 }
 
 bool EmulatorTest::wait_for_log(std::size_t mark, std::string_view prefix,
-                               DWORD timeout_ms) const {
+                                DWORD timeout_ms) const {
   return poll_until([&] { return count_log_since(mark, prefix) > 0; },
                     timeout_ms);
 }

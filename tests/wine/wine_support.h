@@ -20,9 +20,8 @@
 // OrvekGPSPort_Init first. Every test ends with no emulator running.
 #pragma once
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstddef>
 #include <cstdint>

@@ -16,13 +16,11 @@
 #include "tools/orvekport/arguments.h"
 #include "wine_support.h"
 
+namespace orvek::winetest {
 namespace {
 
+using cli::Arguments;
 using nlohmann::json;
-using orvek::cli::Arguments;
-using orvek::winetest::EmulatorTest;
-using orvek::winetest::test_binary_dir;
-using orvek::winetest::to_ansi;
 using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -60,14 +58,14 @@ TEST(ClientArguments, SplitsOptionsFromPositionals) {
 
 TEST(ClientArguments, GlobalOptionsAreTakenOutUpToADoubleDash) {
   using Argv = std::vector<std::string>;
-  EXPECT_EQ(orvek::cli::take_global_options(
+  EXPECT_EQ(cli::take_global_options(
                 Argv{"--json", "raw", "x", "--lossy"}),
             (Argv{"raw", "x"}));
   // After "--" a global option's name is text to send.
-  EXPECT_EQ(orvek::cli::take_global_options(Argv{"raw", "--", "--json"}),
+  EXPECT_EQ(cli::take_global_options(Argv{"raw", "--", "--json"}),
             (Argv{"raw", "--", "--json"}));
-  EXPECT_TRUE(orvek::cli::global_options().json);
-  EXPECT_TRUE(orvek::cli::global_options().lossy);
+  EXPECT_TRUE(cli::global_options().json);
+  EXPECT_TRUE(cli::global_options().lossy);
 }
 
 TEST(ClientArguments, NumbersMustBeWholeAndInRange) {
@@ -76,23 +74,23 @@ TEST(ClientArguments, NumbersMustBeWholeAndInRange) {
                                       "0x10", "99999999999999999999"};
   std::int64_t value = 0;
   for (const char* text : good_integers)
-    EXPECT_TRUE(orvek::cli::parse_integer(text, 0, 1000, &value)) << text;
+    EXPECT_TRUE(cli::parse_integer(text, 0, 1000, &value)) << text;
   for (const char* text : bad_integers)
-    EXPECT_FALSE(orvek::cli::parse_integer(text, 0, 1000, &value)) << text;
+    EXPECT_FALSE(cli::parse_integer(text, 0, 1000, &value)) << text;
   double real = 0;
-  EXPECT_TRUE(orvek::cli::parse_real("-3e2", &real));
+  EXPECT_TRUE(cli::parse_real("-3e2", &real));
   EXPECT_EQ(real, -300);
   for (const char* text : {"4,5", "nan", "inf", "1e999", "", " 1"})
-    EXPECT_FALSE(orvek::cli::parse_real(text, &real)) << text;
+    EXPECT_FALSE(cli::parse_real(text, &real)) << text;
 }
 
 // ---- Whole runs of orvekport.exe --------------------------------------------
 
 class ClientRunTest : public EmulatorTest {
  protected:
-  orvek::tools::ProcessRun run(const std::wstring& arguments,
+  tools::ProcessRun run(const std::wstring& arguments,
                                const wchar_t* exe = L"orvekport.exe") {
-    orvek::tools::ProcessRun result = orvek::tools::run_process(
+    tools::ProcessRun result = tools::run_process(
         test_binary_dir() + L"\\" + exe, arguments, host().directory(), 20000);
     EXPECT_TRUE(result.started && result.finished)
         << to_ansi(arguments) << " did not run to its end";
@@ -100,7 +98,7 @@ class ClientRunTest : public EmulatorTest {
   }
   // A --json run: its stdout parsed, with the exit code checked against it.
   json run_json(const std::wstring& arguments) {
-    orvek::tools::ProcessRun result = run(L"--json " + arguments);
+    tools::ProcessRun result = run(L"--json " + arguments);
     json parsed = json::parse(result.out, nullptr, false);
     EXPECT_FALSE(parsed.is_discarded())
         << to_ansi(arguments) << " printed no JSON: " << result.out;
@@ -178,11 +176,11 @@ TEST_F(ClientRunTest, FailuresFollowTheExitCodeTableAndSayWhy) {
     ASSERT_TRUE(!c.faults || host().set_faults(c.faults));
     if (c.path_exe != nullptr) {
       ASSERT_TRUE(host().stop());
-      ASSERT_TRUE(*c.path_exe ? orvek::winetest::set_host_path(c.path_exe)
-                              : orvek::winetest::delete_host_path());
+      ASSERT_TRUE(*c.path_exe ? set_host_path(c.path_exe)
+                              : delete_host_path());
     }
     std::size_t mark = host().log_mark();
-    orvek::tools::ProcessRun result = run(c.arguments);
+    tools::ProcessRun result = run(c.arguments);
     EXPECT_EQ(result.exit_code, c.exit_code);
     for (const std::string& part : c.err)
       EXPECT_THAT(result.err, HasSubstr(part));
@@ -239,11 +237,11 @@ TEST_F(ClientRunTest, JsonOutputParsesForEveryKindOfRun) {
 
 TEST_F(ClientRunTest, TextsAreUtf8OutsideAndTheCodePageOnTheLink) {
   std::size_t mark = host().log_mark();
-  orvek::tools::ProcessRun result =
+  tools::ProcessRun result =
       run(L"waypoint add WP1 Caf\u00E9 2 41 0 flag");
   ASSERT_EQ(result.exit_code, 0u) << result.err;
   EXPECT_THAT(host().log_lines_since(mark),
-              Contains(orvek::winetest::recv(
+              Contains(recv(
                   "M|WP1,Caf\xE9,2.000000,41.000000,0.000000,flag")));
   result = run(L"waypoint get 0");
   EXPECT_THAT(result.out, HasSubstr("description: Caf\xC3\xA9\n"));
@@ -261,33 +259,33 @@ TEST_F(ClientRunTest, TextsAreUtf8OutsideAndTheCodePageOnTheLink) {
 }
 
 TEST_F(ClientRunTest, HostCommandsInstallRegisterAndStopTheEmulator) {
-  ASSERT_TRUE(orvek::winetest::delete_host_path());
+  ASSERT_TRUE(delete_host_path());
   // A short folder: the test's own may be too deep for Path_EXE.
   wchar_t temp[MAX_PATH];
   DWORD length = GetTempPathW(MAX_PATH, temp);
   std::wstring folder = std::wstring(temp, length) + L"orvek-byhand";
-  orvek::tools::ProcessRun result = run(L"host start \"" + folder + L"\"");
+  tools::ProcessRun result = run(L"host start \"" + folder + L"\"");
   ASSERT_EQ(result.exit_code, 0u) << result.err;
   EXPECT_THAT(result.out, HasSubstr("orvek-host.log"));
-  EXPECT_NE(orvek::winetest::find_emulator_window(), nullptr);
+  EXPECT_NE(find_emulator_window(), nullptr);
 
   EXPECT_EQ(run(L"--no-start query 0").out, "orvek-host 3\n");
   EXPECT_THAT(run(L"host status").out, HasSubstr("running: yes"));
   EXPECT_EQ(run(L"host stop").exit_code, 0u);
-  EXPECT_EQ(orvek::winetest::find_emulator_window(), nullptr);
+  EXPECT_EQ(find_emulator_window(), nullptr);
   DeleteFileW((folder + L"\\orvek-host.exe").c_str());
   DeleteFileW((folder + L"\\orvek-host.log").c_str());
   RemoveDirectoryW(folder.c_str());
 
   // Not running, and told not to start it: exit 3, nothing started.
   EXPECT_EQ(run(L"--no-start waypoint count").exit_code, 3u);
-  EXPECT_EQ(orvek::winetest::find_emulator_window(), nullptr);
+  EXPECT_EQ(find_emulator_window(), nullptr);
 }
 
 // The demo is the README's main job: every export, each step reported.
 // The emulator starts with no mobiles, waypoints or fixes, as it does there.
 TEST_F(ClientRunTest, DemoSucceedsInEveryStep) {
-  orvek::tools::ProcessRun result = run(L"", L"orvek-demo.exe");
+  tools::ProcessRun result = run(L"", L"orvek-demo.exe");
   // Exit code 0: no step failed; the last line: it ran to the end.
   EXPECT_EQ(result.exit_code, 0u) << result.out;
   EXPECT_THAT(result.out, HasSubstr(" steps succeeded.\n"));
@@ -296,3 +294,4 @@ TEST_F(ClientRunTest, DemoSucceedsInEveryStep) {
 }
 
 }  // namespace
+}  // namespace orvek::winetest

@@ -36,7 +36,7 @@ int main() {
     contents += static_cast<char>(text[i] >> 8);
   }
   return orvek::tools::write_whole_file(OwnDirectory() + L"cpqAssetData.dat",
-                                       contents)
+                                        contents)
              ? 0
              : 1;
 }
