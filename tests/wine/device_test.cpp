@@ -6,10 +6,6 @@
 // The identifier is worked out once per process, so only one test calls
 // GetPocketIDItvCe in this program; the rows of sources ask a fresh process
 // each time (this program again, running the disabled DeviceProbe test).
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

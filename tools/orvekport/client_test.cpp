@@ -2,17 +2,13 @@
 // whole runs of the program against the host emulator, whose log is the
 // witness of what the client sent. Grouped by what a user relies on: the
 // exit-code table, the JSON shape, UTF-8 in and out, and the refusals.
-#include <windows.h>
-
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <string>
 #include <vector>
 
 #include "tools/common/win_process.h"
-#include "tools/common/win_text.h"
 #include "tools/orvekport/arguments.h"
 #include "wine_support.h"
 
@@ -58,8 +54,7 @@ TEST(ClientArguments, SplitsOptionsFromPositionals) {
 
 TEST(ClientArguments, GlobalOptionsAreTakenOutUpToADoubleDash) {
   using Argv = std::vector<std::string>;
-  EXPECT_EQ(cli::take_global_options(
-                Argv{"--json", "raw", "x", "--lossy"}),
+  EXPECT_EQ(cli::take_global_options(Argv{"--json", "raw", "x", "--lossy"}),
             (Argv{"raw", "x"}));
   // After "--" a global option's name is text to send.
   EXPECT_EQ(cli::take_global_options(Argv{"raw", "--", "--json"}),
@@ -89,7 +84,7 @@ TEST(ClientArguments, NumbersMustBeWholeAndInRange) {
 class ClientRunTest : public EmulatorTest {
  protected:
   tools::ProcessRun run(const std::wstring& arguments,
-                               const wchar_t* exe = L"orvekport.exe") {
+                        const wchar_t* exe = L"orvekport.exe") {
     tools::ProcessRun result = tools::run_process(
         test_binary_dir() + L"\\" + exe, arguments, host().directory(), 20000);
     EXPECT_TRUE(result.started && result.finished)
