@@ -109,8 +109,7 @@ std::string query(const char* request, std::uint32_t capacity) {
   return status == 0 ? result : "status " + std::to_string(status);
 }
 
-// ---- Fixture
-// -----------------------------------------------------------------
+// ---- Fixture ---------------------------------------------------------------
 
 // A test that hangs (in a modal box, say) ends the program after 30 s,
 // naming itself, instead of stalling the whole suite; the slowest one, a

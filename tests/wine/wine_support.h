@@ -20,8 +20,9 @@
 // OrvekGPSPort_Init first. Every test ends with no emulator running.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
