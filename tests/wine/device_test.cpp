@@ -4,25 +4,23 @@
 // the registry is always the second source here.
 //
 // The identifier is worked out once per process, so only one test calls
-// GetPocketIDItvCe in this program; the others run device-probe.exe, a
-// fresh process each time.
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
+// GetPocketIDItvCe in this program; the rows of sources ask a fresh process
+// each time (this program again, running the disabled DeviceProbe test).
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
-#include <optional>
+#include <numeric>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "OrvekPORT/OrvekPORT.h"
 #include "tools/common/win_process.h"
 #include "wine_support.h"
 
+namespace orvek::winetest {
 namespace {
 
-using orvek::winetest::test_binary_dir;
 using Bytes = std::vector<BYTE>;
 
 constexpr wchar_t kToolPath[] = L"C:\\windows\\CreateAssetFile.exe";
@@ -32,110 +30,62 @@ constexpr wchar_t kHwidValue[] = L"ClientHWID";
 // Read by the stand-in tool: the text it writes, or nothing when unset.
 constexpr wchar_t kAssetIdVariable[] = L"ORVEK_TEST_ASSET_ID";
 
-bool Exists(const wchar_t* path) {
-  return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-// The stand-in asset tool in C:\windows while in scope, its file removed
-// before and after.
-class PlacedAssetTool {
- public:
-  PlacedAssetTool() {
-    DeleteFileW(kAssetFile);
+// The sources of one setup while in scope: the stand-in asset tool in
+// C:\windows or none, the text it writes (null: no file), and the
+// ClientHWID value or none. The tool, its file and the value go again.
+struct Sources {
+  Sources(bool tool, const wchar_t* asset_id, const Bytes* client_hwid) {
+    Clear();
+    SetEnvironmentVariableW(kAssetIdVariable, asset_id);
     std::wstring built = test_binary_dir() + L"\\CreateAssetFile.exe";
-    ok_ = CopyFileW(built.c_str(), kToolPath, FALSE) != FALSE;
+    ok = (!tool || CopyFileW(built.c_str(), kToolPath, FALSE)) &&
+         (!client_hwid ||
+          RegSetKeyValueW(HKEY_LOCAL_MACHINE, kHwidKey, kHwidValue, REG_BINARY,
+                          client_hwid->data(), client_hwid->size()) ==
+              ERROR_SUCCESS);
   }
-  ~PlacedAssetTool() {
+  ~Sources() { Clear(); }
+  static void Clear() {
     DeleteFileW(kToolPath);
     DeleteFileW(kAssetFile);
-  }
-  bool ok() const { return ok_; }
-
- private:
-  bool ok_ = false;
-};
-
-// An environment variable of this process (and so of its children) while in
-// scope; null unsets it.
-class ScopedVariable {
- public:
-  ScopedVariable(const wchar_t* name, const wchar_t* value) : name_(name) {
-    SetEnvironmentVariableW(name, value);
-  }
-  ~ScopedVariable() { SetEnvironmentVariableW(name_, nullptr); }
-
- private:
-  const wchar_t* name_;
-};
-
-// ClientHWID holds `value` while in scope (none at all when null); keys
-// that did not exist before are removed again.
-class ScopedClientHwid {
- public:
-  explicit ScopedClientHwid(const Bytes* value) {
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHwidKey, kHwidValue);
-    if (value == nullptr) {
-      ok_ = true;
-      return;
-    }
-    ok_ = Create(L"SOFTWARE\\Microsoft\\MSLicensing") && Create(kHwidKey);
-    HKEY key = nullptr;
-    ok_ = ok_ && RegOpenKeyExW(HKEY_LOCAL_MACHINE, kHwidKey, 0, KEY_SET_VALUE,
-                               &key) == ERROR_SUCCESS;
-    if (key == nullptr) return;
-    ok_ = RegSetValueExW(key, kHwidValue, 0, REG_BINARY, value->data(),
-                         static_cast<DWORD>(value->size())) == ERROR_SUCCESS;
-    RegCloseKey(key);
+    SetEnvironmentVariableW(kAssetIdVariable, nullptr);
   }
-  ~ScopedClientHwid() {
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHwidKey, kHwidValue);
-    for (auto key = created_.rbegin(); key != created_.rend(); ++key)
-      RegDeleteKeyW(HKEY_LOCAL_MACHINE, key->c_str());
-  }
-  bool ok() const { return ok_; }
-
- private:
-  bool Create(const std::wstring& path) {
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key,
-                        &disposition) != ERROR_SUCCESS)
-      return false;
-    RegCloseKey(key);
-    if (disposition == REG_CREATED_NEW_KEY) created_.push_back(path);
-    return true;
-  }
-
-  bool ok_ = false;
-  std::vector<std::wstring> created_;
+  bool ok = false;
 };
 
-// Runs device-probe.exe with C: as its current drive and gives its output
-// line ("LENGTH TEXT"), or nothing when it fails or hangs.
-std::optional<std::string> RunProbe() {
-  orvek::tools::ProcessRun run = orvek::tools::run_process(
-      test_binary_dir() + L"\\device-probe.exe", L"", test_binary_dir(),
-      60000, L"C:\\");
-  if (!run.finished || run.exit_code != 0) return std::nullopt;
-  std::string output = run.out;
-  output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
-  if (!output.empty() && output.back() == '\n') output.pop_back();
-  return output;
+// Run in a child process (see below): prints the identifier of a process
+// that asks for the first time.
+TEST(DeviceProbe, DISABLED_PrintsTheIdentifier) {
+  std::uint32_t length = 0;
+  const void* result = nullptr;
+  ASSERT_EQ(GetPocketIDItvCe(0xFFFFFFFFu, "ignored", &length, &result), 0u);
+  std::printf("\nidentifier: %u %s\n", static_cast<unsigned>(length),
+              static_cast<const char*>(result));
 }
 
-Bytes Counting(std::size_t count) {
-  Bytes bytes(count);
-  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<BYTE>(i);
-  return bytes;
+// What a fresh process gets, run with C: as its current drive: "LENGTH
+// TEXT", or "failed".
+std::string RunProbe() {
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  tools::ProcessRun run = tools::run_process(
+      exe, L"--gtest_also_run_disabled_tests --gtest_filter=DeviceProbe.*",
+      test_binary_dir(), 60000, L"C:\\");
+  std::size_t start = run.out.find("\nidentifier: ");
+  if (!run.finished || run.exit_code != 0 || start == std::string::npos)
+    return "failed";
+  start += 13;
+  return run.out.substr(start, run.out.find_first_of("\r\n", start) - start);
 }
 
-TEST(DeviceIdWine, SourcesInAFreshProcess) {
-  const Bytes counting = Counting(20);
+TEST(DeviceIdWine, SourcesInOrderAndTheFirstAnswerKept) {
+  Bytes counting(20);
+  std::iota(counting.begin(), counting.end(), BYTE{0});
   // Value bytes 4..10 are 01 23 45 67 89 AB CD.
   const Bytes sample = {0xDE, 0xAD, 0xBE, 0xEF, 0x01, 0x23,
                         0x45, 0x67, 0x89, 0xAB, 0xCD};
-  const Bytes four = Counting(4);
+  const Bytes four(counting.begin(), counting.begin() + 4);
   const struct {
     const char* name;
     bool tool;
@@ -151,106 +101,88 @@ TEST(DeviceIdWine, SourcesInAFreshProcess) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::optional<PlacedAssetTool> tool;
-    if (c.tool) {
-      tool.emplace();
-      ASSERT_TRUE(tool->ok()) << "can't place the asset tool";
-    }
-    ScopedVariable asset_id(kAssetIdVariable, c.asset_id);
-    ScopedClientHwid client_hwid(c.client_hwid);
-    ASSERT_TRUE(client_hwid.ok()) << "can't write ClientHWID";
-
-    EXPECT_EQ(RunProbe(), std::optional<std::string>(c.expected));
+    Sources sources(c.tool, c.asset_id, c.client_hwid);
+    ASSERT_TRUE(sources.ok) << "can't place the tool or write ClientHWID";
+    EXPECT_EQ(RunProbe(), c.expected);
     if (c.tool && c.asset_id == nullptr) {
       WIN32_FILE_ATTRIBUTE_DATA data{};
-      ASSERT_TRUE(GetFileAttributesExW(kAssetFile, GetFileExInfoStandard, &data))
+      ASSERT_TRUE(
+          GetFileAttributesExW(kAssetFile, GetFileExInfoStandard, &data))
           << "the library's open creates the missing file";
       EXPECT_EQ(data.nFileSizeLow, 0u);
     }
   }
-  EXPECT_FALSE(Exists(kToolPath));
-  EXPECT_FALSE(Exists(kAssetFile));
-}
 
-// The one call of GetPocketIDItvCe in this process, and so the first.
-TEST(DeviceIdWine, AssetToolRunsOnTheFirstCallOnly) {
-  PlacedAssetTool tool;
-  ASSERT_TRUE(tool.ok());
-  ScopedVariable asset_id(kAssetIdVariable, L"IN-PROCESS-7");
-  // The library's paths are relative to the current drive.
+  // In this process, through the import library: the tool runs on the
+  // first call only. The library's paths are relative to the current drive.
+  Sources sources(true, L"IN-PROCESS-7", nullptr);
+  ASSERT_TRUE(sources.ok);
   wchar_t previous[MAX_PATH];
   ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
   ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\"));
-
-  std::uint32_t length = 0;
-  const void* result = nullptr;
-  EXPECT_EQ(GetPocketIDItvCe(0xDEADBEEF, L"ignored", &length, &result), 0u);
-  ASSERT_NE(result, nullptr);
-  EXPECT_STREQ(static_cast<const char*>(result), "IN-PROCESS-7");
-  EXPECT_EQ(length, 13u);
-
+  std::uint32_t length[2] = {};
+  const void* result[2] = {};
+  EXPECT_EQ(GetPocketIDItvCe(0xDEADBEEF, L"ignored", &length[0], &result[0]),
+            0u);
+  ASSERT_NE(result[0], nullptr);
+  EXPECT_STREQ(static_cast<const char*>(result[0]), "IN-PROCESS-7");
   // Neither the tool nor its file is touched again: a run would write the
   // file anew, and the open would create it.
   ASSERT_TRUE(DeleteFileW(kAssetFile));
-  ScopedVariable other_id(kAssetIdVariable, L"CHANGED");
-  std::uint32_t length_again = 0;
-  const void* result_again = nullptr;
-  EXPECT_EQ(GetPocketIDItvCe(0, nullptr, &length_again, &result_again), 0u);
-  EXPECT_EQ(result_again, result);
-  EXPECT_EQ(length_again, 13u);
-  EXPECT_STREQ(static_cast<const char*>(result_again), "IN-PROCESS-7");
-  EXPECT_FALSE(Exists(kAssetFile));
+  SetEnvironmentVariableW(kAssetIdVariable, L"CHANGED");
+  EXPECT_EQ(GetPocketIDItvCe(0, nullptr, &length[1], &result[1]), 0u);
+  EXPECT_EQ(std::tie(length[1], result[1]), std::tie(length[0], result[0]));
+  EXPECT_EQ(length[0], 13u);
+  EXPECT_EQ(GetFileAttributesW(kAssetFile), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetPocketIDItvCe(0, nullptr, nullptr, nullptr), 0u);
-
   SetCurrentDirectoryW(previous);
-}
-
-struct DiskRecord {
-  std::uint32_t success;
-  std::uint64_t free_bytes;
-};
-
-DiskRecord QueryDisk(const wchar_t* path, const void** address) {
-  std::uint32_t length = 0;
-  EXPECT_EQ(GetDiskFreeSpaceItvCe(0xDEADBEEF, path, &length, address), 0u);
-  EXPECT_EQ(length, 12u);
-  const auto* bytes = static_cast<const unsigned char*>(*address);
-  auto word = [bytes](int offset) {
-    return std::uint32_t{bytes[offset]} | std::uint32_t{bytes[offset + 1]} << 8 |
-           std::uint32_t{bytes[offset + 2]} << 16 |
-           std::uint32_t{bytes[offset + 3]} << 24;
-  };
-  return {word(0), word(4) | std::uint64_t{word(8)} << 32};
 }
 
 TEST(DiskFreeWine, AgreesWithTheSystem) {
   // Others write to the same disk meanwhile: the answer must lie between
   // the system's answers just before and just after, give or take this.
   constexpr std::uint64_t kSlackBytes = 256ull << 20;
-  const std::wstring paths[] = {L"C:\\", L"C:\\windows", test_binary_dir()};
-  const void* first_address = nullptr;
-  DiskRecord latest{};
-  for (const std::wstring& path : paths) {
-    SCOPED_TRACE(std::string(path.begin(), path.end()));
-    ULARGE_INTEGER before{}, after{}, total{}, total_free{};
-    ASSERT_TRUE(GetDiskFreeSpaceExW(path.c_str(), &before, &total, &total_free));
-    const void* address = nullptr;
-    latest = QueryDisk(path.c_str(), &address);
-    ASSERT_TRUE(GetDiskFreeSpaceExW(path.c_str(), &after, &total, &total_free));
-    EXPECT_EQ(latest.success, 1u);
-    EXPECT_GE(latest.free_bytes + kSlackBytes,
+  struct Record {
+    std::uint32_t success;
+    std::uint64_t free_bytes;
+    const void* address;
+  };
+  auto query = [](const std::wstring& path) {
+    std::uint32_t length = 0;
+    Record record{};
+    EXPECT_EQ(GetDiskFreeSpaceItvCe(0xDEADBEEF, path.c_str(), &length,
+                                    &record.address),
+              0u);
+    EXPECT_EQ(length, 12u);
+    std::memcpy(&record.success, record.address, 4);  // both little-endian
+    std::memcpy(&record.free_bytes,
+                static_cast<const char*>(record.address) + 4, 8);
+    return record;
+  };
+  Record latest{};
+  for (const std::wstring& path : {std::wstring(L"C:\\"),
+                                   std::wstring(L"C:\\windows"),
+                                   test_binary_dir()}) {
+    SCOPED_TRACE(to_ansi(path));
+    ULARGE_INTEGER before{}, after{};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(path.c_str(), &before, nullptr, nullptr));
+    Record record = query(path);
+    ASSERT_TRUE(GetDiskFreeSpaceExW(path.c_str(), &after, nullptr, nullptr));
+    EXPECT_EQ(record.success, 1u);
+    EXPECT_GE(record.free_bytes + kSlackBytes,
               std::min(before.QuadPart, after.QuadPart));
-    EXPECT_LE(latest.free_bytes,
+    EXPECT_LE(record.free_bytes,
               std::max(before.QuadPart, after.QuadPart) + kSlackBytes);
-    if (first_address == nullptr) first_address = address;
-    EXPECT_EQ(address, first_address) << "one static record";
+    EXPECT_TRUE(!latest.address || record.address == latest.address)
+        << "one static record";
+    latest = record;
   }
 
-  const void* address = nullptr;
-  DiskRecord missing = QueryDisk(L"C:\\no such directory\\here", &address);
-  EXPECT_EQ(address, first_address);
+  Record missing = query(L"C:\\no such directory\\here");
+  EXPECT_EQ(missing.address, latest.address);
   EXPECT_EQ(missing.success, 0u);
   EXPECT_EQ(missing.free_bytes, latest.free_bytes) << "kept from before";
 }
 
 }  // namespace
+}  // namespace orvek::winetest

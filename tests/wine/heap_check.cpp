@@ -11,12 +11,15 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <cwchar>
+#include <string>
+#include <utility>
 
 #include "OrvekPORT/OrvekPORT.h"
 #include "orvekport_version.h"
+#include "tools/common/poll.h"
 #include "tools/common/win_files.h"
+#include "tools/common/win_process.h"
+#include "tools/common/win_text.h"
 
 namespace {
 
@@ -44,6 +47,10 @@ HeapFigures MeasureHeaps() {
     HeapUnlock(heaps[i]);
   }
   return figures;
+}
+
+long long Grown(std::size_t before, std::size_t after) {
+  return static_cast<long long>(after) - static_cast<long long>(before);
 }
 
 // The exports, each looked up by name into a pointer of its declared type.
@@ -91,171 +98,123 @@ char g_text2[20'000];
 // Returns how many calls did not answer as expected.
 int CallEveryExport(const Exports& e, bool large) {
   int failures = 0;
-  auto expect = [&](const char* what, uint32_t status) {
-    if (status != 0) {
-      std::printf("FAIL: %s returned %u\n", what,
-                  static_cast<unsigned>(status));
-      ++failures;
-    }
+  auto expect = [&](const char* call, uint32_t status) {
+    if (status == 0) return;
+    std::printf("FAIL: %s gave %u\n", call, static_cast<unsigned>(status));
+    ++failures;
   };
+#define ORVEK_EXPECT_OK(call) expect(#call, e.call)
   expect("Version is 3", e.OrvekGPSPort_Version() == 3 ? 0 : 1);
-  expect("Init", e.OrvekGPSPort_Init());
+  ORVEK_EXPECT_OK(OrvekGPSPort_Init());
   uint32_t capacity = large ? sizeof(g_large_reply) - 10 : 100;
-  expect("GetString", e.OrvekGPSPort_GetString("0", capacity, g_large_reply));
-  wchar_t wide_reply[64];
-  expect("StringProtocolW",
-         e.OrvekGPSPort_StringProtocolW(L"F|0", 64, wide_reply));
-  expect("NewPoint",
-         e.OrvekGPSPort_NewPoint(-3.5, 40.25, 650.7, "HEAP", "check", 1.5, 2));
-  expect("MovingMapInit", e.OrvekGPSPort_MovingMapInit());
-  expect("OpenFile", e.OrvekGPSPort_OpenFile("map.ovk"));
-  expect("ExecCommand", e.OrvekGPSPort_ExecCommand(12));
-  expect("SetViewportLen", e.OrvekGPSPort_SetViewportLen(320, 240));
-  expect("New_Waypoint",
-         e.OrvekGPSPort_New_Waypoint("WPH", "heap", 2.1, 41.5, 120, "a"));
-  expect("CenterWaypoint", e.OrvekGPSPort_CenterWaypoint("WPH", 2.5));
-  expect("CenterCoordinate", e.OrvekGPSPort_CenterCoordinate(2.1, 41.5, 0));
-  expect("ExportViewFile", e.OrvekGPSPort_ExportViewFile("view.bmp"));
+  ORVEK_EXPECT_OK(OrvekGPSPort_GetString("0", capacity, g_large_reply));
+  wchar_t wide[64];
+  ORVEK_EXPECT_OK(OrvekGPSPort_StringProtocolW(L"F|0", 64, wide));
+  ORVEK_EXPECT_OK(OrvekGPSPort_NewPoint(-3.5, 40.25, 650.7, "HEAP", "", 1, 2));
+  ORVEK_EXPECT_OK(OrvekGPSPort_MovingMapInit());
+  ORVEK_EXPECT_OK(OrvekGPSPort_OpenFile("map.ovk"));
+  ORVEK_EXPECT_OK(OrvekGPSPort_ExecCommand(12));
+  ORVEK_EXPECT_OK(OrvekGPSPort_SetViewportLen(320, 240));
+  ORVEK_EXPECT_OK(OrvekGPSPort_New_Waypoint("WPH", "", 2.1, 41.5, 120, "a"));
+  ORVEK_EXPECT_OK(OrvekGPSPort_CenterWaypoint("WPH", 2.5));
+  ORVEK_EXPECT_OK(OrvekGPSPort_CenterCoordinate(2.1, 41.5, 0));
+  ORVEK_EXPECT_OK(OrvekGPSPort_ExportViewFile("view.bmp"));
   int32_t count = -1;
-  expect("Get_WaypointCount", e.OrvekGPSPort_Get_WaypointCount(&count));
+  ORVEK_EXPECT_OK(OrvekGPSPort_Get_WaypointCount(&count));
   char id[100], text[100], icon[100];
   double v1, v2, v3;
-  expect("Get_Waypoint",
-         e.OrvekGPSPort_Get_Waypoint(0, id, text, &v1, &v2, &v3, icon));
-  expect("Delete_Waypoint", e.OrvekGPSPort_Delete_Waypoint("WPH"));
+  ORVEK_EXPECT_OK(OrvekGPSPort_Get_Waypoint(0, id, text, &v1, &v2, &v3, icon));
+  ORVEK_EXPECT_OK(OrvekGPSPort_Delete_Waypoint("WPH"));
   expect("GetMovingMapCount", e.OrvekGPSPort_GetMovingMapCount() >= 1 ? 0 : 1);
-  uint32_t text_size = large ? sizeof(g_text1) : 100;
-  expect("GetMovingMapPosition",
-         e.OrvekGPSPort_GetMovingMapPosition(0, g_text1, &v1, &v2, &v3,
-                                             text_size, g_text2));
-  expect("DeleteMobile", e.OrvekGPSPort_DeleteMobile("HEAP"));
+  uint32_t size = large ? sizeof(g_text1) : 100;
+  ORVEK_EXPECT_OK(OrvekGPSPort_GetMovingMapPosition(0, g_text1, &v1, &v2, &v3,
+                                                    size, g_text2));
+  ORVEK_EXPECT_OK(OrvekGPSPort_DeleteMobile("HEAP"));
   uint32_t length = 0;
   const void* result = nullptr;
-  expect("GetPocketIDItvCe", e.GetPocketIDItvCe(0, nullptr, &length, &result));
-  expect("GetDiskFreeSpaceItvCe",
-         e.GetDiskFreeSpaceItvCe(0, L"C:\\", &length, &result));
+  ORVEK_EXPECT_OK(GetPocketIDItvCe(0, nullptr, &length, &result));
+  ORVEK_EXPECT_OK(GetDiskFreeSpaceItvCe(0, L"C:\\", &length, &result));
+#undef ORVEK_EXPECT_OK
   return failures;
 }
 
 // ---- The host directory and the emulator ----------------------------------
 
-wchar_t g_directory[MAX_PATH];
-wchar_t g_host_exe[MAX_PATH];
-
-bool PrepareHost() {
-  wchar_t own[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return false;
-  wchar_t* slash = std::wcsrchr(own, L'\\');
-  if (slash == nullptr) return false;
-  *slash = L'\0';
-  // Path_EXE holds at most 99 characters; a deep build tree goes to %TEMP%.
-  std::swprintf(g_directory, MAX_PATH, L"%ls\\run", own);
-  if (std::wcslen(g_directory) + 20 > 99) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::swprintf(g_directory, MAX_PATH, L"%lsorvek-heap", temp);
-  } else {
-    CreateDirectoryW(g_directory, nullptr);
-    std::wcscat(g_directory, L"\\heap");
-  }
-  CreateDirectoryW(g_directory, nullptr);
-  std::swprintf(g_host_exe, MAX_PATH, L"%ls\\orvek-host.exe", g_directory);
-  wchar_t source[MAX_PATH];
-  std::swprintf(source, MAX_PATH, L"%ls\\orvek-host.exe", own);
-  if (!CopyFileW(source, g_host_exe, FALSE)) return false;
-  // One moving-map entry for the record query.
-  if (!orvek::tools::write_whole_file(
-          std::wstring(g_directory) + L"\\orvek-host.mobiles",
-          "41.5,2.1,120,HEAP,moored\n"))
-    return false;
-
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\OrvekGPS\\General", 0,
-                      nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
-    return false;
-  LONG set = RegSetValueExW(
-      key, L"Path_EXE", 0, REG_SZ, reinterpret_cast<const BYTE*>(g_host_exe),
-      static_cast<DWORD>((std::wcslen(g_host_exe) + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-  return set == ERROR_SUCCESS;
-}
+using orvek::tools::StartedProcess;
 
 constexpr wchar_t kEmulatorClass[] = L"ORVEKPOCKETMAINW";
 
-// Closes every emulator window of the prefix, ours or left by another run,
-// and waits until none is left; false when one stays after `timeout_ms`.
-bool CloseEveryEmulator(DWORD timeout_ms) {
-  for (DWORD waited = 0;; waited += 50) {
-    HWND window = FindWindowW(kEmulatorClass, nullptr);
-    if (window == nullptr) return true;
-    if (waited >= timeout_ms) return false;
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    Sleep(50);
-  }
+// Closes every emulator window of the prefix, ours or left by another run;
+// false when one stays.
+bool CloseEveryEmulator() {
+  return orvek::tools::poll_until(
+      [] {
+        HWND window = FindWindowW(kEmulatorClass, nullptr);
+        if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
+        return window == nullptr;
+      },
+      5000);
 }
 
-// Started directly rather than by the DLL through the shell: the shell's
-// own first-use allocations are not the DLL's. Null when its window does
-// not appear within 10 s.
-HANDLE StartEmulator() {
-  if (!CloseEveryEmulator(5000)) return nullptr;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(g_host_exe, nullptr, nullptr, nullptr, FALSE, 0, nullptr,
-                      g_directory, &startup, &info))
-    return nullptr;
-  CloseHandle(info.hThread);
-  for (DWORD waited = 0; waited < 10000; waited += 20) {
-    HWND window = FindWindowW(kEmulatorClass, nullptr);
+// A host directory under %TEMP% (Path_EXE holds at most 99 characters) with
+// a copy of the emulator and one moving-map entry, registered, and the
+// emulator started there directly rather than by the DLL through the
+// shell: the shell's own first-use allocations are not the DLL's. Nothing
+// when its window does not appear within 10 s.
+StartedProcess StartEmulator(const std::wstring& own_directory) {
+  wchar_t temp[MAX_PATH];
+  std::wstring directory =
+      std::wstring(temp, GetTempPathW(MAX_PATH, temp)) + L"orvek-heap";
+  std::wstring exe = directory + L"\\orvek-host.exe";
+  CreateDirectoryW(directory.c_str(), nullptr);
+  if (!CloseEveryEmulator() ||
+      !CopyFileW((own_directory + L"\\orvek-host.exe").c_str(), exe.c_str(),
+                 FALSE) ||
+      !orvek::tools::write_whole_file(directory + L"\\orvek-host.mobiles",
+                                      "41.5,2.1,120,HEAP,moored\n") ||
+      RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\OrvekGPS\\General",
+                      L"Path_EXE", REG_SZ, exe.c_str(),
+                      static_cast<DWORD>((exe.size() + 1) * sizeof(wchar_t))) !=
+          ERROR_SUCCESS)
+    return StartedProcess();
+  StartedProcess host =
+      orvek::tools::start_process(exe, L"", directory.c_str());
+  auto shown = [&] {
     DWORD owner = 0;
-    if (window != nullptr) GetWindowThreadProcessId(window, &owner);
-    if (owner == info.dwProcessId) return info.hProcess;
-    Sleep(20);
-  }
-  TerminateProcess(info.hProcess, 1);
-  CloseHandle(info.hProcess);
-  return nullptr;
+    GetWindowThreadProcessId(FindWindowW(kEmulatorClass, nullptr), &owner);
+    return owner == host.id;
+  };
+  if (host && !orvek::tools::poll_until(shown, 10000))
+    TerminateProcess(host.process.get(), 1);
+  return shown() ? std::move(host) : StartedProcess();
 }
 
 // Ends our emulator and any copy the shell may have started.
-void StopEmulator(HANDLE process) {
-  CloseEveryEmulator(5000);
-  if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0)
-    TerminateProcess(process, 1);
-  CloseHandle(process);
+void StopEmulator(const StartedProcess& host) {
+  CloseEveryEmulator();
+  if (WaitForSingleObject(host.process.get(), 5000) != WAIT_OBJECT_0)
+    TerminateProcess(host.process.get(), 1);
 }
 
 // The DLL's FileVersion string and fixed version words.
-int CheckVersionResource(const wchar_t* dll_path) {
+int CheckVersionResource(const std::wstring& dll_path) {
   static char block[8192];
-  DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeW(dll_path, &ignored);
-  if (size == 0 || size > sizeof(block) ||
-      !GetFileVersionInfoW(dll_path, 0, sizeof(block), block)) {
-    std::printf("FAIL: no version resource\n");
-    return 1;
-  }
   VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT fixed_size = 0;
   wchar_t* text = nullptr;
-  UINT text_size = 0;
-  if (!VerQueryValueW(block, L"\\", reinterpret_cast<void**>(&fixed),
-                      &fixed_size) ||
+  UINT size = 0;
+  if (!GetFileVersionInfoW(dll_path.c_str(), 0, sizeof(block), block) ||
+      !VerQueryValueW(block, L"\\", reinterpret_cast<void**>(&fixed), &size) ||
       !VerQueryValueW(block, L"\\StringFileInfo\\040904B0\\FileVersion",
-                      reinterpret_cast<void**>(&text), &text_size)) {
-    std::printf("FAIL: version resource without its values\n");
+                      reinterpret_cast<void**>(&text), &size)) {
+    std::printf("FAIL: no version resource with its values\n");
     return 1;
   }
-  char version[32];
-  std::snprintf(version, sizeof(version), "%ls", text);
+  std::string version = orvek::tools::narrow(CP_ACP, text);
   bool ok = HIWORD(fixed->dwFileVersionMS) == ORVEKPORT_VERSION_MAJOR &&
             LOWORD(fixed->dwFileVersionMS) == ORVEKPORT_VERSION_MINOR &&
             HIWORD(fixed->dwFileVersionLS) == ORVEKPORT_VERSION_PATCH &&
-            std::strcmp(version, ORVEKPORT_VERSION_STRING) == 0;
-  std::printf("%s: version resource %s\n", ok ? "ok" : "FAIL", version);
+            version == ORVEKPORT_VERSION_STRING;
+  std::printf("%s: version resource %s\n", ok ? "ok" : "FAIL", version.c_str());
   return ok ? 0 : 1;
 }
 
@@ -264,47 +223,35 @@ int CheckVersionResource(const wchar_t* dll_path) {
 int main() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  if (!PrepareHost()) {
-    std::printf("FAIL: could not set up the host directory\n");
-    return 2;
-  }
-  HANDLE emulator = StartEmulator();
-  if (emulator == nullptr) {
+  wchar_t own[MAX_PATH];
+  std::wstring directory(own, GetModuleFileNameW(nullptr, own, MAX_PATH));
+  directory.resize(directory.rfind(L'\\'));
+  const std::wstring dll_path = directory + L"\\OrvekPORT.dll";
+  const std::wstring reference_path = directory + L"\\OrvekHEAP.dll";
+  StartedProcess emulator = StartEmulator(directory);
+  if (!emulator) {
     std::printf("FAIL: the emulator did not start\n");
     return 2;
   }
-  wchar_t dll_path[MAX_PATH];
-  GetModuleFileNameW(nullptr, dll_path, MAX_PATH);
-  *std::wcsrchr(dll_path, L'\\') = L'\0';
-  std::wcscat(dll_path, L"\\OrvekPORT.dll");
   int failures = CheckVersionResource(dll_path);
 
   // The system DLLs that OrvekPORT.dll imports are loaded first, so that
   // their own first-use memory is not counted as ours.
-  const wchar_t* imported[] = {L"advapi32.dll", L"shell32.dll", L"user32.dll"};
-  for (const wchar_t* name : imported) LoadLibraryW(name);
+  for (const wchar_t* name : {L"advapi32.dll", L"shell32.dll", L"user32.dll"})
+    LoadLibraryW(name);
 
   // What the loader itself keeps for a module while it is loaded, measured
   // on the stand-in (loaded once before, so that first-use memory of the
   // loader is not in the figure).
-  wchar_t reference_path[MAX_PATH];
-  std::wcscpy(reference_path, dll_path);
-  std::wcscpy(std::wcsrchr(reference_path, L'\\'), L"\\OrvekHEAP.dll");
-  FreeLibrary(LoadLibraryW(reference_path));
+  FreeLibrary(LoadLibraryW(reference_path.c_str()));
   HeapFigures reference_before = MeasureHeaps();
-  HMODULE reference = LoadLibraryW(reference_path);
+  HMODULE reference = LoadLibraryW(reference_path.c_str());
   HeapFigures reference_loaded = MeasureHeaps();
-  if (reference == nullptr) {
-    std::printf("FAIL: the stand-in DLL did not load\n");
-    StopEmulator(emulator);
-    return 2;
-  }
   FreeLibrary(reference);
-  long long loader_bytes = static_cast<long long>(reference_loaded.busy_bytes) -
-                           static_cast<long long>(reference_before.busy_bytes);
+  long long loader_bytes =
+      Grown(reference_before.busy_bytes, reference_loaded.busy_bytes);
   long long loader_blocks =
-      static_cast<long long>(reference_loaded.busy_blocks) -
-      static_cast<long long>(reference_before.busy_blocks);
+      Grown(reference_before.busy_blocks, reference_loaded.busy_blocks);
   std::printf("loader's share of a loaded module: %lld bytes in %lld blocks\n",
               loader_bytes, loader_blocks);
 
@@ -312,11 +259,11 @@ int main() {
                          "after large calls", "after unload"};
   HeapFigures figures[5];
   figures[0] = MeasureHeaps();
-  HMODULE dll = LoadLibraryW(dll_path);
+  HMODULE dll = LoadLibraryW(dll_path.c_str());
   figures[1] = MeasureHeaps();
   Exports exports{};
-  if (dll == nullptr || !FindExports(dll, exports)) {
-    std::printf("FAIL: OrvekPORT.dll did not load\n");
+  if (reference == nullptr || dll == nullptr || !FindExports(dll, exports)) {
+    std::printf("FAIL: OrvekPORT.dll or its stand-in did not load\n");
     StopEmulator(emulator);
     return 2;
   }
@@ -330,11 +277,9 @@ int main() {
 
   for (int i = 0; i < 5; ++i) {
     bool loaded = i > 0 && i < 4;
-    long long held = static_cast<long long>(figures[i].busy_bytes) -
-                     static_cast<long long>(figures[0].busy_bytes) -
+    long long held = Grown(figures[0].busy_bytes, figures[i].busy_bytes) -
                      (loaded ? loader_bytes : 0);
-    long long blocks = static_cast<long long>(figures[i].busy_blocks) -
-                       static_cast<long long>(figures[0].busy_blocks) -
+    long long blocks = Grown(figures[0].busy_blocks, figures[i].busy_blocks) -
                        (loaded ? loader_blocks : 0);
     bool ok = held == 0 && blocks == 0 && figures[i].heaps == figures[0].heaps;
     std::printf(

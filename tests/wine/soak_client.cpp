@@ -57,38 +57,33 @@ int main(int argc, char** argv) {
   // Mixed calls: a raw request and the handshake query, whose answers name
   // what was asked, and a command and a count, which fail on a wrong answer.
   for (int i = 0; i < calls; ++i) {
+    std::wstring request = L"soak " +
+                           std::wstring(client.begin(), client.end()) + L"-" +
+                           std::to_wstring(i);
+    wchar_t wide[64] = {};
+    char narrow[32] = {};
+    std::uint32_t status = 0;
+    bool answered = true;  // with the answer to this request
     switch (i % 4) {
-      case 0: {
-        std::wstring request =
-            L"soak " + std::wstring(client.begin(), client.end()) + L"-" +
-            std::to_wstring(i);
-        wchar_t result[64] = {};
-        if (OrvekGPSPort_StringProtocolW(request.c_str(), 64, result) != 0)
-          ++failed;
-        else if (std::wstring(result) != L"R|" + request)
-          ++mismatched;
+      case 0:
+        status = OrvekGPSPort_StringProtocolW(request.c_str(), 64, wide);
+        answered = std::wstring(wide) == L"R|" + request;
         break;
-      }
-      case 1: {
-        char result[32] = {};
-        if (OrvekGPSPort_GetString("0", sizeof result, result) != 0)
-          ++failed;
-        else if (std::strcmp(result, "orvek-host 3") != 0)
-          ++mismatched;
+      case 1:
+        status = OrvekGPSPort_GetString("0", sizeof narrow, narrow);
+        answered = std::strcmp(narrow, "orvek-host 3") == 0;
         break;
-      }
-      case 2:
-        if (OrvekGPSPort_CenterCoordinate(i, 41.5, 0) != 0) ++failed;
-        break;
-      case 3:
-        if (OrvekGPSPort_GetMovingMapCount() < 0) ++failed;
-        break;
+      case 2: status = OrvekGPSPort_CenterCoordinate(i, 41.5, 0); break;
+      default: status = OrvekGPSPort_GetMovingMapCount() < 0;
     }
+    failed += status != 0;
+    mismatched += status == 0 && !answered;
   }
-  std::printf("client %s: fixes %d, calls %d, non-zero %d, mismatched %d, "
-              "%.0f fixes/s, resident memory %zu KiB -> %zu KiB\n",
-              client.c_str(), fixes, calls, failed, mismatched,
-              fix_seconds > 0 ? fixes / fix_seconds : 0.0, memory_before,
-              resident_kib());
+  std::printf(
+      "client %s: fixes %d, calls %d, non-zero %d, mismatched %d, "
+      "%.0f fixes/s, resident memory %zu KiB -> %zu KiB\n",
+      client.c_str(), fixes, calls, failed, mismatched,
+      fix_seconds > 0 ? fixes / fix_seconds : 0.0, memory_before,
+      resident_kib());
   return failed || mismatched ? 1 : 0;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "device/device_sources.h"
+#include "tools/common/win_files.h"
 
 namespace {
 
@@ -34,13 +35,8 @@ int main() {
     contents += static_cast<char>(text[i] & 0xFF);
     contents += static_cast<char>(text[i] >> 8);
   }
-  std::wstring path = OwnDirectory() + L"cpqAssetData.dat";
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 1;
-  DWORD written = 0;
-  BOOL ok = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()),
-                      &written, nullptr);
-  CloseHandle(file);
-  return ok && written == contents.size() ? 0 : 1;
+  return orvek::tools::write_whole_file(OwnDirectory() + L"cpqAssetData.dat",
+                                        contents)
+             ? 0
+             : 1;
 }
