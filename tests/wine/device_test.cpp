@@ -48,7 +48,7 @@ struct Sources {
   static void Clear() {
     DeleteFileW(kToolPath);
     DeleteFileW(kAssetFile);
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kHwidKey, kHwidValue);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kHwidKey);  // the value goes with it
     SetEnvironmentVariableW(kAssetIdVariable, nullptr);
   }
   bool ok = false;

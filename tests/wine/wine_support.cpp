@@ -22,8 +22,6 @@ using tools::Handle;
 using tools::poll_until;
 
 constexpr wchar_t kEmulatorExe[] = L"orvek-host.exe";
-// Path_EXE is read into 200 bytes: 99 characters and the terminator.
-constexpr std::size_t kMaxHostPath = 99;
 
 // Every running orvek-host.exe, by process id.
 std::vector<DWORD> emulator_process_ids() {
@@ -45,7 +43,8 @@ std::wstring fresh_install_directory(std::string_view name) {
   wchar_t temp[MAX_PATH];
   std::wstring base(temp, GetTempPathW(MAX_PATH, temp));
   base += L"orvek-wine";
-  std::size_t room = kMaxHostPath - base.size() - std::size(kEmulatorExe) - 1;
+  std::size_t room =
+      ORVEKPORT_HOST_PATH_MAX - base.size() - std::size(kEmulatorExe) - 1;
   std::wstring directory =
       base + L"\\" + tools::widen(CP_ACP, name.substr(0, room));
   CreateDirectoryW(base.c_str(), nullptr);

@@ -78,9 +78,10 @@ struct Exchange {
 };
 
 // Each test gets a fresh host directory named after it with a copy of the
-// emulator, %TEMP%\orvek-wine\<name> (Path_EXE holds at most 99
-// characters), Path_EXE pointing at it and no emulator running; at its end
-// every emulator is stopped. Tests reach the directory through host().
+// emulator, %TEMP%\orvek-wine\<name> (Path_EXE holds at most
+// ORVEKPORT_HOST_PATH_MAX characters), Path_EXE pointing at it and no
+// emulator running; at its end every emulator is stopped. Tests reach the
+// directory through host().
 class EmulatorTest : public ::testing::Test {
  protected:
   void SetUp() override;
