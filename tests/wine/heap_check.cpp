@@ -156,7 +156,7 @@ bool CloseEveryEmulator() {
       5000);
 }
 
-// A host directory under %TEMP% (Path_EXE holds at most 99 characters) with
+// A host directory under %TEMP% (short enough for Path_EXE) with
 // a copy of the emulator and one moving-map entry, registered, and the
 // emulator started there directly rather than by the DLL through the
 // shell: the shell's own first-use allocations are not the DLL's. Nothing
