@@ -61,12 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       auto result = fuzz::Exact<char16_t>(capacity);
       if (hostlink::StringProtocolW(os, u"x", static_cast<std::int32_t>(capacity),
                                     result.get()) == 0 &&
-          capacity > 0) {
-        bool terminated = false;
-        for (std::uint32_t i = 0; i < capacity && !terminated; ++i)
-          terminated = result[i] == u'\0';
-        fuzz::Check(terminated, "raw reply unterminated");
-      }
+          capacity > 0)
+        fuzz::Check(std::char_traits<char16_t>::find(result.get(), capacity, u'\0'),
+                    "raw reply unterminated");
       break;
     }
   }

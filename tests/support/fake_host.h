@@ -3,14 +3,26 @@
 // message arrives, and answers as the test says, when the test says.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "hostlink/host_link_state.h"
 #include "platform/fake/fake_platform.h"
 
 namespace orvek::testing {
+
+// Handles still open besides the reply event and the exchange lock, which
+// live for ever.
+inline std::size_t LeakedHandles(const platform::fake::FakePlatform& os) {
+  auto kept = [](platform::Handle handle) {
+    return handle != platform::kNullHandle ? 1u : 0u;
+  };
+  return os.open_handle_count() - kept(hostlink::ReplyEvent) -
+         kept(hostlink::ExchangeLock.load());
+}
 
 class FakeHost {
  public:

@@ -46,28 +46,6 @@ class FakeHostTest : public ::testing::Test {
     hostlink::ResetHostLinkState();
   }
 
-  // Starts the host and runs discovery, then forgets what that recorded so
-  // that a test sees only its own calls and requests.
-  void Connect() {
-    host.start();
-    ASSERT_EQ(hostlink::Init(os), 0u) << os.describe_calls();
-    os.clear_calls();
-    host.requests.clear();
-  }
-
-  // Handles still open besides the reply event and the exchange lock, which
-  // live for ever.
-  static std::size_t LeakedHandles(const platform::fake::FakePlatform& on) {
-    auto kept = [](platform::Handle handle) {
-      return handle != platform::kNullHandle ? 1u : 0u;
-    };
-    return on.open_handle_count() - kept(hostlink::ReplyEvent) -
-           kept(hostlink::ExchangeLock.load());
-  }
-  std::size_t LeakedHandles() const { return LeakedHandles(os); }
-
-  std::string Ops() const { return OpNames(os); }
-
   void ExpectRows(const std::vector<HostCase>& rows) {
     const auto default_answer = host.answer;
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -92,7 +70,7 @@ class FakeHostTest : public ::testing::Test {
         for (const auto& read : os.details_of<platform::fake::Op::ReadFile>())
           EXPECT_EQ(read.bytes, c.reply_bytes);
       }
-      EXPECT_EQ(LeakedHandles(), 0u);
+      EXPECT_EQ(LeakedHandles(os), 0u);
     }
     host.answer = default_answer;
   }
@@ -102,10 +80,17 @@ class FakeHostTest : public ::testing::Test {
   std::string out;  // what a HostCase's call stored, rendered
 };
 
-// The same, with the host started and the link set up before each test.
+// The same, with the host started and the link set up before each test;
+// what that recorded is forgotten, so that a test sees only its own calls
+// and requests.
 class ConnectedHostTest : public FakeHostTest {
  protected:
-  void SetUp() override { Connect(); }
+  void SetUp() override {
+    host.start();
+    ASSERT_EQ(hostlink::Init(os), 0u) << os.describe_calls();
+    os.clear_calls();
+    host.requests.clear();
+  }
 };
 
 }  // namespace orvek::testing

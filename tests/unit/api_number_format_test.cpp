@@ -25,19 +25,13 @@ constexpr FixedCase kFixedCases[] = {
     {1e-7, "0.000000"},  // below half a unit
     {-1e-7, "-0.000000"},  // rounds to minus zero
     {5e-7, "0.000000"},  // the double lies below the tie
-    {-5e-7, "-0.000000"},
     {1e-6, "0.000001"},  // smallest unit
     {0.0000015, "0.000002"},  // just above the tie
     {0.0000025, "0.000003"},
     {0.0078125, "0.007812"},  // exact tie, ties to even: down
     {0.0234375, "0.023438"},  // exact tie, ties to even: up
-    {-0.0234375, "-0.023438"},
     {1024.0078125, "1024.007812"},  // exact tie with an integer part
-    {2.5, "2.500000"},
     {0.1, "0.100000"},
-    {-0.5, "-0.500000"},
-    {2.1, "2.100000"},
-    {41.5, "41.500000"},
     {1.0000005, "1.000001"},
     {2.0000005, "2.000001"},
     {0.9999995, "1.000000"},  // carry into the integer digit
@@ -51,8 +45,6 @@ constexpr FixedCase kFixedCases[] = {
     {1e16, "10000000000000000.000000"},
     {1e22, "10000000000000000000000.000000"},  // an exact power of ten
     {1e23, "99999999999999991611392.000000"},  // its binary value
-    {-1e23, "-99999999999999991611392.000000"},
-    {1e40, "10000000000000000303786028427003666890752.000000"},
     // 49 and 50 characters: the widest "%f" a position sentence takes, and
     // one more.
     {1e41, "100000000000000000620008645040778319495168.000000"},
@@ -68,9 +60,7 @@ constexpr FixedCase kFixedCases[] = {
        "124858368.000000"},  // DBL_MAX, 309 integer digits
     {2.2250738585072014e-308, "0.000000"},  // DBL_MIN
     {4.9406564584124654e-324, "0.000000"},  // smallest subnormal
-    {-4.9406564584124654e-324, "-0.000000"},
     {179.999999, "179.999999"},
-    {-33.8568, "-33.856800"},
     // Non-finite: the library's own spelling, a NaN's sign dropped.
     {std::numeric_limits<double>::infinity(), "inf"},
     {-std::numeric_limits<double>::infinity(), "-inf"},
@@ -86,8 +76,6 @@ struct DecimalCase {
 constexpr DecimalCase kDecimalCases[] = {
     {0, "0"},
     {-1, "-1"},
-    {7, "7"},
-    {-240, "-240"},
     {1000000, "1000000"},
     {std::numeric_limits<std::int32_t>::max(), "2147483647"},
     {std::numeric_limits<std::int32_t>::min(), "-2147483648"},

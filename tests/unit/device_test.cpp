@@ -49,11 +49,6 @@ std::string AssetFile(const std::u16string& text, bool terminated = true) {
   return file;
 }
 
-struct Delivered {
-  std::string text;
-  std::uint32_t length;
-};
-
 class DeviceTest : public ::testing::Test {
  protected:
   DeviceTest() {
@@ -79,36 +74,19 @@ class DeviceTest : public ::testing::Test {
     os.set_registry_value(kHwidKey, kHwidValue, std::move(value));
   }
 
-  Delivered CallPocketId() {
+  // The identifier as the caller gets it; its length must count the NUL.
+  std::string CallPocketId() {
     std::uint32_t length = 0xDEADBEEF;
     const void* address = nullptr;
     EXPECT_EQ(PocketIdItvCe(os, &length, &address), 0u);
     EXPECT_EQ(address, PocketIdBuffer);
-    return {address ? static_cast<const char*>(address) : "<null>", length};
-  }
-
-  // Queries `path` and gives the record as the caller sees it.
-  Record QueryFreeSpace(const char16_t* path) {
-    std::uint32_t length = 0xDEADBEEF;
-    const void* address = nullptr;
-    EXPECT_EQ(DiskFreeSpaceItvCe(os, path, &length, &address), 0u);
-    EXPECT_EQ(length, 12u);
-    EXPECT_EQ(address, DiskSpaceRecord);
-    Record record{};
-    if (address) std::memcpy(record.data(), address, record.size());
-    return record;
+    std::string text = address ? static_cast<const char*>(address) : "<null>";
+    EXPECT_EQ(length, text.size() + 1);
+    return text;
   }
 
   FakePlatform os;
 };
-
-// Bytes 20..26 of a 28-byte DEVICE_ID record are 01 23 45 67 89 AB CD.
-Bytes SampleRecord() {
-  Bytes record(28, 0xEE);
-  const Bytes data = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD};
-  std::copy(data.begin(), data.end(), record.begin() + 20);
-  return record;
-}
 
 // The asset tool runs first; its text (64 bytes at 976, to the first zero
 // unit, through the code page) wins unless empty. Then the DEVICE_ID record
@@ -119,10 +97,10 @@ TEST_F(DeviceTest, FirstSourceThatYieldsWins) {
     const char* name;
     std::optional<std::string> asset = std::nullopt;  // what the tool writes
     bool tool = true;
-    std::optional<Bytes> record = SampleRecord();
+    std::optional<Bytes> record = Counting(28);
     std::optional<Bytes> client_hwid = Counting(20);
     std::optional<Op> fails = std::nullopt;
-    std::string expected = "0156789ABCD";
+    std::string expected = "1461718191A";
     From from = kRecord;
   };
   const Case cases[] = {
@@ -171,9 +149,7 @@ TEST_F(DeviceTest, FirstSourceThatYieldsWins) {
     if (c.client_hwid) SetClientHwid(*c.client_hwid);
     if (c.fails) os.fail(*c.fails);
 
-    Delivered got = CallPocketId();
-    EXPECT_EQ(got.text, c.expected) << os.describe_calls();
-    EXPECT_EQ(got.length, c.expected.size() + 1);
+    EXPECT_EQ(CallPocketId(), c.expected) << os.describe_calls();
     EXPECT_EQ(os.count(Op::DeviceId) != 0, c.from != kAsset);
     EXPECT_EQ(os.count(Op::RegOpenKey) != 0, c.from == kRegistry);
     if (c.tool && !c.asset && !c.fails) {
@@ -185,9 +161,7 @@ TEST_F(DeviceTest, FirstSourceThatYieldsWins) {
     InstallTool(AssetFile(u"later"));
     os.clear_calls();
     const std::string again = c.expected.empty() ? "later" : c.expected;
-    got = CallPocketId();
-    EXPECT_EQ(got.text, again);
-    EXPECT_EQ(got.length, again.size() + 1);
+    EXPECT_EQ(CallPocketId(), again);
     EXPECT_EQ(os.calls().empty(), !c.expected.empty()) << os.describe_calls();
     EXPECT_EQ(os.open_handle_count(), 0u);
   }
@@ -223,9 +197,7 @@ TEST_F(DeviceTest, HexDigitsAtFixedPlaces) {
       os.device_id_record = Counting(c.bytes);
     else
       SetClientHwid(Counting(c.bytes));
-    Delivered got = CallPocketId();
-    EXPECT_EQ(got.text, c.expected);
-    EXPECT_EQ(got.length, std::strlen(c.expected) + 1);
+    EXPECT_EQ(CallPocketId(), c.expected);
     EXPECT_EQ(os.open_handle_count(), 0u);
   }
 }
@@ -270,36 +242,20 @@ TEST_F(DeviceTest, AssetToolIsWaitedForBeforeTheFileIsRead) {
   EXPECT_EQ(calls[6].detail_of<Op::ReadFile>().bytes, 64u);
 }
 
-// Both ItvCe exports skip a null length or address, and every call rewrites
-// the result.
-TEST_F(DeviceTest, NullOutputsAreSkipped) {
-  os.device_id_record = SampleRecord();
-  os.free_space[u"\\"] = 3;
-  std::uint32_t length = 0;
-  const void* address = nullptr;
-  const struct {
-    std::uint32_t* length;
-    const void** address;
-  } outs[] = {{nullptr, &address}, {&length, nullptr}, {nullptr, nullptr}};
-  for (const auto& o : outs) {
-    length = 0;
-    address = nullptr;
-    std::memset(PocketIdBuffer, '#', sizeof(PocketIdBuffer));
-    EXPECT_EQ(PocketIdItvCe(os, o.length, o.address), 0u);
-    EXPECT_STREQ(PocketIdBuffer, "0156789ABCD");
-    EXPECT_EQ(length, o.length ? 12u : 0u);
-    EXPECT_EQ(address, o.address ? PocketIdBuffer : nullptr);
-    std::memset(DiskSpaceRecord, '#', sizeof(DiskSpaceRecord));
-    EXPECT_EQ(DiskFreeSpaceItvCe(os, u"\\", o.length, o.address), 0u);
-    EXPECT_EQ(DiskSpaceRecord[0], 1);
-    EXPECT_EQ(DiskSpaceRecord[4], 3);
-    EXPECT_EQ(length, o.length ? 12u : 0u);
-    EXPECT_EQ(address, o.address ? DiskSpaceRecord : nullptr);
-  }
+// GetPocketIDItvCe skips a null length or address as the free-space export
+// does (each alone: see RecordOfEachCallInTurn), and rewrites the identifier
+// from the cache on every call.
+TEST_F(DeviceTest, PocketIdWithNullOutputs) {
+  os.device_id_record = Counting(28);
+  EXPECT_EQ(CallPocketId(), "1461718191A");
+  std::memset(PocketIdBuffer, '#', sizeof(PocketIdBuffer));
+  EXPECT_EQ(PocketIdItvCe(os, nullptr, nullptr), 0u);
+  EXPECT_STREQ(PocketIdBuffer, "1461718191A");
 }
 
 // One call after another: a success writes 1 and the 64-bit count, low
 // byte first; a failure writes 0 and keeps the latest count (0 if none).
+// A null length or address is skipped.
 TEST_F(DeviceTest, RecordOfEachCallInTurn) {
   os.free_space[u"\\Storage Card\\maps"] = k5GiB;
   os.free_space[u"\\pattern"] = 0x0123456789ABCDEF;
@@ -308,21 +264,31 @@ TEST_F(DeviceTest, RecordOfEachCallInTurn) {
   const struct {
     const char16_t* path;
     Record expected;
+    bool length = true, address = true;  // passed, not null
   } calls[] = {
       {u"\\missing", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-      {nullptr, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},  // passed on as it is
+      // A null path is passed on as it is.
+      {nullptr, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, false, false},
       {u"\\Storage Card\\maps",
        {1, 0, 0, 0, 0x00, 0x00, 0x00, 0x40, 0x01, 0x00, 0x00, 0x00}},
       {u"\\missing",
        {0, 0, 0, 0, 0x00, 0x00, 0x00, 0x40, 0x01, 0x00, 0x00, 0x00}},
       {u"\\pattern",
        {1, 0, 0, 0, 0xEF, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01}},
-      {u"\\empty", {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-      {u"\\all", {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+      {u"\\empty", {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, false},
+      {u"\\all", {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+       true, false},
   };
   for (const auto& c : calls) {
     SCOPED_TRACE(c.path ? platform::fake::utf8(c.path) : "null path");
-    EXPECT_EQ(QueryFreeSpace(c.path), c.expected);
+    std::uint32_t length = 0;
+    const void* address = nullptr;
+    EXPECT_EQ(DiskFreeSpaceItvCe(os, c.path, c.length ? &length : nullptr,
+                                 c.address ? &address : nullptr),
+              0u);
+    EXPECT_EQ(length, c.length ? 12u : 0u);
+    EXPECT_EQ(address, c.address ? DiskSpaceRecord : nullptr);
+    EXPECT_EQ(0, std::memcmp(DiskSpaceRecord, c.expected.data(), 12));
   }
   EXPECT_EQ(os.count(platform::fake::Op::DiskFreeSpace), std::size(calls));
 }
