@@ -62,8 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (hostlink::StringProtocolW(os, u"x", static_cast<std::int32_t>(capacity),
                                     result.get()) == 0 &&
           capacity > 0)
-        fuzz::Check(std::char_traits<char16_t>::find(result.get(), capacity, u'\0'),
-                    "raw reply unterminated");
+        fuzz::Check(
+            std::char_traits<char16_t>::find(result.get(), capacity, u'\0'),
+            "raw reply unterminated");
       break;
     }
   }
