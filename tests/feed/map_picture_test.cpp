@@ -35,19 +35,6 @@ Raster decode_bmp(const std::string& b) {
   return r;
 }
 
-// "E|$AAGGAM,,..." for a fix, with its checksum.
-std::string fix_request(const char* lat, const char* ns, const char* lon, const char* ew,
-                        const char* name) {
-  char body[200];
-  std::snprintf(body, sizeof body, "AAGGAM,,%s,%s,%s,%s,1,5,0,100,m,,,,,,,%s,t,0.000000,5",
-                lat, ns, lon, ew, name);
-  unsigned sum = 0;
-  for (const char* p = body; *p; ++p) sum ^= static_cast<unsigned char>(*p);
-  char line[240];
-  std::snprintf(line, sizeof line, "E|$%s*%02X\r\n\n", body, sum);
-  return line;
-}
-
 struct Exported {
   std::string name, bytes;
 };
@@ -70,10 +57,14 @@ TEST(MapPicture, FittedPictureHoldsEveryMarker) {
   Exported exported;
   HostModel model = model_exporting_to(&exported);
   // Unnamed fixes make no mobile; the named one moves mobile "TRUCK".
-  ASSERT_EQ(model.answer(fix_request("3238.900", "N", "10822.400", "W", "")), "A|fix 1");
-  ASSERT_EQ(model.answer(fix_request("3239.500", "N", "10822.900", "W", "")), "A|fix 2");
-  ASSERT_EQ(model.answer(fix_request("3240.100", "N", "10821.700", "W", "")), "A|fix 3");
-  ASSERT_EQ(model.answer(fix_request("3238.000", "N", "10823.500", "W", "TRUCK")), "A|fix 4");
+  ASSERT_EQ(model.answer("E|$AAGGAM,,3238.900,N,10822.400,W,1,5,0,100,m,,,,,,,,t,0.000000,5*1C\r\n\n"),
+            "A|fix 1");
+  ASSERT_EQ(model.answer("E|$AAGGAM,,3239.500,N,10822.900,W,1,5,0,100,m,,,,,,,,t,0.000000,5*1C\r\n\n"),
+            "A|fix 2");
+  ASSERT_EQ(model.answer("E|$AAGGAM,,3240.100,N,10821.700,W,1,5,0,100,m,,,,,,,,t,0.000000,5*1B\r\n\n"),
+            "A|fix 3");
+  ASSERT_EQ(model.answer("E|$AAGGAM,,3238.000,N,10823.500,W,1,5,0,100,m,,,,,,,TRUCK,t,0.000000,5*4E\r\n\n"),
+            "A|fix 4");
   ASSERT_EQ(model.answer("M|WP1,camp,-108.3500,32.6600,1500,flag\n"), "A|created");
 
   MapContent content = model.map_content();

@@ -134,7 +134,6 @@ TEST(DeviceIdWine, SourcesInOrderAndTheFirstAnswerKept) {
   EXPECT_EQ(std::tie(length[1], result[1]), std::tie(length[0], result[0]));
   EXPECT_EQ(length[0], 13u);
   EXPECT_EQ(GetFileAttributesW(kAssetFile), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetPocketIDItvCe(0, nullptr, nullptr, nullptr), 0u);
   SetCurrentDirectoryW(previous);
 }
 
@@ -153,7 +152,6 @@ TEST(DiskFreeWine, AgreesWithTheSystem) {
     EXPECT_EQ(GetDiskFreeSpaceItvCe(0xDEADBEEF, path.c_str(), &length,
                                     &record.address),
               0u);
-    EXPECT_EQ(length, 12u);
     std::memcpy(&record.success, record.address, 4);  // both little-endian
     std::memcpy(&record.free_bytes,
                 static_cast<const char*>(record.address) + 4, 8);

@@ -23,10 +23,15 @@
 
 namespace {
 
+// Signed, so that the difference of two measurements is one too.
 struct HeapFigures {
-  std::size_t heaps = 0;
-  std::size_t busy_blocks = 0;
-  std::size_t busy_bytes = 0;
+  long long heaps = 0;
+  long long busy_blocks = 0;
+  long long busy_bytes = 0;
+  HeapFigures operator-(const HeapFigures& o) const {
+    return {heaps - o.heaps, busy_blocks - o.busy_blocks,
+            busy_bytes - o.busy_bytes};
+  }
 };
 
 // Walks every heap of the process. Allocates nothing itself.
@@ -47,10 +52,6 @@ HeapFigures MeasureHeaps() {
     HeapUnlock(heaps[i]);
   }
   return figures;
-}
-
-long long Grown(std::size_t before, std::size_t after) {
-  return static_cast<long long>(after) - static_cast<long long>(before);
 }
 
 // The exports, each looked up by name into a pointer of its declared type.
@@ -246,14 +247,10 @@ int main() {
   FreeLibrary(LoadLibraryW(reference_path.c_str()));
   HeapFigures reference_before = MeasureHeaps();
   HMODULE reference = LoadLibraryW(reference_path.c_str());
-  HeapFigures reference_loaded = MeasureHeaps();
+  const HeapFigures loader = MeasureHeaps() - reference_before;
   FreeLibrary(reference);
-  long long loader_bytes =
-      Grown(reference_before.busy_bytes, reference_loaded.busy_bytes);
-  long long loader_blocks =
-      Grown(reference_before.busy_blocks, reference_loaded.busy_blocks);
   std::printf("loader's share of a loaded module: %lld bytes in %lld blocks\n",
-              loader_bytes, loader_blocks);
+              loader.busy_bytes, loader.busy_blocks);
 
   const char* names[] = {"before load", "after load", "after calls",
                          "after large calls", "after unload"};
@@ -277,16 +274,15 @@ int main() {
 
   for (int i = 0; i < 5; ++i) {
     bool loaded = i > 0 && i < 4;
-    long long held = Grown(figures[0].busy_bytes, figures[i].busy_bytes) -
-                     (loaded ? loader_bytes : 0);
-    long long blocks = Grown(figures[0].busy_blocks, figures[i].busy_blocks) -
-                       (loaded ? loader_blocks : 0);
-    bool ok = held == 0 && blocks == 0 && figures[i].heaps == figures[0].heaps;
+    HeapFigures held =
+        figures[i] - figures[0] - (loaded ? loader : HeapFigures{});
+    bool ok = held.busy_bytes == 0 && held.busy_blocks == 0 &&
+              figures[i].heaps == figures[0].heaps;
     std::printf(
-        "%s: %-17s %zu heaps, %zu bytes in %zu busy blocks; the DLL "
+        "%s: %-17s %lld heaps, %lld bytes in %lld busy blocks; the DLL "
         "holds %lld bytes in %lld blocks\n",
         ok ? "ok" : "FAIL", names[i], figures[i].heaps, figures[i].busy_bytes,
-        figures[i].busy_blocks, held, blocks);
+        figures[i].busy_blocks, held.busy_bytes, held.busy_blocks);
     if (!ok) ++failures;
   }
   std::printf("heap check: %s\n", failures == 0 ? "passed" : "FAILED");

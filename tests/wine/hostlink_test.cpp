@@ -17,7 +17,6 @@
 namespace orvek::winetest {
 namespace {
 
-using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::StartsWith;
 
@@ -27,7 +26,6 @@ TEST_F(HostLinkTest, DiscoveryLaunchesTheRegisteredHostOnceAndShakesHands) {
   double started = now_ms();
   ASSERT_EQ(OrvekGPSPort_Init(), 0u);
   EXPECT_LT(now_ms() - started, 10000);
-  EXPECT_EQ(host().read_file(L"PACKETTX.DAT"), "F|0\n");
   // Each Init looks the window up again and repeats the handshake with the
   // host now running; a second copy launched by mistake would log its
   // refusal within a second.
@@ -83,12 +81,10 @@ TEST_F(HostLinkTest, RawRequestsCrossTheAnsiCodePageByteForByte) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("request " + log_escape(c.wire));
-    std::size_t mark = host().log_mark();
     wchar_t result[512];
     ASSERT_EQ(OrvekGPSPort_StringProtocolW(c.request.c_str(), 512, result), 0u);
     EXPECT_EQ(std::wstring(result), L"R|" + c.request);
     EXPECT_EQ(host().read_file(L"PACKETTX.DAT"), c.wire + "\n");
-    EXPECT_THAT(host().log_lines_since(mark), Contains(recv(c.wire)));
   }
 
   // One byte more is refused before anything is written.

@@ -66,7 +66,6 @@ TEST_F(LinkIntegrityTest, LateAnswerLandingWhileTheNextRequestWaits) {
        {recv("O|1.500000,2.500000,3.500000")}},
   });
   EXPECT_EQ(host().count_log_since(mark, "recv"), 6) << "each read once";
-  EXPECT_EQ(query("centre"), "O|1.500000,2.500000,3.500000");
 }
 
 // A host that is busy past the wait, like one on a slow device: it reads
@@ -106,7 +105,7 @@ TEST(LinkClient, DISABLED_SendsFixesAndRawRequests) {
     std::string name = "C" + to_ansi(role) + "-" + std::to_string(round);
     failed += OrvekGPSPort_NewPoint(2.5, 41.5, 100, name.c_str(), "two", 1,
                                     round) != 0;
-    std::wstring request = L"ask " + from_ansi(name);
+    std::wstring request = L"ask " + std::wstring(name.begin(), name.end());
     wchar_t result[64] = {};
     if (OrvekGPSPort_StringProtocolW(request.c_str(), 64, result) != 0)
       ++failed;
@@ -148,10 +147,9 @@ tools::StartedProcess start_client(const wchar_t* role, const wchar_t* test) {
 // The exit code of a client run to its end within `timeout_ms`, else 99.
 DWORD finish_client(const tools::StartedProcess& client, DWORD timeout_ms) {
   DWORD code = 99;
-  if (!client || WaitForSingleObject(client.process.get(), timeout_ms) !=
-                     WAIT_OBJECT_0)
-    return code;
-  GetExitCodeProcess(client.process.get(), &code);
+  if (client && WaitForSingleObject(client.process.get(), timeout_ms) ==
+                    WAIT_OBJECT_0)
+    GetExitCodeProcess(client.process.get(), &code);
   return code;
 }
 

@@ -5,10 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "OrvekPORT/OrvekPORT.h"
-#include "byte_text.h"
 #include "hostlink/host_protocol.h"
 #include "tools/common/poll.h"
 #include "tools/common/win_handle.h"
@@ -95,17 +93,12 @@ bool stop_all_emulators(DWORD timeout_ms) {
       timeout_ms);
 }
 
-std::string log_escape(std::string_view bytes) {
-  return host::escape_bytes(bytes);
-}
-
 std::string query(const char* request, std::uint32_t capacity) {
   // Filled, so that a result without its terminator shows.
-  char result[1001];
-  std::memset(result, '#', 1000);
-  result[1000] = '\0';
-  std::uint32_t status = OrvekGPSPort_GetString(request, capacity, result);
-  return status == 0 ? result : "status " + std::to_string(status);
+  std::string result(1000, '#');
+  std::uint32_t status =
+      OrvekGPSPort_GetString(request, capacity, result.data());
+  return status == 0 ? result.c_str() : "status " + std::to_string(status);
 }
 
 // ---- Fixture ---------------------------------------------------------------

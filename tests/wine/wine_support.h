@@ -32,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "byte_text.h"
 #include "tools/common/win_files.h"
 #include "tools/common/win_text.h"
 
@@ -51,17 +52,16 @@ HWND find_emulator_window();
 bool stop_all_emulators(DWORD timeout_ms = 5000);
 
 // Bytes as the emulator's log writes them ("F|0\n" with a backslash and n).
-std::string log_escape(std::string_view bytes);
+inline std::string log_escape(std::string_view bytes) {
+  return host::escape_bytes(bytes);
+}
 // The log line of a request line received (its line feed added).
 inline std::string recv(std::string_view line) {
   return "recv " + log_escape(std::string(line) + "\n");
 }
-// UTF-16 in the ANSI code page and back, as the DLL converts raw requests.
+// UTF-16 in the ANSI code page, as the DLL converts raw requests.
 inline std::string to_ansi(std::wstring_view text) {
   return tools::narrow(CP_ACP, text);
-}
-inline std::wstring from_ansi(std::string_view bytes) {
-  return tools::widen(CP_ACP, bytes);
 }
 // A query through the DLL: the result text, or "status N" when it fails.
 std::string query(const char* request, std::uint32_t capacity = 1000);
