@@ -2,8 +2,8 @@
 // real registry, shell launch, packet files and named event. The emulator's
 // log is the witness of what crossed; the statuses are the DLL's.
 //
-// Each status 7 costs the library's whole 3000 ms wait, so only one test
-// provokes it.
+// Each status 7 costs the library's whole 3000 ms wait, so one test holds
+// this file's two.
 #include <gmock/gmock.h>
 
 #include <cstring>
