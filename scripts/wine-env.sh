@@ -6,8 +6,8 @@
 #
 # WINEPREFIX defaults to <repo>/build/wineprefix unless already set. The
 # prefix is made once (wineboot -i) with the null graphics driver, so that
-# windows exist without a display, and without the crash debugger, so that
-# a crashing program ends instead of waiting in winedbg. Later calls only
+# windows exist without a display, and without a working crash debugger, so
+# that a crashing program ends instead of waiting in winedbg. Later calls only
 # check a marker file and return at once. The marker records whether 32-bit
 # Wine (wine32:i386) was installed when the prefix was made: a prefix made
 # without it can't run 32-bit programs ("could not load kernel32.dll") and is
@@ -30,7 +30,10 @@ wine_stop() {
 _orvek_wine32_state() {
   local status
   status="$(dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null || true)"
-  [[ "$status" == "install ok installed" ]] && echo "wine32=yes" || echo "wine32=no"
+  # The settings' version follows: a prefix made with older settings is made
+  # again.
+  [[ "$status" == "install ok installed" ]] && echo "wine32=yes settings=2" ||
+    echo "wine32=no settings=2"
 }
 
 _orvek_wine_prefix_ready() {
@@ -48,13 +51,23 @@ _orvek_wine_prefix_ready() {
     echo "wine-env: wineboot -i failed" >&2
     return 1
   }
-  local aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
-  timeout 120 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 &&
-    timeout 120 wine reg add "$aedebug" /v Debugger /d '' /f >/dev/null 2>&1 &&
-    timeout 120 wine reg add "$aedebug" /v Auto /d 0 /f >/dev/null 2>&1 || {
+  # The crash debugger is a program that does not exist, started without
+  # asking (Auto 1), in the 64-bit and the 32-bit view: a crash then ends the
+  # process at once. An empty Debugger value is not enough: 64-bit programs
+  # fall back to winedbg --auto, which hangs here.
+  local aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' view
+  timeout 120 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || {
     echo "wine-env: registry settings failed" >&2
     return 1
   }
+  for view in 64 32; do
+    timeout 120 wine reg add "$aedebug" /v Debugger /d 'no-crash-debugger.exe %ld %ld' \
+      /reg:$view /f >/dev/null 2>&1 &&
+      timeout 120 wine reg add "$aedebug" /v Auto /d 1 /reg:$view /f >/dev/null 2>&1 || {
+      echo "wine-env: registry settings failed" >&2
+      return 1
+    }
+  done
   # Let the wineserver write the registry out before anyone else starts.
   WINEPREFIX="$WINEPREFIX" timeout 120 wineserver -w || true
   echo "$state" >"$marker"
