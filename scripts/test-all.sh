@@ -65,10 +65,10 @@ configure_and_build native-asan
 section "unit tests (native, AddressSanitizer + UndefinedBehaviorSanitizer)"
 run_ctest --test-dir "$build_root/native-asan" --output-on-failure -j "$jobs"
 
-section "fuzz smoke (each harness ${ORVEK_FUZZ_SECONDS:-15} s)"
+section "fuzz smoke (each harness ${ORVEK_FUZZ_SECONDS:-10} s)"
 fuzz_log="$(mktemp)"
 set +e
-bash scripts/fuzz.sh "${ORVEK_FUZZ_SECONDS:-15}" 2>&1 | tee "$fuzz_log"
+bash scripts/fuzz.sh "${ORVEK_FUZZ_SECONDS:-10}" 2>&1 | tee "$fuzz_log"
 fuzz_rc=${PIPESTATUS[0]}
 set -e
 fuzz_found="$(grep -cE ' [1-9][0-9]* findings' "$fuzz_log" || true)"
