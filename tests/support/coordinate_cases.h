@@ -2,8 +2,8 @@
 // IEEE) machine gives them, and the values to compare the library's integer
 // steps against: uniform coordinates, values a few units in the last place
 // either side of a minute or thousandth boundary, and arbitrary doubles
-// below 2^31 down to the subnormals. Shared by the unit test and the
-// many-million-value check among the benchmarks.
+// below 2^31 down to the subnormals. Shared by the unit test, the
+// many-million-value check (tests/checks) and the sentence benchmark.
 #pragma once
 
 #include <cmath>
