@@ -32,6 +32,9 @@ for seeds in fuzz/corpus/*/; do
   set -e
   runs="$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*$' || echo 0)"
   count="$(find "$findings" -type f | wc -l)"
+  # A harness that failed without leaving an input (it did not start, or
+  # crashed outside an input) still counts as a finding.
+  ((rc != 0 && count == 0)) && count=1
   printf '%-20s %10s executions  %d findings  (%s s)\n' "$name" "$runs" "$count" "$seconds"
   if ((rc != 0 || count > 0)); then
     found=1

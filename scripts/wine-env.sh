@@ -30,10 +30,11 @@ wine_stop() {
 _orvek_wine32_state() {
   local status
   status="$(dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null || true)"
+  local wine32=no
+  [[ "$status" == "install ok installed" ]] && wine32=yes
   # The settings' version follows: a prefix made with older settings is made
   # again.
-  [[ "$status" == "install ok installed" ]] && echo "wine32=yes settings=2" ||
-    echo "wine32=no settings=2"
+  echo "wine32=$wine32 settings=2"
 }
 
 _orvek_wine_prefix_ready() {

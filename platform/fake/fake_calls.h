@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <type_traits>
 #include <variant>
 
 #include "platform/platform.h"

@@ -64,7 +64,6 @@ class FakePlatform final : public Platform {
   // Sets the named event (creating it if needed) at `at_ms`, or now.
   void signal_event(const std::u16string& name,
                     std::optional<std::uint64_t> at_ms = std::nullopt);
-  bool event_signaled(const std::u16string& name);
   // Runs `action` when the clock reaches `at_ms`; actions due at the same
   // time run in the order given, and a waiter wakes between them.
   void at(std::uint64_t at_ms, std::function<void()> action);

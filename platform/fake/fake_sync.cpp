@@ -16,11 +16,6 @@ void FakePlatform::signal_event(const std::u16string& name,
     at(*at_ms, [this, name] { event_node(name).signaled = true; });
 }
 
-bool FakePlatform::event_signaled(const std::u16string& name) {
-  settle_events();
-  return event_node(name).signaled;
-}
-
 void FakePlatform::hold_mutex(const std::u16string& name,
                               std::uint64_t until_ms) {
   mutexes_[normalise(name)].held_until = until_ms;

@@ -6,6 +6,8 @@
 #include "byte_sources.h"
 
 #include "gpsd_reports.h"
+#include "tools/common/win_handle.h"
+#include "tools/common/win_text.h"
 
 namespace orvek::feed {
 namespace {
@@ -13,30 +15,6 @@ namespace {
 // Bytes taken per read: a few seconds of a 4800-baud receiver, a large
 // piece of a log.
 constexpr DWORD kChunkBytes = 16384;
-
-// A file or device handle; INVALID_HANDLE_VALUE is its "none".
-class UniqueFile {
- public:
-  UniqueFile() = default;
-  explicit UniqueFile(HANDLE handle) : handle_(handle) {}
-  ~UniqueFile() { reset(); }
-  UniqueFile(const UniqueFile&) = delete;
-  UniqueFile& operator=(const UniqueFile&) = delete;
-  UniqueFile& operator=(UniqueFile&& other) noexcept {
-    reset();
-    std::swap(handle_, other.handle_);
-    return *this;
-  }
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  void reset() {
-    if (valid()) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
 
 class UniqueSocket {
  public:
@@ -55,42 +33,42 @@ class UniqueSocket {
   SOCKET socket_ = INVALID_SOCKET;
 };
 
-std::wstring widen(const std::string& text) {
-  int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
-  wide.resize(static_cast<std::size_t>(length - 1));
-  return wide;
+// One read of up to kChunkBytes from a file or port, appended to `bytes`;
+// `none` is what a read of no bytes means for that handle.
+ReadResult read_chunk(HANDLE handle, std::string* bytes,
+                                  ReadResult none,
+                                  std::string* error) {
+  char chunk[kChunkBytes];
+  DWORD count = 0;
+  if (!ReadFile(handle, chunk, sizeof chunk, &count, nullptr)) {
+    *error = system_message(GetLastError());
+    return ReadResult::kError;
+  }
+  if (count == 0) return none;
+  bytes->append(chunk, count);
+  return ReadResult::kData;
 }
 
 class LogFileSource : public ByteSource {
  public:
   explicit LogFileSource(std::string path) : path_(std::move(path)) {}
   bool open(std::string* error) override {
-    file_ = UniqueFile(CreateFileW(widen(path_).c_str(), GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file_.valid()) *error = path_ + ": " + system_message(GetLastError());
-    return file_.valid();
+    file_ = tools::file_handle(CreateFileW(
+        tools::widen(CP_ACP, path_).c_str(), GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) *error = path_ + ": " + system_message(GetLastError());
+    return static_cast<bool>(file_);
   }
   ReadResult read(std::string* bytes, uint32_t, std::string* error) override {
-    char chunk[kChunkBytes];
-    DWORD count = 0;
-    if (!ReadFile(file_.get(), chunk, sizeof chunk, &count, nullptr)) {
-      *error = system_message(GetLastError());
-      return ReadResult::kError;
-    }
-    if (count == 0) return ReadResult::kEnd;
-    bytes->append(chunk, count);
-    return ReadResult::kData;
+    return read_chunk(file_.get(), bytes, ReadResult::kEnd, error);
   }
   void close() override { file_.reset(); }
   bool live() const override { return false; }
 
  private:
   std::string path_;
-  UniqueFile file_;
+  tools::Handle file_{tools::Handle::kInvalidIsNone};
 };
 
 // A serial receiver: 8 data bits, no parity, one stop bit. A read returns
@@ -100,10 +78,10 @@ class SerialSource : public ByteSource {
   SerialSource(std::string port, uint32_t baud) : port_(std::move(port)), baud_(baud) {}
   bool open(std::string* error) override {
     // "\\.\COM10" and above need the device namespace; it serves all.
-    std::wstring device = L"\\\\.\\" + widen(port_);
-    port_handle_ = UniqueFile(CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                          0, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!port_handle_.valid()) {
+    std::wstring device = L"\\\\.\\" + tools::widen(CP_ACP, port_);
+    port_handle_ = tools::file_handle(CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                  0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!port_handle_) {
       *error = port_ + ": " + system_message(GetLastError());
       return false;
     }
@@ -136,15 +114,7 @@ class SerialSource : public ByteSource {
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
     timeouts.ReadTotalTimeoutConstant = wait_ms;
     SetCommTimeouts(port_handle_.get(), &timeouts);
-    char chunk[kChunkBytes];
-    DWORD count = 0;
-    if (!ReadFile(port_handle_.get(), chunk, sizeof chunk, &count, nullptr)) {
-      *error = system_message(GetLastError());
-      return ReadResult::kError;
-    }
-    if (count == 0) return ReadResult::kNothingYet;
-    bytes->append(chunk, count);
-    return ReadResult::kData;
+    return read_chunk(port_handle_.get(), bytes, ReadResult::kNothingYet, error);
   }
   void close() override { port_handle_.reset(); }
   bool live() const override { return true; }
@@ -152,7 +122,7 @@ class SerialSource : public ByteSource {
  private:
   std::string port_;
   uint32_t baud_;
-  UniqueFile port_handle_;
+  tools::Handle port_handle_{tools::Handle::kInvalidIsNone};
 };
 
 class WinsockSession {
@@ -257,7 +227,7 @@ std::string system_message(unsigned long code) {
 std::unique_ptr<ByteSource> make_byte_source(const FeedOptions& options) {
   switch (options.kind) {
     case SourceKind::kSerial:
-      return std::make_unique<SerialSource>(options.serial_port, options.baud);
+      return std::make_unique<SerialSource>(options.source, options.baud);
     case SourceKind::kTcp:
       return std::make_unique<TcpSource>(options.host, options.port, "");
     case SourceKind::kGpsd:

@@ -153,7 +153,6 @@ std::optional<FeedOptions> parse_feed_options(const std::vector<std::string>& ar
     }
   } else if (is_com_port(s)) {
     options.kind = SourceKind::kSerial;
-    options.serial_port = s;
   } else {
     options.kind = SourceKind::kLogFile;
   }

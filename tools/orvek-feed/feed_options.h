@@ -12,10 +12,9 @@ enum class SourceKind { kLogFile, kSerial, kTcp, kGpsd };
 
 struct FeedOptions {
   SourceKind kind = SourceKind::kLogFile;
-  std::string source;      // as given
+  std::string source;      // as given; "COM5" for a serial receiver
   std::string host;        // tcp:// and gpsd://
   uint16_t port = 0;
-  std::string serial_port; // "COM5"
   uint32_t baud = 4800;    // NMEA-0183's own rate
   double speed = 1;        // replay pacing factor; 0 with --fast
   bool loop = false;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "OrvekPORT/OrvekPORT.h"
+#include "tools/common/orvekport_status.h"
 
 namespace orvek::feed {
 namespace {
@@ -20,11 +21,9 @@ std::string time_field(const std::string& text) {
 }  // namespace
 
 std::string status_text(uint32_t status) {
-#define ORVEK_FEED_STATUS_NAME(name, value, meaning) \
-  if (status == value) return #name " (" #value ")";
-  ORVEKPORT_STATUS_MAP(ORVEK_FEED_STATUS_NAME)
-#undef ORVEK_FEED_STATUS_NAME
-  return "status " + std::to_string(status);
+  std::string name = orvekport_status_name(status);
+  if (name == "UNKNOWN") return "status " + std::to_string(status);
+  return name + " (" + std::to_string(status) + ")";
 }
 
 void FixSender::start() { init_link("start"); }

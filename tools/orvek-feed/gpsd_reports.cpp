@@ -71,7 +71,6 @@ void GpsdReports::flush() {
   if (!pending_open_) return;
   pending_open_ = false;
   if (pending_) {
-    ++counts_.fixes;
     sink_(*pending_);
   } else {
     ++counts_.epochs_without_fix;

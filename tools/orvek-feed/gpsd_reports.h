@@ -22,7 +22,6 @@ struct GpsdCounts {
   uint64_t reports = 0;     // TPV
   uint64_t epochs = 0;
   uint64_t epochs_without_fix = 0;
-  uint64_t fixes = 0;
 };
 
 class GpsdReports {

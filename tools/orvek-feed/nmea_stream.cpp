@@ -103,7 +103,6 @@ void NmeaStream::close_epoch() {
   fix.utc_text = done.utc_text;
   fix.has_time = done.utc_ms.has_value();
   fix.utc_ms = done.utc_ms.value_or(0);
-  ++counts_.fixes;
   sink_(fix);
 }
 

@@ -31,7 +31,6 @@ struct StreamCounts {
   std::array<uint64_t, 9> by_verdict{};
   uint64_t epochs = 0;           // epochs seen, with or without a position
   uint64_t epochs_without_fix = 0;
-  uint64_t fixes = 0;
   uint64_t count(LineVerdict verdict) const {
     return by_verdict[static_cast<std::size_t>(verdict)];
   }

@@ -170,14 +170,13 @@ std::string HostModel::position_fix(std::string_view sentence) {
   ++fix_count_;
   last_fix_ = sentence.substr(0, sentence.size() - 2);
   const std::vector<std::string>& f = checked.fields;
+  std::optional<double> latitude, longitude;
   if (f.size() > 5) {
-    auto latitude = decimal_degrees(f[2], f[3]);
-    auto longitude = decimal_degrees(f[4], f[5]);
+    latitude = decimal_degrees(f[2], f[3]);
+    longitude = decimal_degrees(f[4], f[5]);
     if (latitude && longitude) track_.push_back({*latitude, *longitude});
   }
   if (f.size() == kSentenceFields && !f[17].empty()) {
-    auto latitude = decimal_degrees(f[2], f[3]);
-    auto longitude = decimal_degrees(f[4], f[5]);
     auto altitude = to_double(f[9]);
     if (latitude && longitude && altitude) {
       Mobile moved{*latitude, *longitude, *altitude, f[17], f[18]};

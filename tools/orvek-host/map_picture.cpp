@@ -190,8 +190,9 @@ Raster draw_map(const MapContent& content, const MapView& view) {
   Raster raster;
   raster.width = view.width;
   raster.height = view.height;
-  raster.rgb.assign(static_cast<std::size_t>(view.width) * view.height * 3, 0xFF);
+  raster.rgb.resize(static_cast<std::size_t>(view.width) * view.height * 3);
   Canvas canvas(&raster);
+  canvas.fill_rect(0, 0, view.width - 1, view.height - 1, kBackgroundColour);
   canvas.fill_rect(0, 0, view.width - 1, 0, kBorderColour);
   canvas.fill_rect(0, view.height - 1, view.width - 1, view.height - 1, kBorderColour);
   canvas.fill_rect(0, 0, 0, view.height - 1, kBorderColour);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "OrvekPORT/OrvekPORT.h"
 #include "tools/common/poll.h"
 #include "tools/common/win_handle.h"
 #include "tools/common/win_process.h"
@@ -19,8 +20,6 @@ namespace {
 constexpr wchar_t kEmulatorExe[] = L"orvek-host.exe";
 constexpr wchar_t kEmulatorLog[] = L"orvek-host.log";
 constexpr wchar_t kDefaultFolder[] = L"C:\\orvek-host";
-// The library reads Path_EXE into 200 bytes: 99 characters and the NUL.
-constexpr std::size_t kMaxHostPathLength = 99;
 // The emulator's window shows in about 0.1 s; the library waits 10 s.
 constexpr DWORD kStartTimeoutMs = 10000;
 constexpr DWORD kStopTimeoutMs = 5000;
@@ -70,11 +69,11 @@ int host_start(Report& report, const Arguments& args) {
   while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
     folder.pop_back();
   std::wstring exe = folder + L"\\" + kEmulatorExe;
-  if (exe.size() > kMaxHostPathLength)
+  if (exe.size() > ORVEKPORT_HOST_PATH_MAX)
     return report.refuse(
         "'" + utf8(exe) + "' is " + std::to_string(exe.size()) +
-        " characters; Path_EXE may hold " + std::to_string(kMaxHostPathLength) +
-        ": choose a shorter FOLDER");
+        " characters; Path_EXE may hold " +
+        std::to_string(ORVEKPORT_HOST_PATH_MAX) + ": choose a shorter FOLDER");
   if (find_host_window() != nullptr)
     return report.fail(
         "a host is already running; 'orvekport host stop' "

@@ -206,7 +206,9 @@ std::optional<std::string> HostCall::changed_since(const FileState& before) {
 HostCall::HostCall(Report& report) : report_(report) {
   std::optional<std::wstring> path = registered_host_path();
   std::wstring folder = path ? folder_of(*path) + L"\\" : L"";
-  request_before_ = file_state(path ? folder + kRequestFile : L"");
+  // The request file matters only to --show; the reply to every call.
+  if (global_options().show)
+    request_before_ = file_state(path ? folder + kRequestFile : L"");
   reply_before_ = file_state(path ? folder + kReplyFile : L"");
 }
 
