@@ -177,10 +177,11 @@ int refuse_to_start(Report& report) {
 
 int ensure_host_link(Report& report) {
   if (int exit_code = refuse_to_start(report); exit_code != 0) return exit_code;
+  // Made before Init, so that a handshake reply Init read counts as fresh.
+  HostCall init(report);
   std::uint32_t status = OrvekGPSPort_Init();
   if (status == ORVEKPORT_OK) return 0;
   report.note("OrvekGPSPort_Init failed, so nothing was sent");
-  HostCall init(report);
   return init.finish(status);
 }
 
