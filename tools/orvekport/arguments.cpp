@@ -164,4 +164,15 @@ bool parse_real(const char* text, double* value) {
   return true;
 }
 
+bool int_at(const Arguments& args, std::size_t i, std::int32_t* value,
+            std::string* problem) {
+  std::int64_t parsed = 0;
+  if (parse_integer(args[i], INT32_MIN, INT32_MAX, &parsed)) {
+    *value = static_cast<std::int32_t>(parsed);
+    return true;
+  }
+  *problem = std::string("not a 32-bit integer: ") + args[i];
+  return false;
+}
+
 }  // namespace orvek::cli

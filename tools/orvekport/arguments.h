@@ -71,5 +71,9 @@ bool parse_integer(const char* text, std::int64_t min, std::int64_t max,
                    std::int64_t* value);
 // A finite real number, the whole text ("41.5", "-3e2"); false otherwise.
 bool parse_real(const char* text, double* value);
+// args[i] as a 32-bit integer; false with "not a 32-bit integer: ..." in
+// *problem.
+bool int_at(const Arguments& args, std::size_t i, std::int32_t* value,
+            std::string* problem);
 
 }  // namespace orvek::cli

@@ -36,10 +36,6 @@ constexpr Command kCommands[] = {
      run_host},
 };
 
-std::string utf8(const std::wstring& wide) {
-  return tools::narrow(CP_UTF8, wide);
-}
-
 std::wstring own_folder() {
   wchar_t path[MAX_PATH];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);

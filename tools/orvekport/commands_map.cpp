@@ -87,10 +87,6 @@ constexpr Command kCommands[] = {
      run_moving_map_init},
 };
 
-std::size_t fixed_length(double value) {
-  return static_cast<std::size_t>(std::snprintf(nullptr, 0, "%f", value));
-}
-
 std::size_t digit_count(long long value) {
   return std::to_string(value).size();
 }
@@ -112,17 +108,6 @@ bool real_at(const Arguments& args, std::size_t i, double* value,
              std::string* problem) {
   if (parse_real(args[i], value)) return true;
   *problem = std::string("not a finite number: ") + args[i];
-  return false;
-}
-
-bool int_at(const Arguments& args, std::size_t i, std::int32_t* value,
-            std::string* problem) {
-  std::int64_t parsed = 0;
-  if (parse_integer(args[i], INT32_MIN, INT32_MAX, &parsed)) {
-    *value = static_cast<std::int32_t>(parsed);
-    return true;
-  }
-  *problem = std::string("not a 32-bit integer: ") + args[i];
   return false;
 }
 

@@ -53,13 +53,6 @@ constexpr Command kCommands[] = {
 };
 enum CommandIndex { kWaypoint, kMobiles };
 
-bool index_at(const Arguments& args, std::int32_t* index) {
-  std::int64_t parsed = 0;
-  if (!parse_integer(args[0], INT32_MIN, INT32_MAX, &parsed)) return false;
-  *index = static_cast<std::int32_t>(parsed);
-  return true;
-}
-
 // Why a waypoint text would not read back, or "".
 std::string unreadable(const char* what, const std::string& text) {
   if (text.find(',') != std::string::npos)
@@ -98,7 +91,7 @@ int waypoint_add(const Command& self, Report& report, Arguments& args) {
   HostCall call(report);
   std::size_t body = texts[0].size() + texts[1].size() + texts[2].size() + 5;
   for (double value : values)
-    body += static_cast<std::size_t>(std::snprintf(nullptr, 0, "%f", value));
+    body += fixed_length(value);
   call.set_limit(
       {"the body \"ID,DESCRIPTION,%f,%f,%f,ICON\"", body, kMaxWaypointBody});
   return call.finish(
@@ -191,9 +184,9 @@ int get_record(const Command& self, Report& report, Arguments& args,
                const std::string& too_long) {
   if (!args.finish(1, 1)) return report.refuse(args.problem(), self.usage);
   std::int32_t index = 0;
-  if (!index_at(args, &index))
-    return report.refuse(std::string("not a 32-bit integer: ") + args[0],
-                         self.usage);
+  std::string problem;
+  if (!int_at(args, 0, &index, &problem))
+    return report.refuse(problem, self.usage);
   if (int exit_code = refuse_to_start(report); exit_code != 0)
     return exit_code;
   HostCall call(report);

@@ -1,5 +1,7 @@
 #include "tools/orvekport/host_side.h"
 
+#include <cstdio>
+
 #include "OrvekPORT/OrvekPORT.h"
 #include "tools/common/win_files.h"
 #include "tools/common/win_handle.h"
@@ -14,10 +16,6 @@ constexpr wchar_t kHostValue[] = L"Path_EXE";
 constexpr wchar_t kHostWindowClass[] = L"ORVEKPOCKETMAINW";
 constexpr wchar_t kRequestFile[] = L"PACKETTX.DAT";
 constexpr wchar_t kReplyFile[] = L"PACKETRX.DAT";
-
-std::string utf8(const std::wstring& wide) {
-  return tools::narrow(CP_UTF8, wide);
-}
 
 std::string system_error(DWORD code) {
   wchar_t* text = nullptr;
@@ -63,6 +61,14 @@ bool register_host_path(const std::wstring& exe_path, std::string* error) {
   if (result != ERROR_SUCCESS)
     *error = system_error(static_cast<DWORD>(result));
   return result == ERROR_SUCCESS;
+}
+
+std::string utf8(const std::wstring& wide) {
+  return tools::narrow(CP_UTF8, wide);
+}
+
+std::size_t fixed_length(double value) {
+  return static_cast<std::size_t>(std::snprintf(nullptr, 0, "%f", value));
 }
 
 std::wstring folder_of(const std::wstring& path) {

@@ -25,6 +25,10 @@ inline constexpr char kHostKeyText[] =
 std::optional<std::wstring> registered_host_path();
 // Sets Path_EXE; false with the system's error in *error.
 bool register_host_path(const std::wstring& exe_path, std::string* error);
+// UTF-16 as UTF-8, for what the client prints.
+std::string utf8(const std::wstring& wide);
+// The length of `value` as "%f" writes it.
+std::size_t fixed_length(double value);
 // The folder of a host path, without the trailing backslash.
 std::wstring folder_of(const std::wstring& path);
 // The host application's main window, or null.
