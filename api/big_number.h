@@ -9,6 +9,21 @@
 
 namespace orvek::api {
 
+// The magnitude of a finite double as mantissa x 2^exponent, exactly (the
+// sign bit is not looked at).
+struct Dyadic {
+  std::uint64_t mantissa;
+  int exponent;
+};
+
+inline Dyadic Decompose(double value) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0) return {fraction, -1074};
+  return {fraction | std::uint64_t{1} << 52, biased - 1075};
+}
+
 template <std::size_t Limbs>
 class BigNumber {
  public:

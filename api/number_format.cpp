@@ -55,13 +55,8 @@ NumberText FixedText(double value) {
 
   // |value| = mantissa * 2^exponent exactly; the text is that times 10^6,
   // rounded half to even to a whole number, with the point put back.
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof(bits));
-  const bool negative = bits >> 63;
-  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-  std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
-  int exponent = biased == 0 ? -1074 : biased - 1075;
-  if (biased != 0) mantissa |= std::uint64_t{1} << 52;
+  const bool negative = std::signbit(value);
+  const auto [mantissa, exponent] = Decompose(value);
 
   FixedNumber scaled(mantissa);
   scaled.multiply_add(1'000'000);

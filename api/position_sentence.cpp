@@ -2,8 +2,8 @@
 
 #include <bit>
 #include <cmath>
-#include <cstring>
 
+#include "api/big_number.h"
 #include "api/bounded_text.h"
 #include "api/number_format.h"
 #include "hostlink/envelopes.h"
@@ -16,21 +16,6 @@ constexpr double kTwoPow31 = 2147483648.0;
 
 bool FitsInt32(double value) {
   return std::isfinite(value) && std::fabs(value) < kTwoPow31;
-}
-
-// A double that is zero or more as mantissa x 2^exponent, exactly.
-struct Dyadic {
-  std::uint64_t mantissa;
-  int exponent;
-};
-
-Dyadic Decompose(double value) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof(bits));
-  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  if (biased == 0) return {fraction, -1074};
-  return {fraction | std::uint64_t{1} << 52, biased - 1075};
 }
 
 // Takes the whole part (below 2^31) out of `value`, leaving the fraction;

@@ -44,6 +44,7 @@ class DecimalDigits {
     return true;
   }
   bool significant() const { return kept_ != 0; }
+  std::int64_t count() const { return static_cast<std::int64_t>(kept_); }
 
   // The double nearest to digits x 10^exponent (and a bit more when sticky),
   // ties to even; the caller has ruled out overflow far beyond the range.
@@ -176,23 +177,15 @@ double ParseNumber(std::string_view text) {
 
   // "digits[.digits][e[sign]digits]": the significant digits go into
   // `digits`, so that the value is digits x 10^exponent, a little more when
-  // `sticky` says a digit beyond those kept was not zero. The decimal
-  // magnitude of the first digit that is not zero (value about
-  // 0.d x 10^magnitude) tells overflow and underflow apart early.
+  // `sticky` says a digit beyond those kept was not zero.
   DecimalDigits digits;
   std::size_t count = 0;
   std::int64_t exponent = 0;
-  std::int64_t magnitude = 0;
-  for (; at < text.size() && IsDigit(text[at]); ++at, ++count) {
+  for (; at < text.size() && IsDigit(text[at]); ++at, ++count)
     if (!digits.take(text[at])) ++exponent;
-    if (digits.significant()) ++magnitude;
-  }
   if (at < text.size() && text[at] == '.') {
-    for (++at; at < text.size() && IsDigit(text[at]); ++at, ++count) {
-      bool was_significant = digits.significant();
+    for (++at; at < text.size() && IsDigit(text[at]); ++at, ++count)
       if (digits.take(text[at])) --exponent;
-      if (!was_significant && !digits.significant()) --magnitude;
-    }
   }
   if (count == 0) return 0.0;
   if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
@@ -205,9 +198,11 @@ double ParseNumber(std::string_view text) {
     for (at = mark; at < text.size() && IsDigit(text[at]); ++at)
       if (written < 100000) written = written * 10 + (text[at] - '0');
     exponent += exponent_negative ? -written : written;
-    magnitude += exponent_negative ? -written : written;
   }
 
+  // The decimal magnitude of the first digit that is not zero (the value is
+  // about 0.d x 10^magnitude) tells overflow and underflow apart early.
+  const std::int64_t magnitude = exponent + digits.count();
   double value = 0.0;
   if (digits.significant() && magnitude >= 311)
     value = std::numeric_limits<double>::infinity();  // 10^310 and more
