@@ -48,6 +48,23 @@ inline std::optional<std::string> narrow_exact(std::wstring_view text) {
   return out;
 }
 
+// The system's message for an error code in UTF-8, without its line end;
+// empty when there is none.
+inline std::string system_text(DWORD code) {
+  wchar_t* text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0,
+                 nullptr);
+  std::wstring message = text != nullptr ? text : L"";
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() &&
+         (message.back() == L'\n' || message.back() == L'\r' ||
+          message.back() == L' '))
+    message.pop_back();
+  return narrow(CP_UTF8, message);
+}
+
 inline std::wstring widen(UINT code_page, std::string_view bytes) {
   if (bytes.empty()) return {};
   const int length = static_cast<int>(bytes.size());

@@ -213,14 +213,11 @@ class TcpSource : public ByteSource {
 }  // namespace
 
 std::string system_message(unsigned long code) {
-  char text[256];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                nullptr, code, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' ||
-                        text[length - 1] == ' ' || text[length - 1] == '.'))
-    --length;
+  std::string text = tools::system_text(code);
+  while (!text.empty() && (text.back() == '.' || text.back() == ' '))
+    text.pop_back();
   std::string message = "error " + std::to_string(code);
-  if (length > 0) message += " (" + std::string(text, length) + ")";
+  if (!text.empty()) message += " (" + text + ")";
   return message;
 }
 

@@ -18,18 +18,9 @@ constexpr wchar_t kRequestFile[] = L"PACKETTX.DAT";
 constexpr wchar_t kReplyFile[] = L"PACKETRX.DAT";
 
 std::string system_error(DWORD code) {
-  wchar_t* text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0,
-                 nullptr);
-  std::wstring message = text != nullptr ? text : L"";
-  if (text != nullptr) LocalFree(text);
-  while (!message.empty() &&
-         (message.back() == L'\n' || message.back() == L'\r'))
-    message.pop_back();
+  std::string message = tools::system_text(code);
   return "error " + std::to_string(code) +
-         (message.empty() ? "" : ": " + utf8(message));
+         (message.empty() ? "" : ": " + message);
 }
 
 constexpr char kSetPathAdvice[] =
