@@ -23,7 +23,7 @@ constexpr Op kOps[] = {
     Op::RegOpenKey, Op::RegQueryValue, Op::FindWindow,   Op::ShellOpen,
     Op::PostMessage, Op::CreateFile,   Op::WriteFile,    Op::ReadFile,
     Op::FileAttributes, Op::CreateEvent, Op::ResetEvent, Op::Wait,
-    Op::MapShared,  Op::CreateMutex,   Op::WideToAnsi,
+    Op::MapFile,    Op::CreateMutex,   Op::WindowOwner,   Op::WideToAnsi,
     Op::AnsiToWide,
 };
 

@@ -1,6 +1,7 @@
 #include "hostlink/discovery.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "hostlink/envelopes.h"
 #include "hostlink/host_link_state.h"
@@ -11,9 +12,9 @@
 namespace orvek::hostlink {
 namespace {
 
-// After a launch the window is looked for every 100 ms, 100 times (10 s).
+// After a launch the window is looked for every 100 ms, for 10 s.
 constexpr std::uint32_t kPollIntervalMs = 100;
-constexpr int kMaxPolls = 100;
+constexpr int kMaxPolls = kHostStartPollMs / kPollIntervalMs;
 
 // The handshake's reply capacity; its result text is not read.
 constexpr std::uint32_t kHandshakeCapacity = 20;
@@ -32,13 +33,19 @@ bool ReadHostPath(platform::Platform& os) {
 }
 
 // "C:\Orvek\orvek.exe" gives "C:\Orvek"; a value without a backslash serves
-// whole, and one ending in a backslash loses only that.
-void DeriveHostDirectory() {
-  std::memcpy(HostDirectory, HostExecutablePath, sizeof(HostDirectory));
+// whole, and one ending in a backslash loses only that. A host found at
+// another directory has its own link record there.
+void DeriveHostDirectory(platform::Platform& os) {
+  char16_t directory[kHostPathUnits];
+  std::memcpy(directory, HostExecutablePath, sizeof(directory));
   char16_t* last_backslash = nullptr;
-  for (char16_t* c = HostDirectory; *c != u'\0'; ++c)
+  for (char16_t* c = directory; *c != u'\0'; ++c)
     if (*c == u'\\') last_backslash = c;
   if (last_backslash) *last_backslash = u'\0';
+  if (std::u16string_view(directory) == std::u16string_view(HostDirectory))
+    return;
+  std::memcpy(HostDirectory, directory, sizeof(directory));
+  ForgetLinkRecord(os);
 }
 
 // Only an existing file is worth starting: the shell opens a folder in a
@@ -52,8 +59,12 @@ bool IsProgramFile(platform::Platform& os, const char16_t* path) {
 }  // namespace
 
 StatusCode Init(platform::Platform& os) {
+  // Callers that start together find one host: the second one waits here
+  // while the first starts it.
+  LinkLock lock(os);
+  if (StatusCode status = lock.take(); status != ORVEKPORT_OK) return status;
   if (!ReadHostPath(os)) return ORVEKPORT_E_REGISTRY;
-  DeriveHostDirectory();
+  DeriveHostDirectory(os);
 
   HostWindow = os.find_window(kHostWindowClass);
   if (HostWindow == platform::kNullHandle &&
@@ -66,10 +77,10 @@ StatusCode Init(platform::Platform& os) {
     }
   }
   if (HostWindow == platform::kNullHandle) return ORVEKPORT_E_NO_HOST;
+  if (!os.window_owner(HostWindow, &HostOwner)) HostOwner = {};
 
-  // The caller starts over: an answer that an earlier host still owes gets
-  // one last wait and is then given up, so the link can't stay refused.
-  if (StatusCode status = ForgetOwedAnswer(os); status != ORVEKPORT_OK) return status;
+  // A post still owed to this window is settled first, as by any exchange;
+  // one owed to a window that has gone is given up at once.
   char handshake_result[kHandshakeCapacity];
   return SendQuery(os, "0", kHandshakeCapacity, handshake_result);
 }

@@ -3,19 +3,21 @@
 namespace orvek::hostlink {
 
 constinit platform::Handle HostWindow = platform::kNullHandle;
+constinit platform::Platform::WindowOwner HostOwner = {};
 constinit char16_t HostExecutablePath[kHostPathUnits] = {};
 constinit char16_t HostDirectory[kHostPathUnits] = {};
 constinit platform::Handle ReplyEvent = platform::kNullHandle;
 constinit std::atomic<platform::Handle> ExchangeLock{platform::kNullHandle};
-constinit volatile std::uint32_t* AnswerOwed = nullptr;
+constinit OwedPost* LinkRecord = nullptr;
 
 void ResetHostLinkState() {
   HostWindow = platform::kNullHandle;
+  HostOwner = {};
   HostExecutablePath[0] = u'\0';
   HostDirectory[0] = u'\0';
   ReplyEvent = platform::kNullHandle;
   ExchangeLock = platform::kNullHandle;
-  AnswerOwed = nullptr;
+  LinkRecord = nullptr;
 }
 
 }  // namespace orvek::hostlink

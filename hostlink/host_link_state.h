@@ -1,7 +1,6 @@
 // The process-wide state of the host link. It is zero when the library is
-// loaded, shared by every caller and never freed. What the exchange keeps
-// (ReplyEvent, AnswerOwed) is touched only under ExchangeLock; discovery's
-// part takes no lock.
+// loaded, shared by every caller and never freed. It is written only under
+// ExchangeLock, which Init and every exchange hold.
 #pragma once
 
 #include <atomic>
@@ -26,6 +25,8 @@ inline constexpr std::size_t kHostPathUnits = 200;
 // The host's main window; null until OrvekGPSPort_Init finds one. Only
 // OrvekGPSPort_Init writes it, and never clears a stale handle.
 extern platform::Handle HostWindow;
+// Who owned HostWindow when Init found it.
+extern platform::Platform::WindowOwner HostOwner;
 // Path_EXE as read: the host executable, the file that is launched.
 extern char16_t HostExecutablePath[kHostPathUnits];
 // HostExecutablePath cut at its last backslash: where the packet files live.
@@ -35,10 +36,20 @@ extern platform::Handle ReplyEvent;
 // The named mutex that serialises exchanges across threads and processes.
 // Opened once per process by whichever thread comes first; never closed.
 extern std::atomic<platform::Handle> ExchangeLock;
-// A word of named shared memory, not zero while a timed-out exchange's
-// answer is still owed by the host: every process sees it, and reading it
-// costs no system call. Used only under ExchangeLock; mapped for good.
-extern volatile std::uint32_t* AnswerOwed;
+// The post that the host has not answered yet, if any. The protocol has no
+// request ids, so a post answered late would take the next request's place:
+// until its answer comes (or its window is gone) nothing else is posted, so
+// at most one post is ever owed. The record lives in a mapped file beside
+// the packet files: every process of either architecture reads the same
+// bytes without a system call, and they outlast the process that posted.
+struct OwedPost {
+  std::uint32_t owed;        // 1 from just before a post until its answer
+  std::uint32_t window;      // where it went; a window's low 32 bits name it
+  std::uint32_t process_id;  // the window's owner then
+  std::uint32_t reserved;
+  std::uint64_t process_started;
+};
+extern OwedPost* LinkRecord;
 
 // Back to the state at load. For tests, whose fake platform changes between
 // cases; the library itself never forgets its link.

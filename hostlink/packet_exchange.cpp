@@ -32,81 +32,84 @@ struct PacketPath {
 static_assert(kHostPathUnits >
               kMaxPathValueUnits + sizeof(kRequestFileName) / 2);
 
-// Owns ExchangeLock for one exchange and releases it on every path out.
-class LinkLock {
- public:
-  explicit LinkLock(platform::Platform& os) : os_(os) {}
-  LinkLock(const LinkLock&) = delete;
-  LinkLock& operator=(const LinkLock&) = delete;
-  ~LinkLock() {
-    if (held_) os_.release_mutex(ExchangeLock.load());
-  }
-
-  // 0 when held; 14 when another caller kept it past kLockWaitMs or it
-  // can't be opened. `abandoned()` tells that its last owner died holding
-  // it, perhaps in the middle of an exchange.
-  StatusCode take() {
-    platform::Handle lock = ExchangeLock.load();
-    if (lock == platform::kNullHandle) {
-      platform::Handle opened = os_.create_mutex(kExchangeLockName);
-      if (opened == platform::kNullHandle) return ORVEKPORT_E_BUSY;
-      // Two threads may open it at once: the one that comes second closes
-      // its own handle and uses the first.
-      if (ExchangeLock.compare_exchange_strong(lock, opened))
-        lock = opened;
-      else
-        os_.close_handle(opened);
-    }
-    std::uint32_t outcome = os_.wait(lock, kLockWaitMs);
-    held_ = outcome == platform::kWaitObject0 ||
-            outcome == platform::kWaitAbandoned;
-    abandoned_ = outcome == platform::kWaitAbandoned;
-    return held_ ? ORVEKPORT_OK : ORVEKPORT_E_BUSY;
-  }
-  bool abandoned() const { return abandoned_; }
-
- private:
-  platform::Platform& os_;
-  bool held_ = false;
-  bool abandoned_ = false;
-};
-
 void OpenReplyEvent(platform::Platform& os) {
   // A failed creation leaves ReplyEvent null and is tried again next time.
   if (ReplyEvent == platform::kNullHandle)
     ReplyEvent = os.create_event(kReplyEventName);
 }
 
-// Under the lock, before anything is sent: when a timed-out exchange's
-// answer is still owed, waits for its signal and discards it, so that it
-// can neither end this exchange's wait nor have the host read this request
-// behind it. An owner that died holding the lock may have left one too.
-// 0 when nothing is owed any more; 14 when it still is (the mark stays).
-StatusCode SettleOwedAnswer(platform::Platform& os, bool lock_abandoned) {
-  if (AnswerOwed == nullptr)
-    AnswerOwed = static_cast<volatile std::uint32_t*>(
-        os.map_shared(kAnswerOwedName, sizeof(std::uint32_t)));
-  if (AnswerOwed == nullptr) return ORVEKPORT_E_BUSY;
-  bool owed = *AnswerOwed != 0;
-  if (!owed && !lock_abandoned) return ORVEKPORT_OK;
-  OpenReplyEvent(os);
-  if (os.wait(ReplyEvent, kOwedAnswerWaitMs) == platform::kWaitObject0) {
-    *AnswerOwed = 0;
-    return ORVEKPORT_OK;
+// Maps the link record beside the packet files once per host directory.
+OwedPost* MappedLinkRecord(platform::Platform& os) {
+  if (LinkRecord == nullptr)
+    LinkRecord = static_cast<OwedPost*>(
+        os.map_file(PacketPath(kLinkFileName).text, sizeof(OwedPost)));
+  return LinkRecord;
+}
+
+// A window serves its queue only while it lives; its number may come round
+// again for another process's window, which owes nothing.
+bool OwedWindowStillThere(platform::Platform& os, const OwedPost& record) {
+  // Window handles carry 32 significant bits, sign-extended on 64-bit.
+  platform::Handle window = static_cast<platform::Handle>(
+      static_cast<std::intptr_t>(static_cast<std::int32_t>(record.window)));
+  platform::Platform::WindowOwner owner;
+  return os.window_owner(window, &owner) &&
+         owner.process_id == record.process_id &&
+         owner.process_started == record.process_started;
+}
+
+// Under the lock, before anything is written: a post still owed is
+// awaited and its answer discarded, so that the answer can neither end this
+// exchange's wait nor have the host read this request in its place.
+// 0 when nothing is owed any more; 14 when it still is.
+StatusCode SettleOwedPost(platform::Platform& os) {
+  OwedPost* record = MappedLinkRecord(os);
+  if (record == nullptr) return ORVEKPORT_E_BUSY;
+  if (record->owed == 0) return ORVEKPORT_OK;
+  if (OwedWindowStillThere(os, *record)) {
+    OpenReplyEvent(os);
+    if (os.wait(ReplyEvent, kOwedAnswerWaitMs) != platform::kWaitObject0 &&
+        OwedWindowStillThere(os, *record))
+      return ORVEKPORT_E_BUSY;
   }
-  // A dead owner may have died before it posted anything; an answer still
-  // owed stays marked.
-  return owed ? ORVEKPORT_E_BUSY : ORVEKPORT_OK;
+  record->owed = 0;
+  return ORVEKPORT_OK;
+}
+
+void RecordOwedPost(OwedPost& record) {
+  record.window = static_cast<std::uint32_t>(HostWindow);
+  record.process_id = HostOwner.process_id;
+  record.process_started = HostOwner.process_started;
+  record.owed = 1;
 }
 
 }  // namespace
 
-StatusCode ForgetOwedAnswer(platform::Platform& os) {
-  LinkLock lock(os);
-  if (StatusCode status = lock.take(); status != ORVEKPORT_OK) return status;
-  if (SettleOwedAnswer(os, lock.abandoned()) != ORVEKPORT_OK && AnswerOwed != nullptr)
-    *AnswerOwed = 0;
-  return ORVEKPORT_OK;
+LinkLock::~LinkLock() {
+  if (held_) os_.release_mutex(ExchangeLock.load());
+}
+
+StatusCode LinkLock::take() {
+  platform::Handle lock = ExchangeLock.load();
+  if (lock == platform::kNullHandle) {
+    platform::Handle opened = os_.create_mutex(kExchangeLockName);
+    if (opened == platform::kNullHandle) return ORVEKPORT_E_BUSY;
+    // Two threads may open it at once: the one that comes second closes
+    // its own handle and uses the first.
+    if (ExchangeLock.compare_exchange_strong(lock, opened))
+      lock = opened;
+    else
+      os_.close_handle(opened);
+  }
+  std::uint32_t outcome = os_.wait(lock, kLockWaitMs);
+  held_ = outcome == platform::kWaitObject0 ||
+          outcome == platform::kWaitAbandoned;
+  return held_ ? ORVEKPORT_OK : ORVEKPORT_E_BUSY;
+}
+
+void ForgetLinkRecord(platform::Platform& os) {
+  if (LinkRecord != nullptr) os.unmap_file(LinkRecord);
+  LinkRecord = nullptr;
 }
 
 StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
@@ -135,8 +138,7 @@ StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
 
   LinkLock lock(os);
   if (StatusCode status = lock.take(); status != ORVEKPORT_OK) return status;
-  if (StatusCode status = SettleOwedAnswer(os, lock.abandoned());
-      status != ORVEKPORT_OK)
+  if (StatusCode status = SettleOwedPost(os); status != ORVEKPORT_OK)
     return status;
 
   {
@@ -157,15 +159,18 @@ StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
   // The reset comes before the post so that a signal left over from an
   // earlier exchange can't end this wait.
   os.reset_event(ReplyEvent);
-  // Only a host that heard the request can answer it late; a null window
-  // posts to this thread's own queue.
-  bool heard = os.post_message(HostWindow, WM_PORT_REQUEST, PORT_WPARAM_PACKET,
-                               0) &&
-               HostWindow != platform::kNullHandle;
-  if (os.wait(ReplyEvent, kReplyWaitMs) == platform::kWaitTimeout) {
-    if (heard) *AnswerOwed = 1;
+  // Owed from before the post, so that a caller that dies while it waits
+  // leaves the answer owed. Only a host that heard the request can answer
+  // it; a null window posts to this thread's own queue.
+  bool to_host = HostWindow != platform::kNullHandle;
+  if (to_host) RecordOwedPost(*LinkRecord);
+  if (!os.post_message(HostWindow, WM_PORT_REQUEST, PORT_WPARAM_PACKET, 0))
+    LinkRecord->owed = 0;
+  if (os.wait(ReplyEvent, kReplyWaitMs) == platform::kWaitTimeout)
     return ORVEKPORT_E_TIMEOUT;
-  }
+  // Answered; a wait that failed can't tell, and owing for ever would shut
+  // the link for good.
+  LinkRecord->owed = 0;
 
   UniqueFile answer(os, os.create_file(PacketPath(kReplyFileName).text,
                                        kReadWrite, platform::kFileShareRead,

@@ -4,24 +4,44 @@
 
 #include <cstdint>
 
+#include "hostlink/host_protocol.h"
 #include "hostlink/status.h"
 #include "platform/platform.h"
 
 namespace orvek::hostlink {
 
-// Exchanges are serialised by a named mutex around everything from the
-// request file to the reply read. A caller waits this long for it: one
-// whole exchange of another caller, owed-answer wait included, fits.
-inline constexpr std::uint32_t kLockWaitMs = 10000;
+// Init and exchanges are serialised by a named mutex: an exchange holds it
+// from the request file to the reply read, Init from the registry read to
+// the handshake's reply, so that callers that start together start one
+// host. A caller waits for it as long as the longest holder can keep it:
+// an Init that starts the host and polls for its window, then waits for an
+// owed answer and for the handshake's.
+inline constexpr std::uint32_t kOwedAnswerWaitMs = 3000;
+inline constexpr std::uint32_t kHostStartPollMs = 10000;
+inline constexpr std::uint32_t kLockWaitMs =
+    kHostStartPollMs + kOwedAnswerWaitMs + kReplyWaitMs + 1000;
 inline constexpr char16_t kExchangeLockName[] = u"OrvekPORT.ExchangeLock";
 
-// The protocol has no request ids, so after a time-out the host may still
-// answer the abandoned request. That answer is owed: the next exchange (of
-// any process) first waits this long for its signal and discards it, and
-// sends nothing (14) while it stays owed. The mark lives in named shared
-// memory, so that checking it costs the normal exchange no system call.
-inline constexpr std::uint32_t kOwedAnswerWaitMs = 3000;
-inline constexpr char16_t kAnswerOwedName[] = u"OrvekPORT.AnswerOwed";
+// The record of the post still owed (OwedPost), beside the packet files.
+inline constexpr char16_t kLinkFileName[] = u"\\OrvekPORT.link";
+
+// Owns ExchangeLock while it lives and releases it on every path out. The
+// mutex is recursive, so Init's handshake takes it again inside Init.
+class LinkLock {
+ public:
+  explicit LinkLock(platform::Platform& os) : os_(os) {}
+  LinkLock(const LinkLock&) = delete;
+  LinkLock& operator=(const LinkLock&) = delete;
+  ~LinkLock();
+  // 0 when held (also when its last owner died holding it: an answer that
+  // owner may be owed is in the link record); 14 when another caller kept
+  // it past kLockWaitMs or it can't be opened.
+  StatusCode take();
+
+ private:
+  platform::Platform& os_;
+  bool held_ = false;
+};
 
 // Writes "prefix|body\n" (or "body\n" when `prefix` is null) to the request
 // file, posts WM_PORT_REQUEST with PORT_WPARAM_PACKET to HostWindow, waits up
@@ -37,10 +57,9 @@ StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
                           const char* body, char* reply, std::uint32_t capacity,
                           std::uint32_t* bytesRead);
 
-// For OrvekGPSPort_Init, which starts the link afresh: an owed answer gets
-// one more wait of kOwedAnswerWaitMs and is then given up. 0, or 14 when
-// the lock can't be had.
-StatusCode ForgetOwedAnswer(platform::Platform& os);
+// Init found the host at another directory: the link record there is
+// mapped by the next exchange.
+void ForgetLinkRecord(platform::Platform& os);
 // Posts WM_PORT_REQUEST with PORT_WPARAM_MOVINGMAP_INIT to HostWindow: no
 // packet, no wait, and the post's outcome is not looked at (the host never
 // answers this message).

@@ -90,10 +90,22 @@ class Platform {
   virtual Handle create_mutex(const char16_t* name) = 0;
   virtual bool release_mutex(Handle mutex) = 0;
 
-  // Named memory shared by every process that maps the same name, zero
-  // when first made and mapped for the rest of the process (no system call
-  // to read or write it); nullptr on failure.
-  virtual void* map_shared(const char16_t* name, std::uint32_t bytes) = 0;
+  // A file of `bytes` bytes mapped into memory: every process that maps the
+  // same path sees the same bytes, reading and writing them costs no system
+  // call, and they stay on disk when no process has the file open. Made
+  // (zero) when missing; nullptr on failure. unmap_file gives a view up.
+  virtual void* map_file(const char16_t* path, std::uint32_t bytes) = 0;
+  virtual void unmap_file(void* view) = 0;
+
+  // The process that owns a window and when it started: together they name
+  // one window's owner for good, even when the handle's number comes round
+  // again for another window (after a restart of the system, say). False
+  // when `window` is not a window (any more).
+  struct WindowOwner {
+    std::uint32_t process_id = 0;
+    std::uint64_t process_started = 0;
+  };
+  virtual bool window_owner(Handle window, WindowOwner* owner) = 0;
 
   // Starts a program by its full path: no command line, no inherited
   // handles, no flags, no environment or directory of its own.

@@ -60,7 +60,9 @@ struct WaitDetail {
   X(Wait, WaitDetail)            \
   X(CreateMutex, NoDetail)       \
   X(ReleaseMutex, NoDetail)      \
-  X(MapShared, ByteCount)        \
+  X(MapFile, ByteCount)          \
+  X(UnmapFile, NoDetail)         \
+  X(WindowOwner, NoDetail)       \
   X(CreateProcess, NoDetail)     \
   X(DeviceId, ByteCount)         \
   X(DiskFreeSpace, NoDetail)     \

@@ -51,6 +51,9 @@ class FakePlatform final : public Platform {
   Handle add_window(const std::u16string& class_name,
                     std::uint64_t appears_at_ms = 0);
   void remove_window(Handle window);
+  // The window's number now belongs to a window of another process, as
+  // after a restart of the system.
+  void give_window_new_owner(Handle window);
 
   void add_directory(const std::u16string& path);
   void set_file(const std::u16string& path, std::string contents);
@@ -140,7 +143,9 @@ class FakePlatform final : public Platform {
   std::uint32_t wait(Handle object, std::uint32_t timeout_ms) override;
   Handle create_mutex(const char16_t* name) override;
   bool release_mutex(Handle mutex) override;
-  void* map_shared(const char16_t* name, std::uint32_t bytes) override;
+  void* map_file(const char16_t* path, std::uint32_t bytes) override;
+  void unmap_file(void* view) override;
+  bool window_owner(Handle window, WindowOwner* owner) override;
   bool create_process(const char16_t* path, Handle* process,
                       Handle* thread) override;
   bool device_id(void* buffer, std::uint32_t size,
@@ -180,6 +185,7 @@ class FakePlatform final : public Platform {
   struct Window {
     std::u16string class_name;
     std::uint64_t appears_at_ms;
+    WindowOwner owner;
   };
   struct FailRule {
     int skip;
@@ -216,7 +222,9 @@ class FakePlatform final : public Platform {
   std::map<std::u16string, EventNode> events_;
   std::map<std::u16string, MutexNode> mutexes_;
   std::multimap<std::uint64_t, std::function<void()>> timers_;
-  std::map<std::u16string, std::vector<std::uint8_t>> shared_;
+  // Mapped files, by path: they outlive every view, as files on disk do.
+  std::map<std::u16string, std::vector<std::uint8_t>> mapped_files_;
+  std::uint32_t next_process_id_ = 0x400;
   std::map<Handle, Object> objects_;
   std::map<Op, FailRule> fail_rules_;
   std::vector<Call> calls_;

@@ -74,11 +74,27 @@ Handle FakePlatform::add_window(const std::u16string& class_name,
                                 std::uint64_t appears_at_ms) {
   Handle window = next_window_;
   next_window_ += 0x10;
-  windows_[window] = Window{class_name, appears_at_ms};
+  windows_[window] = Window{class_name, appears_at_ms,
+                            WindowOwner{next_process_id_, now_ms_}};
+  next_process_id_ += 4;
   return window;
 }
 
 void FakePlatform::remove_window(Handle window) { windows_.erase(window); }
+
+void FakePlatform::give_window_new_owner(Handle window) {
+  windows_.at(window).owner = WindowOwner{next_process_id_, now_ms_ + 1};
+  next_process_id_ += 4;
+}
+
+bool FakePlatform::window_owner(Handle window, WindowOwner* owner) {
+  Call& call = record<Op::WindowOwner>({}, window);
+  auto found = windows_.find(window);
+  call.ok = !should_fail(Op::WindowOwner) && found != windows_.end() &&
+            found->second.appears_at_ms <= now_ms_;
+  if (call.ok) *owner = found->second.owner;
+  return call.ok;
+}
 
 Handle FakePlatform::find_window(const char16_t* class_name) {
   Call& call = record<Op::FindWindow>(class_name);

@@ -126,13 +126,43 @@ class Win32Platform final : public Platform {
   }
   // The section's handle stays open with its view, for the rest of the
   // process, so its name stays known to every process that maps it.
-  void* map_shared(const char16_t* name, std::uint32_t bytes) override {
-    HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr,
-                                        PAGE_READWRITE, 0, bytes, wide(name));
+  void* map_file(const char16_t* path, std::uint32_t bytes) override {
+    HANDLE file = CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    // The section grows a new or short file to `bytes`; the view keeps both
+    // the section and the file alive once their handles are closed.
+    HANDLE section =
+        CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, bytes, nullptr);
+    CloseHandle(file);
     if (section == nullptr) return nullptr;
     void* view = MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, bytes);
-    if (view == nullptr) CloseHandle(section);
+    CloseHandle(section);
     return view;
+  }
+
+  void unmap_file(void* view) override { UnmapViewOfFile(view); }
+
+  bool window_owner(Handle window, WindowOwner* owner) override {
+    DWORD process_id = 0;
+    if (GetWindowThreadProcessId(reinterpret_cast<HWND>(window),
+                                 &process_id) == 0)
+      return false;
+    owner->process_id = process_id;
+    owner->process_started = 0;
+    // A process that can't be asked is known by its id alone.
+    HANDLE process =
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+    if (process != nullptr) {
+      FILETIME created, exited, kernel, user;
+      if (GetProcessTimes(process, &created, &exited, &kernel, &user))
+        owner->process_started =
+            (std::uint64_t{created.dwHighDateTime} << 32) |
+            created.dwLowDateTime;
+      CloseHandle(process);
+    }
+    return true;
   }
 
   bool create_process(const char16_t* path, Handle* process,

@@ -169,12 +169,12 @@ gpsd)
   python3 "$here/check_fixes.py" "$log" "$first" "$garmin.chk" GPSD
   ;;
 failures)
-  # Fix 1 times out (the event is never set), so fixes 2 and 3 find the
-  # link still owed its answer (busy, nothing sent); fix 4 is refused. The
-  # feed counts each by status, sets the link up again after the third
-  # silent call, delivers the rest, and exits 1.
+  # The host stalls 10 s on fix 1, which times out, so fixes 2 and 3 find
+  # its answer still owed (busy, nothing sent); the set-up after the third
+  # silent call waits for that answer and shakes hands; fix 4 is refused.
+  # The feed counts each by status, delivers the rest, and exits 1.
   cat > "$HOST_DIR/orvek-host.faults" <<'FAULTS'
-when=E|$AAGGAM,,3238.914,N,10822.446, no-signal
+when=E|$AAGGAM,,3238.914,N,10822.446, stall 10000
 when=E|$AAGGAM,,3238.913,N,10822.451, reply E|refused
 FAULTS
   run_feed --fast --name FAIL "$garmin" > "$work/failures.out"

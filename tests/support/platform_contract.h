@@ -117,15 +117,24 @@ inline void RunPlatformContract(const ContractWorld& world) {
     EXPECT_EQ(os.wait(event.get(), 0), kWaitTimeout);
   }
   {
-    SCOPED_TRACE("named shared memory: zero at first, the same bytes by name");
-    std::u16string name = world.event_name + u".shared";
-    auto* first = static_cast<std::uint32_t*>(os.map_shared(name.c_str(), 4));
-    auto* second = static_cast<std::uint32_t*>(os.map_shared(name.c_str(), 4));
+    SCOPED_TRACE("mapped file: zero at first, the same bytes by path, kept "
+                 "when no view is left");
+    std::u16string name = world.directory + u"\\contract.link";
+    auto* first = static_cast<std::uint32_t*>(os.map_file(name.c_str(), 4));
+    auto* second = static_cast<std::uint32_t*>(os.map_file(name.c_str(), 4));
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(*first, 0u);
     *first = 0x5EED;
     EXPECT_EQ(*second, 0x5EEDu);
+    os.unmap_file(first);
+    os.unmap_file(second);
+    auto* again = static_cast<std::uint32_t*>(os.map_file(name.c_str(), 4));
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(*again, 0x5EEDu);
+    os.unmap_file(again);
+    std::u16string nowhere = world.directory + u"\\missing\\x.link";
+    EXPECT_EQ(os.map_file(nowhere.c_str(), 4), nullptr);
   }
   {
     SCOPED_TRACE("named mutex: taken by a wait, refused while held elsewhere, "
@@ -165,9 +174,12 @@ inline void RunPlatformContract(const ContractWorld& world) {
     os.release(block);
   }
   {
-    SCOPED_TRACE("posting to no window reaches the own queue; to a bad one fails");
+    SCOPED_TRACE("posting to no window reaches the own queue; to a bad one "
+                 "fails, and a bad one has no owner");
     EXPECT_TRUE(os.post_message(kNullHandle, 0x4522, 15, 0));
     EXPECT_FALSE(os.post_message(0x7FFF0, 0x4522, 15, 0));
+    Platform::WindowOwner owner;
+    EXPECT_FALSE(os.window_owner(0x7FFF0, &owner));
   }
   {
     SCOPED_TRACE("code-page conversions fail when the output does not fit");

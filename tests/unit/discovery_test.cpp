@@ -153,7 +153,7 @@ TEST_F(DiscoveryTest, FindOrStartHandshakeThenQuery) {
 }
 
 // Every Init reads the registry, looks the window up and shakes hands
-// again; the reply event, the lock and the owed-answer mark are made once.
+// again; the reply event, the lock and the link record are made once.
 // A registry failure leaves the link as it was; a lookup that finds nothing
 // forgets the window known.
 TEST_F(DiscoveryTest, EveryInitStartsOver) {
@@ -164,7 +164,7 @@ TEST_F(DiscoveryTest, EveryInitStartsOver) {
   EXPECT_EQ(host.requests.size(), 2u);
   EXPECT_EQ(os.count(Op::CreateEvent), 1u);
   EXPECT_EQ(os.count(Op::CreateMutex), 1u);
-  EXPECT_EQ(os.count(Op::MapShared), 1u);
+  EXPECT_EQ(os.count(Op::MapFile), 1u);
 
   os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
                          std::u16string(120, u'x'));

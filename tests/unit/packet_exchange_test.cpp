@@ -1,6 +1,7 @@
 // One request/reply exchange: the bytes, the order of the platform calls,
 // the limits, and what each failure leaves behind.
 #include <algorithm>
+#include <stdexcept>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -82,7 +83,7 @@ TEST_F(PacketExchangeTest, FilesAndMessageOfTheProtocol) {
   const auto& calls = os.calls();
   ASSERT_EQ(calls.size(), 11u) << os.describe_calls();
   EXPECT_EQ(calls[0].handle, hostlink::ExchangeLock.load());
-  EXPECT_EQ(calls[0].detail_of<Op::Wait>().timeout_ms, 10000u);
+  EXPECT_EQ(calls[0].detail_of<Op::Wait>().timeout_ms, 17000u);
   // The request file is replaced, read-write, shared for reading only.
   EXPECT_EQ(calls[1].text, host.request_path());
   const auto& request_open = calls[1].detail_of<Op::CreateFile>();
@@ -103,7 +104,7 @@ TEST_F(PacketExchangeTest, FilesAndMessageOfTheProtocol) {
 }
 
 // Each path through the exchange: its status, the platform calls in their
-// order (the lock taken first and released last, the owed-answer mark read
+// order (the lock taken first and released last, the link record read
 // without a call, each file closed before the next step) and the time it
 // takes.
 TEST_F(PacketExchangeTest, EveryPathInOrder) {
@@ -111,7 +112,7 @@ TEST_F(PacketExchangeTest, EveryPathInOrder) {
       "Wait CreateFile WriteFile CloseHandle ResetEvent PostMessage Wait";
   const std::string read =
       sent + " CreateFile ReadFile CloseHandle ReleaseMutex";
-  // The lock, the owed-answer mark and the reply event are opened by the
+  // The lock, the link record and the reply event are opened by the
   // first exchange that needs them, and again after a failure.
   const std::string opening =
       " CreateFile WriteFile CloseHandle CreateEvent ResetEvent PostMessage "
@@ -124,6 +125,7 @@ TEST_F(PacketExchangeTest, EveryPathInOrder) {
     close(hostlink::ExchangeLock.load());
     hostlink::ResetHostLinkState();
     hostlink::HostWindow = host.window;
+    std::memcpy(hostlink::HostDirectory, u"C:\\Orvek", 18);
   };
   const struct {
     const char* name;
@@ -135,7 +137,7 @@ TEST_F(PacketExchangeTest, EveryPathInOrder) {
       {"answered", [] {}, ORVEKPORT_OK, read, 0},
       {"answered just in time", [&] { host.reply_delay_ms = 3000; },
        ORVEKPORT_OK, read, 3000},
-      // Another holder's lock is awaited 10 s at most (the refusal comes
+      // Another holder's lock is awaited 17 s at most (the refusal comes
       // last: the lock is still held when it returns).
       {"lock held elsewhere for 2 s",
        [&] { os.hold_mutex(kLock, os.now_ms() + 2000); }, ORVEKPORT_OK, read,
@@ -162,10 +164,10 @@ TEST_F(PacketExchangeTest, EveryPathInOrder) {
        [&] { forget_link(); os.fail(Op::CreateMutex); }, ORVEKPORT_E_BUSY,
        "CreateMutex", 0},
       {"lock opened next time", [] {}, ORVEKPORT_OK,
-       "CreateMutex Wait MapShared" + opening, 0},
-      {"mark cannot be mapped", [&] { forget_link(); os.fail(Op::MapShared); },
-       ORVEKPORT_E_BUSY, "CreateMutex Wait MapShared ReleaseMutex", 0},
-      {"mark mapped next time", [] {}, ORVEKPORT_OK, "Wait MapShared" + opening,
+       "CreateMutex Wait MapFile" + opening, 0},
+      {"record cannot be mapped", [&] { forget_link(); os.fail(Op::MapFile); },
+       ORVEKPORT_E_BUSY, "CreateMutex Wait MapFile ReleaseMutex", 0},
+      {"record mapped next time", [] {}, ORVEKPORT_OK, "Wait MapFile" + opening,
        0},
       // Reset and wait fail at once; the reply file is read as it stands.
       {"event cannot be created",
@@ -179,8 +181,8 @@ TEST_F(PacketExchangeTest, EveryPathInOrder) {
       {"no signal", [&] { host.signal = false; }, ORVEKPORT_E_TIMEOUT,
        sent + " ReleaseMutex", 3000},
       {"lock held elsewhere too long",
-       [&] { os.hold_mutex(kLock, os.now_ms() + 10001); }, ORVEKPORT_E_BUSY,
-       "Wait", 10000},
+       [&] { os.hold_mutex(kLock, os.now_ms() + 17001); }, ORVEKPORT_E_BUSY,
+       "Wait", 17000},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -197,78 +199,195 @@ TEST_F(PacketExchangeTest, EveryPathInOrder) {
     EXPECT_EQ(testing::OpNames(os), c.ops);
     EXPECT_EQ(os.now_ms() - started, c.elapsed_ms);
     EXPECT_EQ(testing::LeakedHandles(os), 0u);
-    // Every process maps the same one-word mark.
-    for (const auto& map : os.calls_of(Op::MapShared)) {
-      EXPECT_EQ(map.text, u"OrvekPORT.AnswerOwed");
-      EXPECT_EQ(map.detail_of<Op::MapShared>().bytes, 4u);
+    // Every process maps the same record beside the packet files.
+    for (const auto& map : os.calls_of(Op::MapFile)) {
+      EXPECT_EQ(map.text, host.directory() + u"\\OrvekPORT.link");
+      EXPECT_EQ(map.detail_of<Op::MapFile>().bytes, 24u);
     }
   }
 }
 
-// ---- A late answer and the lock --------------------------------------------
+// ---- Posts the host has not answered ---------------------------------------
 
 // The host answers every line with "G|" and the line, so each reply names
-// the request it belongs to.
+// the request it belongs to; it serves one post at a time and reads the
+// request file when a post's turn comes, as a real host does.
 class LateAnswerTest : public PacketExchangeTest {
  protected:
   void SetUp() override {
     PacketExchangeTest::SetUp();
     host.answer = [](const std::string& line) { return "G|" + line; };
+    os.on_post = [this](const platform::fake::PostedMessage& message) {
+      if (message.wparam == 15 && message.window == host.window) {
+        EXPECT_EQ(posts_heard++, host.requests.size())
+            << "posted while an earlier post was unanswered";
+      }
+      on_post(message);
+    };
   }
   // "F|1" times out; the host answers it `late_ms` after the library gave
-  // up (never when signal is off). Returns the time of the time-out.
+  // up. Returns the time of the time-out.
   std::uint64_t TimeOutAnsweredLate(std::uint32_t late_ms) {
     host.reply_delay_ms = 3000 + late_ms;
     EXPECT_EQ(Exchange("F", "1"), ORVEKPORT_E_TIMEOUT);
     host.reply_delay_ms = 0;
     return os.now_ms();
   }
+  // A query with its own text: 0 with its own answer, or `status` with
+  // nothing read.
+  void Query(const std::string& text, StatusCode status = ORVEKPORT_OK) {
+    SCOPED_TRACE("query " + text);
+    ASSERT_EQ(Exchange("F", text.c_str()), status);
+    if (status == ORVEKPORT_OK) {
+      EXPECT_EQ(std::string(reply.c_str()), "G|F|" + text + "\n");
+    }
+  }
+  // This process ends and another one takes over the same host: only what
+  // lives outside the process (the files, the host, its event) remains.
+  void NewProcess() {
+    os.close_handle(hostlink::ReplyEvent);
+    os.close_handle(hostlink::ExchangeLock.load());
+    hostlink::ResetHostLinkState();
+  }
+  // Every request line the host read, in order: each one read once.
+  void ExpectEachReadOnce(std::vector<std::string> lines) {
+    EXPECT_EQ(host.requests, lines);
+  }
+
+  std::function<void(const platform::fake::PostedMessage&)> on_post =
+      os.on_post;
+  std::size_t posts_heard = 0;
 };
 
-// Before sending, the next exchange waits for the late answer (unless it
-// came between the calls) and discards it.
-TEST_F(LateAnswerTest, NextExchangeWaitsForTheLateAnswerAndDiscardsIt) {
+// The next exchange (or Init) waits for a late answer and discards it,
+// however the answer falls against it: between the calls, within the
+// wait, or after it (then 14 and nothing sent, and the next call waits
+// again). A call never posts while an earlier post is unanswered.
+TEST_F(LateAnswerTest, EveryOrderOfALateAnswerAndTheNextCalls) {
   struct {
+    const char* name;
     std::uint32_t late_ms, pause_ms;
-  } cases[] = {{1, 0}, {500, 0}, {3000, 0}, {200, 1000}};
+    bool init;                 // the next call is Init rather than a query
+    int refused;               // calls refused (14) before one goes through
+    std::uint64_t waited_ms;   // from the time-out to the next post
+  } cases[] = {
+      {"answer within the wait", 500, 0, false, 0, 500},
+      {"answer at the wait's end", 3000, 0, false, 0, 3000},
+      {"answer between the calls", 200, 1000, false, 0, 1000},
+      {"answer after one refusal", 3500, 0, false, 1, 3500},
+      {"answer 12 s late", 12000, 0, false, 3, 12000},
+      {"Init within the wait", 500, 0, true, 0, 500},
+      {"Init refused, then answered", 3500, 0, true, 1, 3500},
+      {"Init 12 s late, as a feed retries", 12000, 0, true, 3, 12000},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.late_ms) + " ms late, next call " +
-                 std::to_string(c.pause_ms) + " ms after the time-out");
+    SCOPED_TRACE(c.name);
     host.requests.clear();
+    posts_heard = 0;
     std::uint64_t timed_out = TimeOutAnsweredLate(c.late_ms);
     os.advance_ms(c.pause_ms);
-    ASSERT_EQ(Exchange("F", "2"), ORVEKPORT_OK);
-    EXPECT_EQ(std::string(reply.c_str()), "G|F|2\n");
-    // The host read each request once, its own line each time.
-    EXPECT_EQ(host.requests, (std::vector<std::string>{"F|1\n", "F|2\n"}));
-    EXPECT_EQ(os.posted.back().time_ms,
-              timed_out + std::max(c.late_ms, c.pause_ms));
+    for (int i = 0; i < c.refused; ++i) {
+      std::size_t posts = os.posted.size();
+      EXPECT_EQ(c.init ? hostlink::Init(os) : Exchange("F", "2"),
+                ORVEKPORT_E_BUSY);
+      EXPECT_EQ(os.posted.size(), posts);
+      EXPECT_EQ(RequestFile(), "F|1\n") << "nothing may be written either";
+    }
+    if (c.init) {
+      ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
+      ExpectEachReadOnce({"F|1\n", "F|0\n"});
+    } else {
+      Query("2");
+      ExpectEachReadOnce({"F|1\n", "F|2\n"});
+    }
+    EXPECT_EQ(os.posted.back().time_ms, timed_out + c.waited_ms);
+    // And the link runs on in step.
+    for (const char* text : {"3", "4", "5"}) Query(text);
+    EXPECT_EQ(host.requests.size(), 5u);
   }
 }
 
-// An answer still owed after that wait refuses the exchange unsent, and the
-// next one waits again; one that never comes is given up by Init.
-TEST_F(LateAnswerTest, AnswerStillOwedRefusesWithoutSending) {
-  std::uint64_t timed_out = TimeOutAnsweredLate(3500);
-  std::size_t posts = os.posted.size();
-  EXPECT_EQ(Exchange("E", "x"), ORVEKPORT_E_BUSY);
-  EXPECT_EQ(os.now_ms(), timed_out + 3000);
-  EXPECT_EQ(os.posted.size(), posts);
-  EXPECT_EQ(RequestFile(), "F|1\n") << "nothing may be written either";
-  ASSERT_EQ(Exchange("F", "3"), ORVEKPORT_OK);  // answered meanwhile
-  EXPECT_EQ(std::string(reply.c_str()), "G|F|3\n");
-  EXPECT_EQ(host.requests, (std::vector<std::string>{"F|1\n", "F|3\n"}));
+// A post whose answer never comes keeps the link refused (14, within a
+// bounded wait) for as long as its window lives; once that window is gone,
+// or its number belongs to another process's window, the link is given
+// back at once, to an exchange or to Init with the new window.
+TEST_F(LateAnswerTest, AnAnswerNeverComingIsGivenUpOnlyWithItsWindow) {
+  struct {
+    const char* name;
+    std::function<void()> host_goes;
+    bool init;
+  } cases[] = {
+      {"host exits, link found anew by Init", [&] { host.exit(); host.start(); },
+       true},
+      {"window number taken by another process",
+       [&] { os.give_window_new_owner(host.window); }, false},
+      {"host restarted, a query with the old window",
+       [&] { host.exit(); host.start(); }, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    host.signal = false;
+    TimeOutAnsweredLate(0);
+    host.signal = true;
+    for (int i = 0; i < 3; ++i) {
+      std::uint64_t started = os.now_ms();
+      EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_E_BUSY);
+      EXPECT_EQ(os.now_ms() - started, 3000u) << "a bounded wait";
+    }
+    EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_BUSY);
+    c.host_goes();
+    posts_heard = host.requests.size();
+    std::uint64_t started = os.now_ms();
+    if (c.init) {
+      ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
+      Query("3");
+    } else {
+      // A stale window's post fails; nothing is owed for it.
+      EXPECT_EQ(Exchange("F", "3"),
+                hostlink::HostWindow == host.window ? ORVEKPORT_OK
+                                                    : ORVEKPORT_E_TIMEOUT);
+    }
+    EXPECT_EQ(os.calls_of(Op::PostMessage).back().time_ms, started)
+        << "no wait for a gone window";
+    hostlink::HostWindow = host.window;
+    os.on_shell_open = nullptr;
+    hostlink::Init(os);
+  }
+}
 
-  host.signal = false;
-  TimeOutAnsweredLate(0);
-  host.signal = true;
-  EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_E_BUSY);
-  EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_E_BUSY);
-  std::uint64_t started = os.now_ms();
-  ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
-  EXPECT_EQ(os.now_ms(), started + 3000);
-  ASSERT_EQ(Exchange("F", "4"), ORVEKPORT_OK);
-  EXPECT_EQ(std::string(reply.c_str()), "G|F|4\n");
+// What is owed outlives the process that posted: a process that exits
+// after a time-out, or dies holding the lock while it waits, leaves the
+// answer owed to whichever process comes next, even when no process kept
+// anything open in between.
+TEST_F(LateAnswerTest, AnOwedAnswerOutlivesItsProcess) {
+  for (bool died_waiting : {false, true}) {
+    SCOPED_TRACE(died_waiting ? "died holding the lock" : "exited after 7");
+    host.requests.clear();
+    posts_heard = 0;
+    if (died_waiting) {
+      // The post is made; the process dies before the answer, 2 s on.
+      host.reply_delay_ms = 2000;
+      os.on_post = [this](const platform::fake::PostedMessage& message) {
+        on_post(message);
+        os.abandon_mutex(kLock);
+        throw std::runtime_error("died");
+      };
+      EXPECT_THROW(Exchange("F", "1"), std::runtime_error);
+      os.on_post = on_post;
+      host.reply_delay_ms = 0;
+    } else {
+      TimeOutAnsweredLate(1000);
+    }
+    // What the dead process held is let go by the system.
+    while (os.mutex_owned(kLock) > 0)
+      os.release_mutex(hostlink::ExchangeLock.load());
+    NewProcess();
+    posts_heard = 1;
+    ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
+    ExpectEachReadOnce({"F|1\n", "F|0\n"});
+    Query("2");
+    EXPECT_EQ(testing::LeakedHandles(os), 0u);
+  }
 }
 
 // A stale window's post fails, and a null window posts to this thread's own
@@ -286,23 +405,6 @@ TEST_F(LateAnswerTest, NobodyOwesAnAnswerThatNoHostHeard) {
     EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_OK);
     EXPECT_EQ(os.now_ms(), started);
   }
-}
-
-TEST_F(PacketExchangeTest, LockOfADeadOwnerIsTakenAndItsAnswerDiscarded) {
-  // The owner died after posting: the host's answer to it comes 700 ms on.
-  os.abandon_mutex(kLock);
-  os.set_file(host.reply_path(), "G|dead");
-  os.signal_event(u"EventOrvekAPI", os.now_ms() + 700);
-  host.answer_always("G|mine");
-  ASSERT_EQ(Exchange("F", "1"), ORVEKPORT_OK);
-  EXPECT_STREQ(reply.c_str(), "G|mine");
-  EXPECT_EQ(os.posted.back().time_ms, 700u);
-
-  // Died before posting: nothing comes, and after one wait the link goes on.
-  os.abandon_mutex(kLock);
-  ASSERT_EQ(Exchange("F", "2"), ORVEKPORT_OK);
-  EXPECT_EQ(os.now_ms(), 3700u);
-  EXPECT_EQ(testing::LeakedHandles(os), 0u);
 }
 
 TEST_F(PacketExchangeTest, BeforeDiscoveryFilesAreAtTheRootAndNobodyHears) {
