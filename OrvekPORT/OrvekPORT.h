@@ -12,19 +12,26 @@
  * - Every call runs on the caller's thread and blocks; nothing is thrown,
  *   shown or logged.
  * - Exchanges never overlap, between threads or processes: each one (request
- *   file to reply read) holds the named mutex "OrvekPORT.ExchangeLock". A
- *   call waits at most 10 s for it, then returns ORVEKPORT_E_BUSY (14)
- *   having sent nothing. A lock whose owner died is taken over.
- *   OrvekGPSPort_Init itself still should not race other calls of the same
- *   process.
- * - An answer is never taken for another request's: after a time-out (7)
- *   the host may still answer, so the next exchange of any process first
- *   waits up to 3000 ms for that late answer and discards it. If it has not
- *   come by then, the call returns ORVEKPORT_E_BUSY (14) without sending,
- *   and the next call waits again; OrvekGPSPort_Init waits once more and
- *   then gives it up. So a time-out can cost the following call up to
- *   3000 ms. 14 always means that nothing reached the host: retrying is
- *   safe. After 7, 8 or 9 the host may have acted on the request.
+ *   file to reply read) holds the named mutex "OrvekPORT.ExchangeLock", and
+ *   OrvekGPSPort_Init holds it from the registry read to the handshake's
+ *   reply, so callers that start together start one host. A call waits at
+ *   most 17 s for it (an Init that starts the host, and its waits), then
+ *   returns ORVEKPORT_E_BUSY (14) having sent nothing. A lock whose owner
+ *   died is taken over.
+ * - An answer is never taken for another request's, and no request is read
+ *   twice: after a time-out (7) the host may still answer, and nothing is
+ *   posted until it has. The post is recorded as owed in the file
+ *   OrvekPORT.link beside the packet files, so every process of either
+ *   architecture knows, also after the one that posted has gone. The next
+ *   call (Init included) waits up to 3000 ms for the late answer and
+ *   discards it; if it has not come, the call returns 14 without sending,
+ *   and the next call waits again. An answer is given up only when the
+ *   window it was owed by is gone (the host exited or was restarted): then
+ *   the next call goes at once. So a time-out can cost each following call
+ *   up to 3000 ms for as long as the host stays silent, and a host that
+ *   never answers keeps the link refused until it is restarted. 14 always
+ *   means that nothing reached the host: retrying is safe. After 7, 8 or 9
+ *   the host may have acted on the request.
  * - Results are unsigned status codes, 0 for success (table below).
  * - Texts sent to the host are NUL-terminated 8-bit texts in the ANSI code
  *   page, passed byte for byte. Paths and the raw requests of
@@ -78,7 +85,7 @@ extern "C" {
                             "cannot be represented")                          \
   X(E_NO_MEMORY, 13, "a per-call buffer could not be allocated")           \
   X(E_BUSY, 14, "nothing was sent: another caller held the link for over "  \
-                "10 s, or the host still owes an earlier answer")
+                "17 s, or the host still owes an earlier answer")
 
 typedef enum orvekport_status {
 #define ORVEKPORT_STATUS_ENUM(name, value, meaning) ORVEKPORT_##name = value,
@@ -110,9 +117,10 @@ uint32_t ORVEKPORT_CALL OrvekGPSPort_Version(void);
  * the host's window (class ORVEKPOCKETMAINW) or starts the host and polls
  * for it (100 x 100 ms), then sends the handshake query "0". A Path_EXE that
  * names a folder or a missing file gives 1 at once; nothing is started. An
- * answer still owed from a time-out gets one last wait (up to 3000 ms) and
- * is then given up.
- * 0; 4 registry; 1 no window; else the handshake's status. */
+ * answer still owed to the window found is awaited as by any exchange (14
+ * while it stays owed); one owed to a window that has gone is given up.
+ * 0; 4 registry; 1 no window; 14 lock or owed answer; else the handshake's
+ * status. */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_Init(void);
 
 /* Query: sends "F|request" and reads at most `capacity` reply bytes. A reply

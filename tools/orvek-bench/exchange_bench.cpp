@@ -35,6 +35,7 @@ constexpr wchar_t kReplyEventName[] = L"EventOrvekAPI";
 constexpr UINT kPortRequest = 0x4522;
 constexpr WPARAM kPortPacket = 15;
 constexpr DWORD kReplyWaitMs = 3000;
+constexpr wchar_t kExchangeLockName[] = L"OrvekPORT.ExchangeLock";
 
 // The host link as the raw loop sees it, found once.
 struct RawLink {
@@ -42,6 +43,26 @@ struct RawLink {
   std::wstring reply_path;    // <host dir>\PACKETRX.DAT
   HWND window = nullptr;
   orvek::tools::Handle event;
+  // The named mutex any safe exchange holds: part of the floor, since no
+  // exchange that two callers share can do without it.
+  orvek::tools::Handle lock;
+};
+
+// Holds the exchange lock for one raw exchange.
+class RawLock {
+ public:
+  explicit RawLock(HANDLE lock)
+      : lock_(WaitForSingleObject(lock, kReplyWaitMs) == WAIT_OBJECT_0 ? lock
+                                                                        : nullptr) {}
+  RawLock(const RawLock&) = delete;
+  RawLock& operator=(const RawLock&) = delete;
+  ~RawLock() {
+    if (lock_ != nullptr) ReleaseMutex(lock_);
+  }
+  explicit operator bool() const { return lock_ != nullptr; }
+
+ private:
+  HANDLE lock_;
 };
 
 bool open_raw_link(RawLink* link) {
@@ -58,14 +79,17 @@ bool open_raw_link(RawLink* link) {
   link->reply_path = directory + L"\\PACKETRX.DAT";
   link->window = FindWindowW(kHostWindowClass, nullptr);
   link->event.reset(CreateEventW(nullptr, FALSE, FALSE, kReplyEventName));
-  return link->window != nullptr && link->event;
+  link->lock.reset(CreateMutexW(nullptr, FALSE, kExchangeLockName));
+  return link->window != nullptr && link->event && link->lock;
 }
 
-// One exchange by hand: the calls the library makes, in its order, with
-// nothing around them. The reply and its NUL go to `reply` (capacity + 1
-// bytes); false on any failure.
+// One exchange by hand: the calls the library makes, in its order, inside
+// the exchange lock and with nothing else around them. The reply and its
+// NUL go to `reply` (capacity + 1 bytes); false on any failure.
 bool raw_exchange(const RawLink& link, const std::string& line, char* reply,
                   DWORD capacity, DWORD* read) {
+  RawLock held(link.lock.get());
+  if (!held) return false;
   BOOL wrote = FALSE;
   {
     orvek::tools::Handle request = orvek::tools::file_handle(
