@@ -5,7 +5,7 @@
 #include "api/number_format.h"
 #include "api/record_fields.h"
 #include "hostlink/discovery.h"
-#include "platform/unique_handle.h"
+#include "platform/scratch_buffer.h"
 
 namespace orvek::api {
 namespace {

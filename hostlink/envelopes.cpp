@@ -5,7 +5,7 @@
 
 #include "hostlink/host_protocol.h"
 #include "hostlink/packet_exchange.h"
-#include "platform/unique_handle.h"
+#include "platform/scratch_buffer.h"
 
 namespace orvek::hostlink {
 namespace {

@@ -54,39 +54,20 @@ class UniqueRegKey {
   explicit UniqueRegKey(Platform& os) : os_(&os) {}
   UniqueRegKey(const UniqueRegKey&) = delete;
   UniqueRegKey& operator=(const UniqueRegKey&) = delete;
-  ~UniqueRegKey() {
-    if (key_ != kNullHandle) os_->reg_close_key(key_);
-  }
+  ~UniqueRegKey() { reset(); }
   Handle get() const { return key_; }
-  Handle* put() { return &key_; }
+  // For out-parameters: closes what is held and gives the slot to fill.
+  Handle* put() {
+    reset();
+    return &key_;
+  }
+  void reset() {
+    if (key_ != kNullHandle) os_->reg_close_key(std::exchange(key_, kNullHandle));
+  }
 
  private:
   Platform* os_;
   Handle key_ = kNullHandle;
-};
-
-// A per-call buffer of `bytes` bytes: on the stack up to StackBytes, from
-// the platform's heap above that. Null (operator bool false) when the heap
-// has no room.
-template <std::size_t StackBytes>
-class ScratchBuffer {
- public:
-  ScratchBuffer(Platform& os, std::size_t bytes) : os_(&os) {
-    data_ =
-        bytes <= StackBytes ? stack_ : static_cast<char*>(os.allocate(bytes));
-  }
-  ScratchBuffer(const ScratchBuffer&) = delete;
-  ScratchBuffer& operator=(const ScratchBuffer&) = delete;
-  ~ScratchBuffer() {
-    if (data_ != nullptr && data_ != stack_) os_->release(data_);
-  }
-  char* get() { return data_; }
-  explicit operator bool() const { return data_ != nullptr; }
-
- private:
-  Platform* os_;
-  char* data_;
-  char stack_[StackBytes];
 };
 
 }  // namespace orvek::platform

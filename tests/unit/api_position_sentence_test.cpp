@@ -167,15 +167,5 @@ TEST(PositionSentence, AltitudeAndRealValueFields) {
   }
 }
 
-TEST(SentenceChecksum, XorsBytesAsUnsigned) {
-  struct {
-    const char* text;
-    std::uint8_t sum;
-  } cases[] = {{"", 0x00}, {"A", 0x41}, {"AB", 0x03}, {"AA", 0x00},
-               {"\xFF\x01", 0xFE}, {"\x80", 0x80}};
-  for (const auto& c : cases)
-    EXPECT_EQ(SentenceChecksum(c.text), c.sum) << "text " << c.text;
-}
-
 }  // namespace
 }  // namespace orvek::api

@@ -99,6 +99,7 @@ TEST_F(DeviceTest, FirstSourceThatYieldsWins) {
     bool tool = true;
     std::optional<Bytes> record = Counting(28);
     std::optional<Bytes> client_hwid = Counting(20);
+    bool hwid_key_without_value = false;
     std::optional<Op> fails = std::nullopt;
     std::string expected = "1461718191A";
     From from = kRecord;
@@ -138,6 +139,10 @@ TEST_F(DeviceTest, FirstSourceThatYieldsWins) {
        .expected = "0460708090A", .from = kRegistry},
       {.name = "nothing readable", .tool = false, .record = std::nullopt,
        .client_hwid = std::nullopt, .expected = "QK508-316", .from = kRegistry},
+      {.name = "ClientHWID key without the value", .tool = false,
+       .record = std::nullopt, .client_hwid = std::nullopt,
+       .hwid_key_without_value = true, .expected = "QK508-316",
+       .from = kRegistry},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -147,11 +152,26 @@ TEST_F(DeviceTest, FirstSourceThatYieldsWins) {
     if (c.tool) InstallTool(c.asset);
     os.device_id_record = c.record;
     if (c.client_hwid) SetClientHwid(*c.client_hwid);
+    if (c.hwid_key_without_value) os.add_registry_key(kHwidKey);
     if (c.fails) os.fail(*c.fails);
 
     EXPECT_EQ(CallPocketId(), c.expected) << os.describe_calls();
     EXPECT_EQ(os.count(Op::DeviceId) != 0, c.from != kAsset);
     EXPECT_EQ(os.count(Op::RegOpenKey) != 0, c.from == kRegistry);
+    for (const auto& id : os.details_of<Op::DeviceId>())
+      EXPECT_EQ(id.bytes, 4096u);
+    if (c.from == kRegistry) {
+      // ClientHWID's names, widened first, are read into 2000 bytes; the
+      // key is closed even when the value is missing.
+      EXPECT_LT(os.index_of(Op::AnsiToWide, 1), os.index_of(Op::RegOpenKey));
+      const auto opened = os.calls_of(Op::RegOpenKey).at(0);
+      EXPECT_EQ(opened.text, kHwidKey);
+      for (const auto& query : os.calls_of(Op::RegQueryValue)) {
+        EXPECT_EQ(query.text, kHwidValue);
+        EXPECT_EQ(query.detail_of<Op::RegQueryValue>().bytes, 2000u);
+      }
+      EXPECT_EQ(os.count(Op::RegCloseKey), opened.ok ? 1u : 0u);
+    }
     if (c.tool && !c.asset && !c.fails) {
       EXPECT_EQ(os.file(kAssetFile), std::optional<std::string>(""))
           << "the open creates the missing file empty";
@@ -200,25 +220,6 @@ TEST_F(DeviceTest, HexDigitsAtFixedPlaces) {
     EXPECT_EQ(CallPocketId(), c.expected);
     EXPECT_EQ(os.open_handle_count(), 0u);
   }
-}
-
-// No DEVICE_ID record: ClientHWID is read into 2000 bytes, its names
-// widened first; the key is closed even when the value is missing.
-TEST_F(DeviceTest, RegistryNamesAndRoom) {
-  const std::string ops =
-      "DeviceId AnsiToWide AnsiToWide RegOpenKey RegQueryValue RegCloseKey";
-  SetClientHwid(Counting(20));
-  ReadHardwareIdentifier(os);
-  ASSERT_EQ(testing::OpNames(os), ops);
-  const auto& calls = os.calls();
-  EXPECT_EQ(calls[0].detail_of<Op::DeviceId>().bytes, 4096u);
-  EXPECT_EQ(calls[3].text, kHwidKey);
-  EXPECT_EQ(calls[4].text, kHwidValue);
-  EXPECT_EQ(calls[4].detail_of<Op::RegQueryValue>().bytes, 2000u);
-  os.remove_registry_value(kHwidKey, kHwidValue);
-  os.clear_calls();
-  EXPECT_STREQ(ReadHardwareIdentifier(os).text, "QK508-316");
-  EXPECT_EQ(testing::OpNames(os), ops);
 }
 
 // The tool is waited for without a limit, and its process and thread are

@@ -33,44 +33,6 @@ int fixes_named(const std::vector<std::string>& lines,
       }));
 }
 
-// Three times the first call's answer comes 500 ms after the library gave
-// up (status 7), and the second call is made at once, so that the late
-// answer lands while the second call is waiting. The second call must
-// still come back with its own answer (status 0 here), and the host must
-// read each request once.
-TEST_F(LinkIntegrityTest, LateAnswerLandingWhileTheNextRequestWaits) {
-  ASSERT_TRUE(host().seed_mobiles("48.5,2.25,35,truck,red\n"
-                                  "40.25,-3.5,650,boat,blue\n"));
-  start_and_init();
-  std::size_t mark = host().log_mark();
-  ASSERT_TRUE(host().set_faults("once when=F|3, delay 3500\n"
-                                "once when=I| delay 3500\n"
-                                "once when=F|0 delay 3500\n"));
-  char text[64];
-  double value;
-  run_exchanges({
-      {"record, answered late",
-       [&] {
-         return OrvekGPSPort_GetMovingMapPosition(0, text, &value, &value,
-                                                  &value, 64, text);
-       },
-       7, {recv("F|3,0")}},
-      {"count meanwhile",
-       [] { return OrvekGPSPort_GetMovingMapCount() == 2 ? 0u : 1u; }, 0,
-       {recv("F|2")}},
-      {"command, answered late", [] { return OrvekGPSPort_ExecCommand(41); },
-       7, {recv("I|41")}},
-      {"query meanwhile", [] { return query("exec") == "41" ? 0u : 1u; }, 0,
-       {recv("F|exec")}},
-      {"query, answered late",
-       [] { return query("0") == "status 7" ? 7u : 0u; }, 7, {recv("F|0")}},
-      {"command meanwhile",
-       [] { return OrvekGPSPort_CenterCoordinate(1.5, 2.5, 3.5); }, 0,
-       {recv("O|1.500000,2.500000,3.500000")}},
-  });
-  EXPECT_EQ(host().count_log_since(mark, "recv"), 6) << "each read once";
-}
-
 // A host that is busy past the wait, like one on a slow device: it reads
 // the first fix, then blocks 7.5 s before answering, and every message
 // posted meanwhile waits in its queue. Nothing may be sent while it still
