@@ -4,14 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 #include "hostlink/status.h"
 #include "platform/platform.h"
 
 namespace orvek::api {
 
 // The sentence and its CR LF travel as one command body.
-inline constexpr std::size_t kMaxSentence = hostlink::kMaxCommandBody;
+inline constexpr std::size_t kMaxSentence = protocol::kMaxCommandBody;
 // Each number field of the sentence is at most this long; only realValue
 // can be longer (from 1e41 up), and is then refused.
 inline constexpr std::size_t kMaxNumberField = 49;

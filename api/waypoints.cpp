@@ -6,9 +6,11 @@
 #include "api/record_fields.h"
 #include "hostlink/discovery.h"
 #include "hostlink/envelopes.h"
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 
 namespace orvek::api {
+
+using namespace protocol;
 namespace {
 
 // The waypoint query's reply capacity and result buffer.
@@ -21,7 +23,7 @@ StatusCode NewWaypoint(platform::Platform& os, const char* id,
                        double value3, const char* icon) {
   // Composed straight into the room of a command body, so it can't overrun
   // whatever the texts and numbers are: a body that doesn't fit is refused.
-  char buffer[hostlink::kMaxCommandBody + 1];
+  char buffer[kMaxCommandBody + 1];
   BoundedText body(buffer, sizeof(buffer));
   // M|a,b,2.100000,41.500000,120.000000,c
   body.append(id ? id : "")

@@ -12,7 +12,7 @@
 #include "api/waypoints.h"
 #include "fuzz/fuzz_world.h"
 #include "hostlink/envelopes.h"
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 
 using namespace orvek;
 
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Check(world.host.requests.size() == 1, "one request per call");
   }
   for (const std::string& line : world.host.requests) {
-    fuzz::Check(line.size() <= hostlink::kMaxRequestLine, "line over 199 bytes");
+    fuzz::Check(line.size() <= protocol::kMaxRequestLine, "line over 199 bytes");
     fuzz::Check(!line.empty() && line.back() == '\n', "line without its line feed");
     if (which == 0) CheckSentence(line.substr(0, line.size() - 1));
   }

@@ -38,7 +38,7 @@ struct LinkWorld {
   // No file, key or process handle outlives a call, and the lock is free.
   void CheckNothingHeld() {
     Check(testing::LeakedHandles(os) == 0, "a handle was left open");
-    Check(os.mutex_owned(hostlink::kExchangeLockName) == 0, "the lock is kept");
+    Check(os.mutex_owned(protocol::kExchangeLockName) == 0, "the lock is kept");
   }
 
   platform::fake::FakePlatform os;

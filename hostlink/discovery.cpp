@@ -5,19 +5,16 @@
 
 #include "hostlink/envelopes.h"
 #include "hostlink/host_link_state.h"
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 #include "hostlink/packet_exchange.h"
 #include "platform/unique_handle.h"
 
 namespace orvek::hostlink {
+
+using namespace protocol;
 namespace {
 
-// After a launch the window is looked for every 100 ms, for 10 s.
-constexpr std::uint32_t kPollIntervalMs = 100;
-constexpr int kMaxPolls = kHostStartPollMs / kPollIntervalMs;
-
-// The handshake's reply capacity; its result text is not read.
-constexpr std::uint32_t kHandshakeCapacity = 20;
+constexpr int kMaxPolls = kHostStartPollMs / kHostStartPollIntervalMs;
 
 bool ReadHostPath(platform::Platform& os) {
   platform::UniqueRegKey key(os);
@@ -72,7 +69,7 @@ StatusCode Init(platform::Platform& os) {
       os.shell_open(HostExecutablePath)) {
     for (int poll = 0; poll < kMaxPolls && HostWindow == platform::kNullHandle;
          ++poll) {
-      os.sleep_ms(kPollIntervalMs);
+      os.sleep_ms(kHostStartPollIntervalMs);
       HostWindow = os.find_window(kHostWindowClass);
     }
   }
@@ -81,8 +78,9 @@ StatusCode Init(platform::Platform& os) {
 
   // A post still owed to this window is settled first, as by any exchange;
   // one owed to a window that has gone is given up at once.
+  // Its result text is not read.
   char handshake_result[kHandshakeCapacity];
-  return SendQuery(os, "0", kHandshakeCapacity, handshake_result);
+  return SendQuery(os, kHandshakeQuery, kHandshakeCapacity, handshake_result);
 }
 
 StatusCode EnsureHostWindow(platform::Platform& os) {

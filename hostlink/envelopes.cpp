@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <cstring>
 
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 #include "hostlink/packet_exchange.h"
 #include "platform/scratch_buffer.h"
 
 namespace orvek::hostlink {
+
+using namespace protocol;
 namespace {
 
 // A query's reply buffer lies on the stack up to this size, enough for every

@@ -4,10 +4,12 @@
 #include <string>
 
 #include "hostlink/host_link_state.h"
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 #include "platform/unique_handle.h"
 
 namespace orvek::hostlink {
+
+using namespace protocol;
 namespace {
 
 using platform::Disposition;

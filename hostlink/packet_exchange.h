@@ -4,27 +4,14 @@
 
 #include <cstdint>
 
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 #include "hostlink/status.h"
 #include "platform/platform.h"
 
 namespace orvek::hostlink {
 
-// Init and exchanges are serialised by a named mutex: an exchange holds it
-// from the request file to the reply read, Init from the registry read to
-// the handshake's reply, so that callers that start together start one
-// host. A caller waits for it as long as the longest holder can keep it:
-// an Init that starts the host and polls for its window, then waits for an
-// owed answer and for the handshake's.
-inline constexpr std::uint32_t kOwedAnswerWaitMs = 3000;
-inline constexpr std::uint32_t kHostStartPollMs = 10000;
-inline constexpr std::uint32_t kLockWaitMs =
-    kHostStartPollMs + kOwedAnswerWaitMs + kReplyWaitMs + 1000;
-inline constexpr char16_t kExchangeLockName[] = u"OrvekPORT.ExchangeLock";
-
-// The record of the post still owed (OwedPost), beside the packet files.
-inline constexpr char16_t kLinkFileName[] = u"\\OrvekPORT.link";
-
+// Init and exchanges are serialised by the named mutex
+// protocol::kExchangeLockName, awaited protocol::kLockWaitMs at most.
 // Owns ExchangeLock while it lives and releases it on every path out. The
 // mutex is recursive, so Init's handshake takes it again inside Init.
 class LinkLock {
@@ -35,7 +22,7 @@ class LinkLock {
   ~LinkLock();
   // 0 when held (also when its last owner died holding it: an answer that
   // owner may be owed is in the link record); 14 when another caller kept
-  // it past kLockWaitMs or it can't be opened.
+  // it past protocol::kLockWaitMs or it can't be opened.
   StatusCode take();
 
  private:

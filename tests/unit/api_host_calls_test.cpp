@@ -13,7 +13,7 @@
 #include "api/position_sentence.h"
 #include "api/waypoints.h"
 #include "hostlink/host_link_state.h"
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 #include "tests/support/guarded_text.h"
 #include "tests/support/host_link_fixture.h"
 
@@ -296,8 +296,8 @@ TEST_F(ApiTest, WhoRunsDiscoveryFirst) {
   hostlink::ResetHostLinkState();
   host.requests.clear();
   os.posted.clear();
-  os.remove_registry_value(hostlink::kHostRegistryKey,
-                           hostlink::kHostPathValue);
+  os.remove_registry_value(protocol::kHostRegistryKey,
+                           protocol::kHostPathValue);
   EXPECT_EQ(GetMovingMapCount(os), -1);
   EXPECT_EQ(MovingMapInit(os), ORVEKPORT_E_REGISTRY);
   EXPECT_TRUE(host.requests.empty());

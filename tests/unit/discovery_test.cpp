@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "hostlink/envelopes.h"
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 #include "tests/support/host_link_fixture.h"
 
 namespace orvek {
@@ -45,7 +45,7 @@ TEST_F(DiscoveryTest, PathValueAndTheDirectoryCutFromIt) {
     SCOPED_TRACE(platform::fake::utf8(c.path));
     hostlink::ResetHostLinkState();
     os.clear_calls();
-    os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
+    os.set_registry_string(protocol::kHostRegistryKey, protocol::kHostPathValue,
                            c.path);
     if (c.directory) os.add_directory(*c.directory);
     host.start();
@@ -70,7 +70,7 @@ TEST_F(DiscoveryTest, FindOrStartHandshakeThenQuery) {
   platform::fake::FakePlatform* o = nullptr;  // each case's own world
   testing::FakeHost* h = nullptr;
   auto path = [&](const char16_t* value) {
-    o->set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
+    o->set_registry_string(protocol::kHostRegistryKey, protocol::kHostPathValue,
                            value);
   };
   const struct {
@@ -100,8 +100,8 @@ TEST_F(DiscoveryTest, FindOrStartHandshakeThenQuery) {
       {"no registry value",
        [&] {
          h->start();
-         o->remove_registry_value(hostlink::kHostRegistryKey,
-                                  hostlink::kHostPathValue);
+         o->remove_registry_value(protocol::kHostRegistryKey,
+                                  protocol::kHostPathValue);
        },
        ORVEKPORT_E_REGISTRY, 0, 0, 0},
       {"handshake times out", [&] { h->start(); h->signal = false; },
@@ -166,14 +166,14 @@ TEST_F(DiscoveryTest, EveryInitStartsOver) {
   EXPECT_EQ(os.count(Op::CreateMutex), 1u);
   EXPECT_EQ(os.count(Op::MapFile), 1u);
 
-  os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
+  os.set_registry_string(protocol::kHostRegistryKey, protocol::kHostPathValue,
                          std::u16string(120, u'x'));
   EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_REGISTRY);
   EXPECT_EQ(hostlink::HostWindow, host.window);
   EXPECT_EQ(Directory(), host.directory());
   EXPECT_EQ(std::u16string(hostlink::HostExecutablePath), host.executable());
 
-  os.set_registry_string(hostlink::kHostRegistryKey, hostlink::kHostPathValue,
+  os.set_registry_string(protocol::kHostRegistryKey, protocol::kHostPathValue,
                          host.executable());
   host.exit();
   os.on_shell_open = [](const std::u16string&) { return false; };

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "hostlink/discovery.h"
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 #include "hostlink/packet_exchange.h"
 #include "tests/support/guarded_text.h"
 #include "tests/support/host_link_fixture.h"

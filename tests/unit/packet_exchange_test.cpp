@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 #include "hostlink/packet_exchange.h"
 #include "tests/support/host_link_fixture.h"
 

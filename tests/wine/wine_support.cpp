@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "OrvekPORT/OrvekPORT.h"
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 #include "tools/common/poll.h"
 #include "tools/common/win_handle.h"
 #include "tools/common/win_process.h"
@@ -64,21 +64,21 @@ std::wstring test_binary_dir() {
 
 bool set_host_path(const std::wstring& exe_path) {
   return RegSetKeyValueW(
-             HKEY_LOCAL_MACHINE, as_wide(hostlink::kHostRegistryKey),
-             as_wide(hostlink::kHostPathValue), REG_SZ, exe_path.c_str(),
+             HKEY_LOCAL_MACHINE, as_wide(protocol::kHostRegistryKey),
+             as_wide(protocol::kHostPathValue), REG_SZ, exe_path.c_str(),
              static_cast<DWORD>((exe_path.size() + 1) * sizeof(wchar_t))) ==
          ERROR_SUCCESS;
 }
 
 bool delete_host_path() {
   LONG result = RegDeleteKeyValueW(HKEY_LOCAL_MACHINE,
-                                   as_wide(hostlink::kHostRegistryKey),
-                                   as_wide(hostlink::kHostPathValue));
+                                   as_wide(protocol::kHostRegistryKey),
+                                   as_wide(protocol::kHostPathValue));
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 HWND find_emulator_window() {
-  return FindWindowW(as_wide(hostlink::kHostWindowClass), nullptr);
+  return FindWindowW(as_wide(protocol::kHostWindowClass), nullptr);
 }
 
 bool stop_all_emulators(DWORD timeout_ms) {

@@ -9,7 +9,7 @@
 #include "host_files.h"
 #include "host_log.h"
 #include "host_model.h"
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 #include "packet_server.h"
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 using orvek::host::HostLog;
 using orvek::host::HostModel;
 using orvek::host::PacketServer;
-namespace hostlink = orvek::hostlink;
+namespace protocol = orvek::protocol;
 
 const wchar_t* wide(const char16_t* text) {
   return reinterpret_cast<const wchar_t*>(text);
@@ -63,10 +63,10 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam,
       emulator->server.emplace(window, emulator->directory, emulator->model,
                                emulator->log);
       return 0;
-    case hostlink::WM_PORT_REQUEST:
-      if (wparam == hostlink::PORT_WPARAM_PACKET) {
+    case protocol::WM_PORT_REQUEST:
+      if (wparam == protocol::PORT_WPARAM_PACKET) {
         emulator->server->on_packet_request();
-      } else if (wparam == hostlink::PORT_WPARAM_MOVINGMAP_INIT) {
+      } else if (wparam == protocol::PORT_WPARAM_MOVINGMAP_INIT) {
         emulator->log.write("mmap-init",
                             std::to_string(emulator->model.moving_map_init()));
         InvalidateRect(window, nullptr, TRUE);
@@ -128,7 +128,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   bool already_running = instance_mutex != nullptr &&
                          GetLastError() == ERROR_ALREADY_EXISTS;
   if (already_running ||
-      FindWindowW(wide(hostlink::kHostWindowClass), nullptr) != nullptr) {
+      FindWindowW(wide(protocol::kHostWindowClass), nullptr) != nullptr) {
     log.write("refused", "pid " + pid + ": another instance is running");
     if (instance_mutex != nullptr) CloseHandle(instance_mutex);
     return 0;
@@ -147,13 +147,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   window_class.hInstance = instance;
   window_class.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  window_class.lpszClassName = wide(hostlink::kHostWindowClass);
+  window_class.lpszClassName = wide(protocol::kHostWindowClass);
   if (RegisterClassW(&window_class) == 0) {
     log.write("error", "window class can't be registered");
     return 1;
   }
   HWND window = CreateWindowExW(
-      0, wide(hostlink::kHostWindowClass), L"Orvek host emulator",
+      0, wide(protocol::kHostWindowClass), L"Orvek host emulator",
       WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 480, 320, nullptr,
       nullptr, instance, &emulator);
   if (window == nullptr) {

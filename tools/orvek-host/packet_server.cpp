@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "host_files.h"
-#include "hostlink/host_protocol.h"
+#include "protocol/host_protocol.h"
 
 namespace orvek::host {
 namespace {
@@ -25,14 +25,14 @@ std::string error_text(const char* what) {
 PacketServer::PacketServer(HWND window, const std::wstring& directory,
                            HostModel& model, HostLog& log)
     : window_(window),
-      request_path_(directory + wide(hostlink::kRequestFileName)),
-      reply_path_(directory + wide(hostlink::kReplyFileName)),
+      request_path_(directory + wide(protocol::kRequestFileName)),
+      reply_path_(directory + wide(protocol::kReplyFileName)),
       fault_path_(directory + L"\\orvek-host.faults"),
       model_(model),
       log_(log),
       // Named, auto-reset, non-signalled; opened if a client made it first.
       reply_event_(CreateEventW(nullptr, FALSE, FALSE,
-                                wide(hostlink::kReplyEventName))) {
+                                wide(protocol::kReplyEventName))) {
   if (reply_event_ == nullptr) log_.write("error", error_text("no event"));
 }
 

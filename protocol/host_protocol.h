@@ -1,11 +1,15 @@
-// What the library and the host application agree on: names, numbers and
-// limits of the link between them. The host emulator includes this too.
+// What the library, the host application and the tools agree on: the names,
+// numbers, files, time-outs and limits of the link between a caller and the
+// host. It depends on nothing but the public header's limits, so the
+// library, the host emulator, the client, the benchmark and the Wine tests
+// all take these facts from here and a change is one edit. (The unit tests'
+// fake host keeps its own copy: it is the independent check of this one.)
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-namespace orvek::hostlink {
+namespace orvek::protocol {
 
 // Where the host application says it is installed (HKEY_LOCAL_MACHINE).
 inline constexpr char16_t kHostRegistryKey[] = u"SOFTWARE\\OrvekGPS\\General";
@@ -40,4 +44,24 @@ inline constexpr std::size_t kMaxCommandBody = kMaxRequestLine - 3;
 // Every command's reply is read into this many bytes.
 inline constexpr std::uint32_t kCommandReplyCapacity = 1000;
 
-}  // namespace orvek::hostlink
+// The handshake: the query "0", its reply read into 20 bytes.
+inline constexpr char kHandshakeQuery[] = "0";
+inline constexpr std::uint32_t kHandshakeCapacity = 20;
+
+// After starting the host, its window is looked for every 100 ms for 10 s.
+inline constexpr std::uint32_t kHostStartPollIntervalMs = 100;
+inline constexpr std::uint32_t kHostStartPollMs = 10000;
+
+// What callers of the library share besides the host's own names. Init and
+// exchanges are serialised by a named mutex; a caller waits for it as long
+// as the longest holder can keep it (an Init that starts the host and polls
+// for its window, then waits for an owed answer and for the handshake's).
+inline constexpr char16_t kExchangeLockName[] = u"OrvekPORT.ExchangeLock";
+inline constexpr std::uint32_t kOwedAnswerWaitMs = 3000;
+inline constexpr std::uint32_t kLockWaitMs =
+    kHostStartPollMs + kOwedAnswerWaitMs + kReplyWaitMs + 1000;
+// The record of a post the host has not answered yet, beside the packet
+// files.
+inline constexpr char16_t kLinkFileName[] = u"\\OrvekPORT.link";
+
+}  // namespace orvek::protocol
