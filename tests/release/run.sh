@@ -54,12 +54,12 @@ for arch in x64 x86; do
   if cmake -S "$repo/tests/package/consumer" -B "$work/mismatch-$arch" -G Ninja \
       -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$sdk/$other" \
       >"$work/mismatch-$arch.log" 2>&1; then
-    fail "a ${triplet[$arch]} consumer accepted $other/"
+    fail "the ${triplet[$arch]} consumer accepted $other/"
   fi
   grep -q 'not accepted' "$work/mismatch-$arch.log" &&
     grep -Eq '\((32|64)bit\)' "$work/mismatch-$arch.log" ||
     { cat "$work/mismatch-$arch.log"; fail "the refusal of $other/ does not say why"; }
-  echo "ok: a ${triplet[$arch]} consumer refuses $other/ for its pointer size"
+  echo "ok: the ${triplet[$arch]} consumer refuses $other/ for its pointer size"
 
   # No SDK headers or libraries: the three kernel32 functions the program
   # calls get an import library of their own (plain names on x86_64).
