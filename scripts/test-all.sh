@@ -113,10 +113,11 @@ fi
 # through find_package and MSVC-ABI ones through OrvekPORT.lib, for both
 # architectures, against the archive's emulator and client.
 section "release archive and its consumers"
-# release.sh prints the archive's path last.
-archive="$(ORVEK_BUILD_ROOT="$build_root" ORVEK_DEPS_CHECKED=1 \
-  bash scripts/release.sh | tee /dev/stderr | tail -n 1)"
 release_log="$(mktemp)"
+ORVEK_BUILD_ROOT="$build_root" ORVEK_DEPS_CHECKED=1 bash scripts/release.sh |
+  tee "$release_log"
+# release.sh prints the archive's path last.
+archive="$(tail -n 1 "$release_log")"
 set +e
 if [[ -f "$wine32_error_file" ]]; then
   echo "release consumers skipped: no wine32"
