@@ -76,8 +76,7 @@ cmp "$stage/x64/bin/OrvekPORT.dll" "$build_root/win64/OrvekPORT/OrvekPORT.dll"
 cmp "$stage/x86/bin/OrvekPORT.dll" "$build_root/win32/OrvekPORT/OrvekPORT.dll"
 
 archive="$dist/$name.zip"
-# Every entry dated by the last commit, so that the same tree gives the
-# same archive.
+# Every entry dated by the last commit, not by when this run copied it.
 stamp="$(TZ=UTC git -C "$repo" log -1 --format=%cd \
   --date=format-local:'%Y-%m-%d %H:%M:%S' 2>/dev/null || date -u '+%F %T')"
 (cd "$work" && find "$name" -type f | LC_ALL=C sort >files.txt &&
