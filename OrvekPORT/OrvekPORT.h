@@ -1,14 +1,17 @@
-/*
- * OrvekPORT.h - drive the OrvekGPS moving-map host application from any
- * program: find or start it, feed it position fixes, steer its map view,
- * manage waypoints, read back its moving-map entries, exchange raw requests,
- * and answer two device questions.
+/**
+ * @file OrvekPORT.h
+ * @brief Drive the OrvekGPS moving-map host application from any program:
+ * find or start it, feed it position fixes, steer its map view, manage
+ * waypoints, read back its moving-map entries, exchange raw requests, and
+ * answer two device questions.
  *
  * Every host operation writes one request line to PACKETTX.DAT in the host
  * application's directory, posts message 0x4522 to its main window and waits
  * up to 3000 ms for the named event EventOrvekAPI before reading PACKETRX.DAT.
+ * Each export's description shows a request line it sends (the line feed
+ * that ends every line is not shown).
  *
- * Conventions
+ * @par Conventions
  * - Every call runs on the caller's thread and blocks; nothing is thrown,
  *   shown or logged.
  * - Exchanges never overlap, between threads or processes: each one (request
@@ -32,7 +35,7 @@
  *   never answers keeps the link refused until it is restarted. 14 always
  *   means that nothing reached the host: retrying is safe. After 7, 8 or 9
  *   the host may have acted on the request.
- * - Results are unsigned status codes, 0 for success (table below).
+ * - Results are unsigned status codes, 0 for success (ORVEKPORT_STATUS_MAP).
  * - Texts sent to the host are NUL-terminated 8-bit texts in the ANSI code
  *   page, passed byte for byte. Paths and the raw requests of
  *   OrvekGPSPort_StringProtocolW are UTF-16.
@@ -43,6 +46,19 @@
  * - Commands (every export that sends a letter) need a host link that
  *   OrvekGPSPort_Init, OrvekGPSPort_MovingMapInit or a query has set up;
  *   queries set it up by themselves while no host window is known.
+ * - Coordinates are decimal degrees, east and north positive; altitudes are
+ *   metres. What a value means to the host is the host's business: where
+ *   this header says what a value is, it says what the host expects, and
+ *   where the host decides (the view's scale, the viewport's size, the
+ *   fix's extra values), what the host emulator orvek-host does with it.
+ *
+ * @par Exchange statuses
+ * Every export that sends a request can return, besides its own codes:
+ * 5 (request file not created), 6 (request line not written), 7 (no reply
+ * signal within 3000 ms), 8 (reply file not opened, or a command's reply
+ * under 2 bytes, a query's empty), 9 (reply file not read, or the reply
+ * does not begin with "A" for a command, "G" for a query) and 14 (nothing
+ * sent: link busy or an earlier answer still owed).
  *
  * Valid C (C89 on) and C++ (C++98 on); includes no Windows header. The
  * exports carry their plain names (no decoration) and the platform's
@@ -54,8 +70,10 @@
 #include <stddef.h>
 #include <stdint.h>
 
-/* The exports use the platform's standard calling convention, which only
- * 32-bit x86 spells out; elsewhere it is the default one. */
+/**
+ * @brief The exports' calling convention: the platform's standard one,
+ * which only 32-bit x86 spells out (__stdcall); elsewhere the default one.
+ */
 #if defined(_WIN32) && (defined(__i386__) || defined(_M_IX86))
 #define ORVEKPORT_CALL __stdcall
 #else
@@ -66,7 +84,10 @@
 extern "C" {
 #endif
 
-/* Status codes: X(name, value, meaning). 2 and 3 are never produced. */
+/**
+ * @brief The status codes, X(name, value, meaning): each becomes the
+ * constant ORVEKPORT_name of orvekport_status. 2 and 3 are never produced.
+ */
 #define ORVEKPORT_STATUS_MAP(X)                                               \
   X(OK, 0, "success")                                                         \
   X(E_NO_HOST, 1, "no host window: starting the host application failed or " \
@@ -87,81 +108,161 @@ extern "C" {
   X(E_BUSY, 14, "nothing was sent: another caller held the link for over "  \
                 "17 s, or the host still owes an earlier answer")
 
+/**
+ * @brief The status codes as constants: ORVEKPORT_OK, ORVEKPORT_E_NO_HOST
+ * and the others of ORVEKPORT_STATUS_MAP, with the record readers' parse
+ * statuses below.
+ */
 typedef enum orvekport_status {
+/** @brief Makes one constant of a row of ORVEKPORT_STATUS_MAP. */
 #define ORVEKPORT_STATUS_ENUM(name, value, meaning) ORVEKPORT_##name = value,
   ORVEKPORT_STATUS_MAP(ORVEKPORT_STATUS_ENUM)
 #undef ORVEKPORT_STATUS_ENUM
   /* Parse statuses of OrvekGPSPort_GetMovingMapPosition and
    * OrvekGPSPort_Get_Waypoint: the record ended before the comma after field
-   * N. They share their numbers with 5 to 8 above. */
-  ORVEKPORT_E_NO_COMMA_AFTER_FIELD1 = 5,
-  ORVEKPORT_E_NO_COMMA_AFTER_FIELD2 = 6,
-  ORVEKPORT_E_NO_COMMA_AFTER_FIELD3 = 7,
-  ORVEKPORT_E_NO_COMMA_AFTER_FIELD4 = 8,
-  ORVEKPORT_E_NO_COMMA_AFTER_FIELD5 = 9
+   * N. They share their numbers with 5 to 9 above. */
+  ORVEKPORT_E_NO_COMMA_AFTER_FIELD1 = 5, /**< no comma after field 1 */
+  ORVEKPORT_E_NO_COMMA_AFTER_FIELD2 = 6, /**< no comma after field 2 */
+  ORVEKPORT_E_NO_COMMA_AFTER_FIELD3 = 7, /**< no comma after field 3 */
+  ORVEKPORT_E_NO_COMMA_AFTER_FIELD4 = 8, /**< no comma after field 4 */
+  ORVEKPORT_E_NO_COMMA_AFTER_FIELD5 = 9  /**< no comma after field 5 */
 } orvekport_status;
 
-/* Size of each text buffer that OrvekGPSPort_Get_Waypoint fills. */
+/** @brief Size in bytes of each text buffer that OrvekGPSPort_Get_Waypoint
+ * fills, the NUL included. */
 #define ORVEKPORT_WAYPOINT_TEXT_SIZE 100
 
-/* The longest Path_EXE value read, in characters: the value and its
+/** @brief The longest Path_EXE value read, in characters: the value and its
  * terminator fill 200 bytes. A longer one is a registry error (4). */
 #define ORVEKPORT_HOST_PATH_MAX 99
 
 /* ---- Host link ------------------------------------------------------ */
 
-/* The interface version, always 3. Needs no host application. */
+/**
+ * @brief The interface version. Needs no host application.
+ * @par Request line
+ * none: the host is not asked
+ * @return Always 3.
+ */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_Version(void);
 
-/* Reads Path_EXE under HKEY_LOCAL_MACHINE\SOFTWARE\OrvekGPS\General, finds
- * the host's window (class ORVEKPOCKETMAINW) or starts the host and polls
- * for it (100 x 100 ms), then sends the handshake query "0". A Path_EXE that
- * names a folder or a missing file gives 1 at once; nothing is started. An
- * answer still owed to the window found is awaited as by any exchange (14
- * while it stays owed); one owed to a window that has gone is given up.
- * 0; 4 registry; 1 no window; 14 lock or owed answer; else the handshake's
- * status. */
+/**
+ * @brief Finds the host's window or starts the host, then sends the
+ * handshake query.
+ *
+ * Reads Path_EXE under HKEY_LOCAL_MACHINE\\SOFTWARE\\OrvekGPS\\General,
+ * finds the host's window (class ORVEKPOCKETMAINW) or starts the host and
+ * polls for it (100 x 100 ms), then sends the handshake query "0". A
+ * Path_EXE that names a folder or a missing file gives 1 at once; nothing
+ * is started. An answer still owed to the window found is awaited as by
+ * any exchange (14 while it stays owed); one owed to a window that has
+ * gone is given up at once. Holds the exchange lock throughout, so callers
+ * that come together start one host.
+ * @par Request line
+ * `F|0`
+ * @retval 0 the host window is known and answered the handshake
+ * @retval 1 no host window, and starting the host failed or timed out
+ * @retval 4 Path_EXE can't be read (missing, or over
+ *         ORVEKPORT_HOST_PATH_MAX characters)
+ * @retval 14 the lock was not had within 17 s, or an answer is still owed
+ *         to the host's window (nothing sent)
+ * @retval 5..10 the handshake's status (exchange statuses, 10 no "|")
+ */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_Init(void);
 
-/* Query: sends "F|request" and reads at most `capacity` reply bytes. A reply
- * "G...|result" copies `result` (at most capacity - 2 bytes and its NUL) into
- * `result`. Runs OrvekGPSPort_Init first while no host window is known.
- * 8 empty reply, 9 not "G", 10 no "|"; 12 null `request` or `result`;
- * 13 no memory for the reply buffer. */
+/**
+ * @brief Query: sends "F|request" and copies the reply's result.
+ *
+ * Reads at most `capacity` reply bytes. A reply "G...|result" copies the
+ * text after the first "|" into `result`. Runs OrvekGPSPort_Init first while
+ * no host window is known.
+ * @param request  the query's request text, 8-bit, at most 196 bytes
+ * @param capacity the most reply bytes read, in bytes; `result` must hold
+ *                 capacity - 1 bytes (at most capacity - 2 of result and
+ *                 its NUL)
+ * @param result   receives the result text, NUL-terminated
+ * @par Request line
+ * `F|lastfix` (orvek-host answers with the last fix sentence)
+ * @retval 0 success
+ * @retval 1,4 from OrvekGPSPort_Init, when it ran
+ * @retval 5..9,14 exchange statuses (8: empty reply; 9: not "G")
+ * @retval 10 the reply holds no "|"
+ * @retval 11 `request` is over 196 bytes
+ * @retval 12 null `request` or `result`
+ * @retval 13 no memory for a reply buffer over about 1 KB
+ */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_GetString(const char* request,
                                                uint32_t capacity,
                                                char* result);
 
-/* Raw request: `request` is converted to the ANSI code page and sent as the
- * whole line; the reply (up to 1000 bytes) is converted back into `result`,
- * `capacity` wide characters with the terminator. The reply is not judged.
- * A reply too long for `result` is cut to capacity - 1 characters and a
- * terminator (never half a surrogate pair) and the status stays 0; with
- * `capacity` 0 or less nothing is written. 11 when the converted request
- * passes 198 bytes; 12 null `request`, or null `result` with capacity > 0. */
+/**
+ * @brief Raw request: sends a UTF-16 text as the whole request line and
+ * returns the reply unjudged.
+ *
+ * `request` is converted to the ANSI code page and sent as the whole line;
+ * the reply (up to 1000 bytes) is converted back into `result`. A reply too
+ * long for `result` is cut to capacity - 1 characters and a terminator
+ * (never half a surrogate pair) and the status stays 0.
+ * @param request  the whole request line without its line feed, UTF-16,
+ *                 at most 198 bytes once converted
+ * @param capacity size of `result` in UTF-16 units, terminator included;
+ *                 0 or less writes nothing
+ * @param result   receives the reply, UTF-16, NUL-terminated
+ * @par Request line
+ * `hello` (orvek-host answers `R|hello`)
+ * @retval 0 success, whatever the reply says
+ * @retval 5..9,14 exchange statuses
+ * @retval 11 the converted request passes 198 bytes
+ * @retval 12 null `request`, or null `result` with `capacity` over 0
+ */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_StringProtocolW(const wchar_t* request,
                                                      int32_t capacity,
                                                      wchar_t* result);
 
 /* ---- Position --------------------------------------------------------- */
 
-/* Sends one position fix as the command "E" with the sentence
- *   $AAGGAM,,DDMM.mmm,N,DDDMM.mmm,E,1,5,0,ALT,m,,,,,,,TEXT1,TEXT2,REAL,INT*CS
- * and CR LF, CS being the XOR of the bytes between "$" and "*". Coordinates
- * (degrees, minutes, thousandths of a minute) and altitude are truncated,
- * never rounded; -0.0 counts as north and east. Texts are copied unchanged.
- * realValue is "%f" (a non-finite one prints as inf, -inf or nan).
- * 12 when a text is null, or when longitude, latitude or altitude is not
- * finite or of magnitude 2^31 or more; 11 when the sentence passes 196
- * characters with its CR LF or `realValue` needs more than 49 characters.
- * Nothing is sent then; otherwise the command's status. Like every command
- * it needs a host link set up before. */
-uint32_t ORVEKPORT_CALL OrvekGPSPort_NewPoint(double longitude, double latitude,
-                                              double altitude,
-                                              const char* text1,
-                                              const char* text2,
-                                              double realValue,
-                                              int32_t intValue);
+/**
+ * @brief Sends one position fix as the command "E".
+ *
+ * The sentence is
+ * `$AAGGAM,,DDMM.mmm,N,DDDMM.mmm,E,1,5,0,ALT,m,,,,,,,NAME,DESCRIPTION,REAL,INT*CS`
+ * and CR LF, CS being the XOR of the bytes between "$" and "*".
+ * Coordinates (degrees, minutes, thousandths of a minute) and altitude are
+ * truncated, never rounded; -0.0 counts as north and east. Texts are copied
+ * unchanged. Like every command it needs a host link set up before.
+ * @param longitude_deg longitude in decimal degrees, east positive
+ *                      (fields 4 and 5)
+ * @param latitude_deg  latitude in decimal degrees, north positive (fields
+ *                      2 and 3)
+ * @param altitude_m    altitude in metres, truncated to whole metres
+ *                      (field 9)
+ * @param name          text of field 17; orvek-host moves (or creates) the
+ *                      mobile of this name when it is not empty
+ * @param description   text of field 18; orvek-host keeps it as the
+ *                      mobile's description
+ * @param extra_real    a number for the host, written "%f" into field 19
+ *                      (a non-finite one as inf, -inf or nan); orvek-host
+ *                      does not read it, orvek-feed sends the speed in knots
+ * @param extra_integer a number for the host, written "%d" into field 20;
+ *                      orvek-host does not read it, orvek-feed sends the
+ *                      satellites used
+ * @par Request line
+ * `E|$AAGGAM,,4015.000,N,330.000,W,1,5,0,650,m,,,,,,,A,B,1.500000,2*64`
+ * and CR LF, from (-3.5, 40.25, 650.7, "A", "B", 1.5, 2)
+ * @retval 0 the host acknowledged
+ * @retval 5..9,14 exchange statuses
+ * @retval 11 the sentence passes 196 characters with its CR LF, or
+ *         `extra_real` needs more than 49 characters; nothing is sent
+ * @retval 12 a null text, or a coordinate or altitude not finite or of
+ *         magnitude 2^31 or more; nothing is sent
+ */
+uint32_t ORVEKPORT_CALL OrvekGPSPort_NewPoint(double longitude_deg,
+                                              double latitude_deg,
+                                              double altitude_m,
+                                              const char* name,
+                                              const char* description,
+                                              double extra_real,
+                                              int32_t extra_integer);
 
 /* ---- Map and view -------------------------------------------------------
  * Each command sends its letter and body and succeeds (0) when the host's
@@ -173,69 +274,258 @@ uint32_t ORVEKPORT_CALL OrvekGPSPort_NewPoint(double longitude, double latitude,
  * commands don't refuse non-finite values, which print as inf, -inf and
  * nan. */
 
-/* Posts 0x4522 with wParam 2 to the host window; no packet, no wait.
- * Runs OrvekGPSPort_Init first while no host window is known. */
+/**
+ * @brief Tells the host to initialise its moving map: posts 0x4522 with
+ * wParam 2 to the host window; no packet, no wait.
+ *
+ * Runs OrvekGPSPort_Init first while no host window is known.
+ * @par Request line
+ * none: a window message only
+ * @retval 0 posted (a failed post is not seen)
+ * @retval 1,4,5..10,14 from OrvekGPSPort_Init, when it ran
+ */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_MovingMapInit(void);
-uint32_t ORVEKPORT_CALL OrvekGPSPort_OpenFile(const char* fileName);       /* D */
-uint32_t ORVEKPORT_CALL OrvekGPSPort_DeleteMobile(const char* mobileName); /* H */
-uint32_t ORVEKPORT_CALL OrvekGPSPort_ExecCommand(int32_t command);         /* I */
-uint32_t ORVEKPORT_CALL OrvekGPSPort_SetViewportLen(int32_t len1,
-                                                    int32_t len2);         /* K */
-uint32_t ORVEKPORT_CALL OrvekGPSPort_CenterWaypoint(const char* waypoint,
-                                                    double value);         /* L */
-uint32_t ORVEKPORT_CALL OrvekGPSPort_CenterCoordinate(double value1,
-                                                      double value2,
-                                                      double value3);      /* O */
-uint32_t ORVEKPORT_CALL OrvekGPSPort_ExportViewFile(const char* fileName); /* J */
+
+/**
+ * @brief Has the host open a file (command "D").
+ * @param file_name the file's name as the host reads it, 8-bit, at most
+ *                  196 bytes
+ * @par Request line
+ * `D|track.gpx`
+ * @retval 0 the host acknowledged
+ * @retval 5..9,14 exchange statuses
+ * @retval 11 `file_name` over 196 bytes
+ * @retval 12 null `file_name`
+ */
+uint32_t ORVEKPORT_CALL OrvekGPSPort_OpenFile(const char* file_name);
+
+/**
+ * @brief Deletes a mobile (a moving-map entry) by name (command "H").
+ * @param mobile_name the mobile's name, as OrvekGPSPort_NewPoint's `name`
+ *                    gave it, at most 196 bytes
+ * @par Request line
+ * `H|TRUCK7`
+ * @retval 0 the host acknowledged (orvek-host answers 9 for a name it
+ *         doesn't know)
+ * @retval 5..9,14 exchange statuses
+ * @retval 11 `mobile_name` over 196 bytes
+ * @retval 12 null `mobile_name`
+ */
+uint32_t ORVEKPORT_CALL OrvekGPSPort_DeleteMobile(const char* mobile_name);
+
+/**
+ * @brief Runs a numbered host command (command "I").
+ * @param command_number the host's command number, any 32-bit value;
+ *                       orvek-host only remembers it
+ * @par Request line
+ * `I|12`
+ * @retval 0 the host acknowledged
+ * @retval 5..9,14 exchange statuses
+ */
+uint32_t ORVEKPORT_CALL OrvekGPSPort_ExecCommand(int32_t command_number);
+
+/**
+ * @brief Sets the size of the map viewport (command "K").
+ *
+ * The unit is the host's; orvek-host takes pixels and draws its exported
+ * map at this size (64 to 4096 each, else 640 x 480).
+ * @param width  the viewport's width (orvek-host: pixels)
+ * @param height the viewport's height (orvek-host: pixels)
+ * @par Request line
+ * `K|320,240`
+ * @retval 0 the host acknowledged
+ * @retval 5..9,14 exchange statuses
+ */
+uint32_t ORVEKPORT_CALL OrvekGPSPort_SetViewportLen(int32_t width,
+                                                    int32_t height);
+
+/**
+ * @brief Centres the view on a waypoint (command "L").
+ * @param waypoint_id the waypoint's id, as OrvekGPSPort_New_Waypoint gave
+ *                    it; with the number at most 99 bytes
+ * @param scale       the view's scale, written "%f"; the unit is the
+ *                    host's (orvek-host: metres per pixel, 0 or less fits
+ *                    the map to what it shows)
+ * @par Request line
+ * `L|WP1,2.500000`
+ * @retval 0 the host acknowledged (orvek-host answers 9 for an unknown id)
+ * @retval 5..9,14 exchange statuses
+ * @retval 11 the body passes 99 bytes
+ * @retval 12 null `waypoint_id`
+ */
+uint32_t ORVEKPORT_CALL OrvekGPSPort_CenterWaypoint(const char* waypoint_id,
+                                                    double scale);
+
+/**
+ * @brief Centres the view on a coordinate (command "O").
+ * @param longitude_deg the centre's longitude in decimal degrees, east
+ *                      positive
+ * @param latitude_deg  the centre's latitude in decimal degrees, north
+ *                      positive
+ * @param scale         the view's scale, written "%f"; the unit is the
+ *                      host's (orvek-host: metres per pixel, 0 or less fits
+ *                      the map to what it shows)
+ * @par Request line
+ * `O|2.100000,41.500000,0.000000`
+ * @retval 0 the host acknowledged
+ * @retval 5..9,14 exchange statuses
+ * @retval 11 the body passes 99 bytes (only numbers far beyond any map's)
+ */
+uint32_t ORVEKPORT_CALL OrvekGPSPort_CenterCoordinate(double longitude_deg,
+                                                      double latitude_deg,
+                                                      double scale);
+
+/**
+ * @brief Has the host export its current view to a file (command "J").
+ * @param file_name the file's name as the host reads it, at most 196
+ *                  bytes; orvek-host writes a PNG for a name ending in
+ *                  .png, else a BMP, a relative name beside itself
+ * @par Request line
+ * `J|map.png`
+ * @retval 0 the host acknowledged
+ * @retval 5..9,14 exchange statuses
+ * @retval 11 `file_name` over 196 bytes
+ * @retval 12 null `file_name`
+ */
+uint32_t ORVEKPORT_CALL OrvekGPSPort_ExportViewFile(const char* file_name);
 
 /* ---- Waypoints and moving map -------------------------------------------- */
 
-/* "M|id,text,value1,value2,value3,icon", numbers as "%f" (non-finite ones
- * as inf, -inf, nan); a null text is sent empty. 11 when the body passes
- * 196 characters; nothing is sent then. */
+/**
+ * @brief Creates a waypoint (command "M"), or has the host replace the one
+ * with the same id.
+ *
+ * The body is "id,description,longitude,latitude,altitude,icon", numbers as
+ * "%f" (non-finite ones as inf, -inf, nan). A null text is sent empty.
+ * Texts are not escaped: a comma in one can't be read back whole.
+ * @param id            the waypoint's id
+ * @param description   the waypoint's text
+ * @param longitude_deg longitude in decimal degrees, east positive
+ * @param latitude_deg  latitude in decimal degrees, north positive
+ * @param altitude_m    altitude in metres
+ * @param icon          the name of the host's symbol for it
+ * @par Request line
+ * `M|WP1,Gate 3,-3.500000,40.250000,650.000000,flag`
+ * @retval 0 the host acknowledged
+ * @retval 5..9,14 exchange statuses
+ * @retval 11 the body passes 196 characters; nothing is sent
+ */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_New_Waypoint(const char* id,
-                                                  const char* text,
-                                                  double value1, double value2,
-                                                  double value3,
+                                                  const char* description,
+                                                  double longitude_deg,
+                                                  double latitude_deg,
+                                                  double altitude_m,
                                                   const char* icon);
-/* "N|waypoint". 12 null `waypoint`, 11 over 196 bytes. */
-uint32_t ORVEKPORT_CALL OrvekGPSPort_Delete_Waypoint(const char* waypoint);
-/* Query "4": the decimal count into `*count`: blanks skipped, an optional
- * sign, the digits up to the first other character (a reply without them
- * counts 0; beyond 32 bits it stops at the limit). On failure `*count` is
- * not written. 12 null `count`. */
+
+/**
+ * @brief Deletes a waypoint (command "N").
+ * @param id the waypoint's id, at most 196 bytes
+ * @par Request line
+ * `N|WP1`
+ * @retval 0 the host acknowledged (orvek-host answers 9 for an unknown id)
+ * @retval 5..9,14 exchange statuses
+ * @retval 11 `id` over 196 bytes
+ * @retval 12 null `id`
+ */
+uint32_t ORVEKPORT_CALL OrvekGPSPort_Delete_Waypoint(const char* id);
+
+/**
+ * @brief The number of waypoints (query "4").
+ *
+ * The count is read as a decimal: blanks skipped, an optional sign, the
+ * digits up to the first other character (a reply without them counts 0;
+ * beyond 32 bits it stops at the limit).
+ * @param count receives the number of waypoints; not written on failure
+ * @par Request line
+ * `F|4`
+ * @retval 0 success
+ * @retval 1,4 from OrvekGPSPort_Init, when it ran
+ * @retval 5..10,14 exchange and query statuses
+ * @retval 12 null `count`
+ */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_Get_WaypointCount(int32_t* count);
-/* Query "2,index": reads the waypoint "id,text,value1,value2,value3,icon"
- * (the form of the "M" body) out of the reply, field by field from the
- * left, each stored once the comma after it is found; the icon runs to a
- * further comma or the end. Nothing is trimmed, so a text holding a comma
- * can't be read back whole. Numbers: blanks, sign, decimal digits with point
- * and exponent, as far as they go (else 0.0). Each text buffer holds
- * ORVEKPORT_WAYPOINT_TEXT_SIZE bytes; a longer field gives 11 and is not
- * written. A reply with fewer than six fields gives
- * ORVEKPORT_E_NO_COMMA_AFTER_FIELDn (5 to 9) for the first comma missing.
- * Out-parameters filled before a failing field keep their new values; a
- * failed query writes none. 12 when an out-parameter is null (nothing
- * sent). */
+
+/**
+ * @brief Reads one waypoint (query "2,index").
+ *
+ * Reads "id,description,longitude,latitude,altitude,icon" (the form of the
+ * "M" body) out of the reply, field by field from the left, each stored
+ * once the comma after it is found; the icon runs to a further comma or the
+ * end. Nothing is trimmed, so a text holding a comma can't be read back
+ * whole. Numbers: blanks, sign, decimal digits with point and exponent, as
+ * far as they go (else 0.0). Out-parameters filled before a failing field
+ * keep their new values; a failed query writes none.
+ * @param index         the waypoint's position in the host's list
+ *                      (orvek-host: from 0, in creation order)
+ * @param id            receives the id; ORVEKPORT_WAYPOINT_TEXT_SIZE bytes
+ * @param description   receives the text; ORVEKPORT_WAYPOINT_TEXT_SIZE
+ *                      bytes
+ * @param longitude_deg receives the longitude in decimal degrees
+ * @param latitude_deg  receives the latitude in decimal degrees
+ * @param altitude_m    receives the altitude in metres
+ * @param icon          receives the icon's name;
+ *                      ORVEKPORT_WAYPOINT_TEXT_SIZE bytes
+ * @par Request line
+ * `F|2,0`
+ * @retval 0 success
+ * @retval 1,4 from OrvekGPSPort_Init, when it ran
+ * @retval 5..10,14 exchange and query statuses (9: orvek-host has no
+ *         waypoint at `index`)
+ * @retval 5..9 ORVEKPORT_E_NO_COMMA_AFTER_FIELD1 to 5: the reply has fewer
+ *         than six fields
+ * @retval 11 a text field is longer than its buffer (not written)
+ * @retval 12 a null out-parameter (nothing sent)
+ */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_Get_Waypoint(int32_t index, char* id,
-                                                  char* text, double* value1,
-                                                  double* value2,
-                                                  double* value3, char* icon);
-/* Query "2": the number of moving-map entries, read as by
- * OrvekGPSPort_Get_WaypointCount, or -1 on any failure (a host answer of -1
- * looks the same). */
+                                                  char* description,
+                                                  double* longitude_deg,
+                                                  double* latitude_deg,
+                                                  double* altitude_m,
+                                                  char* icon);
+
+/**
+ * @brief The number of mobiles (moving-map entries) (query "2").
+ * @par Request line
+ * `F|2`
+ * @return the count, read as by OrvekGPSPort_Get_WaypointCount, or -1 on
+ *         any failure (a host answer of -1 looks the same)
+ */
 int32_t ORVEKPORT_CALL OrvekGPSPort_GetMovingMapCount(void);
-/* Query "3,index", reading up to textSize + 100 reply bytes: the record
- * "f1,f2,f3,f4,f5"; f1 goes to *value2, f2 to *value1, f3 to *value3 (read
- * as by OrvekGPSPort_Get_Waypoint), f4 to text1, f5 (up to a further comma
- * or the end, line end included) to text2, each buffer of `textSize` bytes.
- * 5 to 8 when the comma after field 1 to 4 is missing; 11 when a text field
- * needs more than textSize - 1 bytes (that buffer is not written). Values
- * stored before a failing step keep their new values; a failed query writes
- * none. 12 when a pointer is null (nothing sent); 13 no memory. */
+
+/**
+ * @brief Reads one mobile's position record (query "3,index").
+ *
+ * Reads up to text_size + 100 reply bytes: the record
+ * "latitude,longitude,altitude,name,description". The first field, the
+ * latitude, is the second double parameter. The description runs up to a
+ * further comma or the end, line end included. Values stored before a
+ * failing step keep their new values; a failed query writes none.
+ * @param index         the mobile's position in the host's list
+ *                      (orvek-host: from 0)
+ * @param name          receives field 4, the mobile's name; `text_size`
+ *                      bytes
+ * @param longitude_deg receives field 2, the longitude in decimal degrees
+ * @param latitude_deg  receives field 1, the latitude in decimal degrees
+ * @param altitude_m    receives field 3, the altitude in metres
+ * @param text_size     size in bytes of `name` and of `description`
+ * @param description   receives field 5, the mobile's description;
+ *                      `text_size` bytes
+ * @par Request line
+ * `F|3,0`
+ * @retval 0 success
+ * @retval 1,4 from OrvekGPSPort_Init, when it ran
+ * @retval 5..10,14 exchange and query statuses (9: orvek-host has no
+ *         mobile at `index`)
+ * @retval 5..8 ORVEKPORT_E_NO_COMMA_AFTER_FIELD1 to 4: the record ended
+ *         early
+ * @retval 11 a text field needs more than text_size - 1 bytes (that buffer
+ *         is not written)
+ * @retval 12 a null pointer (nothing sent)
+ * @retval 13 no memory for the reply buffer
+ */
 uint32_t ORVEKPORT_CALL OrvekGPSPort_GetMovingMapPosition(
-    int32_t index, char* text1, double* value1, double* value2,
-    double* value3, uint32_t textSize, char* text2);
+    int32_t index, char* name, double* longitude_deg, double* latitude_deg,
+    double* altitude_m, uint32_t text_size, char* description);
 
 /* ---- Device services -----------------------------------------------------
  * The ItvCe result convention: argument 1 is ignored; the result's length in
@@ -245,21 +535,46 @@ uint32_t ORVEKPORT_CALL OrvekGPSPort_GetMovingMapPosition(
  * always 0. On 64-bit builds arguments 2 to 4 are 64-bit pointers. A null
  * `length` or `result` is skipped. Neither export needs the host. */
 
-/* A stable identifier of the device, with its NUL (length counts it);
- * `input` is ignored. Worked out once per process and cached, from the
- * first source that yields one: the device asset tool (while nothing is
- * cached, a call runs \windows\CreateAssetFile.exe of the current drive and
- * waits for it without a time limit), the hardware device id, the registry
- * value ClientHWID, or "QK508-316", which is cached too. A ClientHWID value
+/**
+ * @brief A stable identifier of the device, with its NUL.
+ *
+ * Worked out once per process and cached, from the first source that
+ * yields one: the device asset tool (while nothing is cached, a call runs
+ * \\windows\\CreateAssetFile.exe of the current drive and waits for it
+ * without a time limit), the hardware device id, the registry value
+ * ClientHWID, or "QK508-316", which is cached too. A ClientHWID value
  * shorter than 4 bytes counts as unreadable. A source too short for the
- * identifier gives an empty one (length 1), which is not cached. */
+ * identifier gives an empty one (length 1), which is not cached.
+ * @param reserved ignored
+ * @param input    ignored
+ * @param length   receives the identifier's length in bytes, NUL included
+ * @param result   receives the address of the identifier, an 8-bit
+ *                 NUL-terminated text in a static buffer of the library
+ * @par Request line
+ * none: the host is not asked
+ * @return Always 0.
+ */
 uint32_t ORVEKPORT_CALL GetPocketIDItvCe(uint32_t reserved, const void* input,
                                          uint32_t* length,
                                          const void** result);
-/* A 12-byte record, little-endian: uint32 success (1/0), then the free
- * bytes available to the caller on the volume of `path` as uint64 (low word
- * first, 4-byte aligned). `path` goes to GetDiskFreeSpaceExW unchanged.
- * After a failure the count is the latest successful one (0 if none). */
+
+/**
+ * @brief The free bytes of a volume, as a 12-byte record.
+ *
+ * The record, little-endian: uint32 success (1/0), then the free bytes
+ * available to the caller on the volume of `path` as uint64 (low word
+ * first, 4-byte aligned). After a failure the count is the latest
+ * successful one (0 if none).
+ * @param reserved ignored
+ * @param path     a path on the volume, UTF-16, passed to
+ *                 GetDiskFreeSpaceExW unchanged
+ * @param length   receives the record's length in bytes, 12
+ * @param result   receives the address of the record, in a static buffer
+ *                 of the library
+ * @par Request line
+ * none: the host is not asked
+ * @return Always 0; the record's first word says whether the query worked.
+ */
 uint32_t ORVEKPORT_CALL GetDiskFreeSpaceItvCe(uint32_t reserved,
                                               const wchar_t* path,
                                               uint32_t* length,

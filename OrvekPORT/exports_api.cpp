@@ -13,63 +13,67 @@ static_assert(ORVEKPORT_WAYPOINT_TEXT_SIZE == api::kWaypointTextSize);
 
 extern "C" {
 
-uint32_t ORVEKPORT_CALL OrvekGPSPort_NewPoint(double longitude, double latitude,
-                                              double altitude,
-                                              const char* text1,
-                                              const char* text2,
-                                              double realValue,
-                                              int32_t intValue) {
-  return api::NewPoint(win32_platform(), longitude, latitude, altitude, text1,
-                       text2, realValue, intValue);
+uint32_t ORVEKPORT_CALL OrvekGPSPort_NewPoint(double longitude_deg,
+                                              double latitude_deg,
+                                              double altitude_m,
+                                              const char* name,
+                                              const char* description,
+                                              double extra_real,
+                                              int32_t extra_integer) {
+  return api::NewPoint(win32_platform(), longitude_deg, latitude_deg,
+                       altitude_m, name, description, extra_real,
+                       extra_integer);
 }
 
 uint32_t ORVEKPORT_CALL OrvekGPSPort_MovingMapInit(void) {
   return api::MovingMapInit(win32_platform());
 }
 
-uint32_t ORVEKPORT_CALL OrvekGPSPort_OpenFile(const char* fileName) {
-  return api::OpenFile(win32_platform(), fileName);
+uint32_t ORVEKPORT_CALL OrvekGPSPort_OpenFile(const char* file_name) {
+  return api::OpenFile(win32_platform(), file_name);
 }
 
-uint32_t ORVEKPORT_CALL OrvekGPSPort_DeleteMobile(const char* mobileName) {
-  return api::DeleteMobile(win32_platform(), mobileName);
+uint32_t ORVEKPORT_CALL OrvekGPSPort_DeleteMobile(const char* mobile_name) {
+  return api::DeleteMobile(win32_platform(), mobile_name);
 }
 
-uint32_t ORVEKPORT_CALL OrvekGPSPort_ExecCommand(int32_t command) {
-  return api::ExecCommand(win32_platform(), command);
+uint32_t ORVEKPORT_CALL OrvekGPSPort_ExecCommand(int32_t command_number) {
+  return api::ExecCommand(win32_platform(), command_number);
 }
 
-uint32_t ORVEKPORT_CALL OrvekGPSPort_SetViewportLen(int32_t len1,
-                                                    int32_t len2) {
-  return api::SetViewportLen(win32_platform(), len1, len2);
+uint32_t ORVEKPORT_CALL OrvekGPSPort_SetViewportLen(int32_t width,
+                                                    int32_t height) {
+  return api::SetViewportLen(win32_platform(), width, height);
 }
 
-uint32_t ORVEKPORT_CALL OrvekGPSPort_CenterWaypoint(const char* waypoint,
-                                                    double value) {
-  return api::CenterWaypoint(win32_platform(), waypoint, value);
+uint32_t ORVEKPORT_CALL OrvekGPSPort_CenterWaypoint(const char* waypoint_id,
+                                                    double scale) {
+  return api::CenterWaypoint(win32_platform(), waypoint_id, scale);
 }
 
-uint32_t ORVEKPORT_CALL OrvekGPSPort_CenterCoordinate(double value1,
-                                                      double value2,
-                                                      double value3) {
-  return api::CenterCoordinate(win32_platform(), value1, value2, value3);
+uint32_t ORVEKPORT_CALL OrvekGPSPort_CenterCoordinate(double longitude_deg,
+                                                      double latitude_deg,
+                                                      double scale) {
+  return api::CenterCoordinate(win32_platform(), longitude_deg, latitude_deg,
+                               scale);
 }
 
-uint32_t ORVEKPORT_CALL OrvekGPSPort_ExportViewFile(const char* fileName) {
-  return api::ExportViewFile(win32_platform(), fileName);
+uint32_t ORVEKPORT_CALL OrvekGPSPort_ExportViewFile(const char* file_name) {
+  return api::ExportViewFile(win32_platform(), file_name);
 }
 
 uint32_t ORVEKPORT_CALL OrvekGPSPort_New_Waypoint(const char* id,
-                                                  const char* text,
-                                                  double value1, double value2,
-                                                  double value3,
+                                                  const char* description,
+                                                  double longitude_deg,
+                                                  double latitude_deg,
+                                                  double altitude_m,
                                                   const char* icon) {
-  return api::NewWaypoint(win32_platform(), id, text, value1, value2, value3,
-                          icon);
+  return api::NewWaypoint(win32_platform(), id, description, longitude_deg,
+                          latitude_deg, altitude_m, icon);
 }
 
-uint32_t ORVEKPORT_CALL OrvekGPSPort_Delete_Waypoint(const char* waypoint) {
-  return api::DeleteWaypoint(win32_platform(), waypoint);
+uint32_t ORVEKPORT_CALL OrvekGPSPort_Delete_Waypoint(const char* id) {
+  return api::DeleteWaypoint(win32_platform(), id);
 }
 
 uint32_t ORVEKPORT_CALL OrvekGPSPort_Get_WaypointCount(int32_t* count) {
@@ -77,11 +81,13 @@ uint32_t ORVEKPORT_CALL OrvekGPSPort_Get_WaypointCount(int32_t* count) {
 }
 
 uint32_t ORVEKPORT_CALL OrvekGPSPort_Get_Waypoint(int32_t index, char* id,
-                                                  char* text, double* value1,
-                                                  double* value2,
-                                                  double* value3, char* icon) {
-  return api::GetWaypoint(win32_platform(), index, id, text, value1, value2,
-                          value3, icon);
+                                                  char* description,
+                                                  double* longitude_deg,
+                                                  double* latitude_deg,
+                                                  double* altitude_m,
+                                                  char* icon) {
+  return api::GetWaypoint(win32_platform(), index, id, description,
+                          longitude_deg, latitude_deg, altitude_m, icon);
 }
 
 int32_t ORVEKPORT_CALL OrvekGPSPort_GetMovingMapCount(void) {
@@ -89,10 +95,11 @@ int32_t ORVEKPORT_CALL OrvekGPSPort_GetMovingMapCount(void) {
 }
 
 uint32_t ORVEKPORT_CALL OrvekGPSPort_GetMovingMapPosition(
-    int32_t index, char* text1, double* value1, double* value2,
-    double* value3, uint32_t textSize, char* text2) {
-  return api::GetMovingMapPosition(win32_platform(), index, text1, value1,
-                                   value2, value3, textSize, text2);
+    int32_t index, char* name, double* longitude_deg, double* latitude_deg,
+    double* altitude_m, uint32_t text_size, char* description) {
+  return api::GetMovingMapPosition(win32_platform(), index, name,
+                                   longitude_deg, latitude_deg, altitude_m,
+                                   text_size, description);
 }
 
 }  // extern "C"

@@ -12,14 +12,20 @@ include(CMakePackageConfigHelpers)
 set(ORVEKPORT_PUBLIC_INCLUDE ${PROJECT_BINARY_DIR}/include)
 configure_file(${PROJECT_SOURCE_DIR}/OrvekPORT/OrvekPORT.h
                ${ORVEKPORT_PUBLIC_INCLUDE}/OrvekPORT/OrvekPORT.h COPYONLY)
+# The installed package names the include folder in its config file, which
+# also finds the one the release archive's two architectures share.
 target_include_directories(OrvekPORT INTERFACE
-  $<BUILD_INTERFACE:${ORVEKPORT_PUBLIC_INCLUDE}>
-  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  $<BUILD_INTERFACE:${ORVEKPORT_PUBLIC_INCLUDE}>)
 add_library(OrvekPORT::OrvekPORT ALIAS OrvekPORT)
 
 install(TARGETS OrvekPORT EXPORT OrvekPORTTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# Visual Studio's import library and the .def it was made from.
+if(ORVEKPORT_MSVC_IMPLIB)
+  install(FILES ${ORVEKPORT_MSVC_IMPLIB} ${ORVEKPORT_MSVC_DEF}
+          DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/OrvekPORT/OrvekPORT.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/OrvekPORT)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
@@ -40,3 +46,12 @@ write_basic_package_version_file(
 install(FILES ${PROJECT_BINARY_DIR}/OrvekPORTConfig.cmake
               ${PROJECT_BINARY_DIR}/OrvekPORTConfigVersion.cmake
         DESTINATION ${ORVEKPORT_CONFIG_DIR})
+
+# The release archive holds both architectures' installs side by side
+# (x64/, x86/); its top-level package picks one by the consumer's pointer
+# size (scripts/release.sh puts these two files in its cmake/ folder).
+configure_file(${CMAKE_CURRENT_LIST_DIR}/release/OrvekPORTConfig.cmake
+               ${PROJECT_BINARY_DIR}/release/OrvekPORTConfig.cmake COPYONLY)
+write_basic_package_version_file(
+  ${PROJECT_BINARY_DIR}/release/OrvekPORTConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)

@@ -19,7 +19,10 @@ packages=(cmake ninja-build g++ mingw-w64 wine wine64 googletest
           # The position feed: its JSON reader, zlib for the emulator's PNG
           # (Windows and native), and the receivers of its live tests.
           nlohmann-json3-dev libz-mingw-w64-dev zlib1g-dev python3 gpsd
-          gpsd-clients socat)
+          gpsd-clients socat
+          # The release archive: MSVC import libraries (llvm-dlltool), the
+          # MSVC-ABI consumers (lld-link), the API reference, unpacking.
+          llvm-14 lld-14 doxygen unzip)
 wine32=wine32:i386
 
 installed() {

@@ -7,8 +7,9 @@
 # checks and the package consumers (install, find_package and
 # add_subdirectory, run under Wine), and for x86_64 the position feed's runs
 # under Wine (feed_replay, feed_picture, feed_tcp, feed_serial, feed_gpsd,
-# feed_failures: tests/feed/feed-tests.sh). Exits non-zero on the first
-# failure.
+# feed_failures: tests/feed/feed-tests.sh); then the release archive
+# (scripts/release.sh from these builds) and its consumers
+# (tests/release/run.sh). Exits non-zero on the first failure.
 #
 # Build directories are build/native, build/win64 and build/win32 (the
 # presets' own); ORVEK_BUILD_ROOT puts them elsewhere, and WINEPREFIX, when
@@ -105,6 +106,33 @@ if [[ -f "$wine32_error_file" ]]; then
 else
   section "Wine integration, client, heap check, DLL tables and package (win32, WoW64)"
   run_ctest --test-dir "$build_root/win32" --output-on-failure
+fi
+
+# The SDK archive from these two builds (their DLLs, unchanged), unpacked
+# into an empty folder and used as a developer would: mingw-w64 consumers
+# through find_package and MSVC-ABI ones through OrvekPORT.lib, for both
+# architectures, against the archive's emulator and client.
+section "release archive and its consumers"
+release_log="$(mktemp)"
+ORVEK_BUILD_ROOT="$build_root" ORVEK_DEPS_CHECKED=1 bash scripts/release.sh |
+  tee "$release_log"
+# release.sh prints the archive's path last.
+archive="$(tail -n 1 "$release_log")"
+set +e
+if [[ -f "$wine32_error_file" ]]; then
+  echo "release consumers skipped: no wine32"
+  release_rc=0
+else
+  timeout 300 bash tests/release/run.sh "$archive" "$build_root/release-test" 2>&1 |
+    tee "$release_log"
+  release_rc=${PIPESTATUS[0]}
+fi
+set -e
+passed=$((passed + $(grep -c '^ok:' "$release_log" || true)))
+rm -f "$release_log"
+if ((release_rc != 0)); then
+  printf '\ntests: %d passed, %d failed\n' "$passed" "$((failed + 1))"
+  exit "$release_rc"
 fi
 
 section "all tests passed in $((SECONDS - started)) s"

@@ -118,8 +118,6 @@ static void waypoints(void) {
   int32_t count = -1;
   int32_t i;
   heading("Waypoints");
-  /* value1 longitude, value2 latitude, value3 altitude: the order of
-   * OrvekGPSPort_NewPoint. */
   step("new WP1 \"Track start\" (OrvekGPSPort_New_Waypoint)");
   report(OrvekGPSPort_New_Waypoint(
       "WP1", "Track start", degrees(first->longitude_dddmm, first->east_west),
@@ -134,14 +132,16 @@ static void waypoints(void) {
   if (report(OrvekGPSPort_Get_WaypointCount(&count)) == ORVEKPORT_OK)
     printf("      %d waypoints\n", (int)count);
   for (i = 0; i < count && i < 10; ++i) {
-    char id[ORVEKPORT_WAYPOINT_TEXT_SIZE], text[ORVEKPORT_WAYPOINT_TEXT_SIZE];
+    char id[ORVEKPORT_WAYPOINT_TEXT_SIZE];
+    char description[ORVEKPORT_WAYPOINT_TEXT_SIZE];
     char icon[ORVEKPORT_WAYPOINT_TEXT_SIZE];
-    double value1 = 0, value2 = 0, value3 = 0;
+    double longitude = 0, latitude = 0, altitude = 0;
     step("read back #%d (OrvekGPSPort_Get_Waypoint)", (int)i);
-    if (report(OrvekGPSPort_Get_Waypoint(i, id, text, &value1, &value2,
-                                         &value3, icon)) == ORVEKPORT_OK)
+    if (report(OrvekGPSPort_Get_Waypoint(i, id, description, &longitude,
+                                         &latitude, &altitude, icon)) ==
+        ORVEKPORT_OK)
       printf("      %s \"%s\"  lon %.6f  lat %.6f  alt %.1f  icon %s\n", id,
-             text, value1, value2, value3, icon);
+             description, longitude, latitude, altitude, icon);
   }
   step("delete WP2 (OrvekGPSPort_Delete_Waypoint)");
   report(OrvekGPSPort_Delete_Waypoint("WP2"));
@@ -193,14 +193,14 @@ static void moving_map(void) {
   count = moving_map_count("count (OrvekGPSPort_GetMovingMapCount)");
   for (i = 0; i < count && i < 10; ++i) {
     char name[64], description[64];
-    double value1 = 0, value2 = 0, value3 = 0;
+    double longitude = 0, latitude = 0, altitude = 0;
     step("entry #%d (OrvekGPSPort_GetMovingMapPosition)", (int)i);
-    if (report(OrvekGPSPort_GetMovingMapPosition(i, name, &value1, &value2,
-                                                 &value3, sizeof name,
-                                                 description)) ==
+    if (report(OrvekGPSPort_GetMovingMapPosition(i, name, &longitude,
+                                                 &latitude, &altitude,
+                                                 sizeof name, description)) ==
         ORVEKPORT_OK)
-      printf("      %-10s lat %.6f  lon %.6f  alt %.1f  %s\n", name, value2,
-             value1, value3, description);
+      printf("      %-10s lat %.6f  lon %.6f  alt %.1f  %s\n", name, latitude,
+             longitude, altitude, description);
   }
   step("delete %s (OrvekGPSPort_DeleteMobile)", kMobileName);
   report(OrvekGPSPort_DeleteMobile(kMobileName));

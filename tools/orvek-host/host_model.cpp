@@ -192,24 +192,26 @@ std::string HostModel::position_fix(std::string_view sentence) {
   return "A|fix " + std::to_string(fix_count_);
 }
 
-// "M|id,text,value1,value2,value3,icon". The id is the first field and the
-// icon the last, the three numbers stand before the icon, and the text is
-// whatever lies between, commas included. An existing id is replaced.
+// "M|id,description,longitude,latitude,altitude,icon". The id is the first
+// field and the icon the last, the three numbers stand before the icon, and
+// the description is whatever lies between, commas included. An existing id
+// is replaced.
 std::string HostModel::new_waypoint(std::string_view body) {
   std::vector<std::string_view> fields = split(body);
   if (fields.size() < 6) return error_reply("six fields expected");
   std::size_t n = fields.size();
-  auto value1 = to_double(fields[n - 4]);
-  auto value2 = to_double(fields[n - 3]);
-  auto value3 = to_double(fields[n - 2]);
-  if (!value1 || !value2 || !value3)
+  auto longitude = to_double(fields[n - 4]);
+  auto latitude = to_double(fields[n - 3]);
+  auto altitude = to_double(fields[n - 2]);
+  if (!longitude || !latitude || !altitude)
     return error_reply("three numbers expected before the icon");
   std::size_t text_start = fields[0].size() + 1;
   std::size_t text_end =
       static_cast<std::size_t>(fields[n - 4].data() - body.data()) - 1;
   Waypoint waypoint{std::string(fields[0]),
                     std::string(body.substr(text_start, text_end - text_start)),
-                    *value1, *value2, *value3, std::string(fields[n - 1])};
+                    *longitude, *latitude, *altitude,
+                    std::string(fields[n - 1])};
   if (Waypoint* existing = find_waypoint(waypoint.id)) {
     *existing = std::move(waypoint);
     return "A|replaced";
@@ -218,16 +220,17 @@ std::string HostModel::new_waypoint(std::string_view body) {
   return "A|created";
 }
 
-// "L|WP1,2.500000": the waypoint is everything before the last comma.
+// "L|WP1,2.500000": the waypoint id is everything before the last comma,
+// the scale after it.
 std::string HostModel::centre_on_waypoint(std::string_view body) {
   std::size_t comma = body.rfind(',');
   if (comma == std::string_view::npos || !to_double(body.substr(comma + 1)))
-    return error_reply("waypoint and value expected");
+    return error_reply("waypoint id and scale expected");
   const Waypoint* waypoint = find_waypoint(body.substr(0, comma));
   if (waypoint == nullptr)
     return error_reply("no waypoint " + std::string(body.substr(0, comma)));
   centre_ = "L|" + std::string(body);
-  centre_point_ = GeoPoint{waypoint->value2, waypoint->value1};
+  centre_point_ = GeoPoint{waypoint->latitude, waypoint->longitude};
   centre_metres_per_pixel_ = *to_double(body.substr(comma + 1));
   return "A|centred";
 }
@@ -253,8 +256,9 @@ std::string HostModel::query(std::string_view request) {
       if (*index < 0 || static_cast<std::size_t>(*index) >= waypoints_.size())
         return error_reply("no waypoint " + std::to_string(*index));
       const Waypoint& w = waypoints_[static_cast<std::size_t>(*index)];
-      return result(w.id + "," + w.text + "," + format_double(w.value1) + "," +
-                    format_double(w.value2) + "," + format_double(w.value3) +
+      return result(w.id + "," + w.description + "," +
+                    format_double(w.longitude) + "," +
+                    format_double(w.latitude) + "," + format_double(w.altitude) +
                     "," + w.icon);
     }
     if (*index < 0 || static_cast<std::size_t>(*index) >= mobiles_.size())
@@ -276,7 +280,7 @@ MapContent HostModel::map_content() const {
   MapContent content;
   content.track = track_;
   for (const Waypoint& w : waypoints_)
-    content.waypoints.push_back({{w.value2, w.value1}, w.id});
+    content.waypoints.push_back({{w.latitude, w.longitude}, w.id});
   for (const Mobile& m : mobiles_)
     content.mobiles.push_back({{m.latitude, m.longitude}, m.name});
   content.centre = centre_point_;

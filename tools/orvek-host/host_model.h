@@ -16,8 +16,8 @@ namespace orvek::host {
 
 struct Waypoint {
   std::string id;
-  std::string text;
-  double value1 = 0, value2 = 0, value3 = 0;
+  std::string description;
+  double longitude = 0, latitude = 0, altitude = 0;
   std::string icon;
 };
 
@@ -57,11 +57,11 @@ class HostModel {
 
   const std::vector<Mobile>& mobiles() const { return mobiles_; }
 
-  // What the map shows: the track of the fixes received, waypoints
-  // (value1 longitude, value2 latitude), mobiles, the centre of "O"
-  // (value1 longitude, value2 latitude, value3 metres per pixel) or of "L"
-  // (the waypoint, value metres per pixel), and the size "K" gives in
-  // pixels (width, height). A scale of 0 or less fits the content.
+  // What the map shows: the track of the fixes received, waypoints,
+  // mobiles, the centre of "O" (longitude, latitude, scale in metres per
+  // pixel) or of "L" (the waypoint id, scale in metres per pixel), and the
+  // size "K" gives in pixels (width, height). A scale of 0 or less fits the
+  // content.
   MapContent map_content() const;
 
  private:

@@ -19,7 +19,7 @@ namespace {
 constexpr std::size_t kMaxBody = 196;
 constexpr std::size_t kMaxFormattedBody = 99;
 // The position sentence with its CR LF must fit the same 196 bytes, and
-// realValue's "%f" 49 characters.
+// the extra real's "%f" 49 characters.
 constexpr std::size_t kMaxSentence = 196;
 constexpr std::size_t kMaxRealText = 49;
 
@@ -57,16 +57,19 @@ constexpr Command kCommands[] = {
      "mobile's.\n"
      "With --show the sentence sent is printed (CR LF shown as \\r\\n).",
      run_newpoint},
-    {"center", "center LONGITUDE LATITUDE ALTITUDE",
-     "Centres the map on a coordinate: O|VALUE1,VALUE2,VALUE3 with six\n"
-     "decimals each (OrvekGPSPort_CenterCoordinate).",
+    {"center", "center LONGITUDE LATITUDE SCALE",
+     "Centres the map on a coordinate: O|LONGITUDE,LATITUDE,SCALE with six\n"
+     "decimals each (OrvekGPSPort_CenterCoordinate). Degrees east and north\n"
+     "are positive; SCALE's unit is the host's (the emulator: metres per\n"
+     "pixel, 0 or less fits the map to what it shows).",
      run_center},
-    {"center-waypoint", "center-waypoint WAYPOINT VALUE",
-     "Centres the map on a waypoint: L|WAYPOINT,VALUE\n"
-     "(OrvekGPSPort_CenterWaypoint).",
+    {"center-waypoint", "center-waypoint WAYPOINT_ID SCALE",
+     "Centres the map on a waypoint: L|WAYPOINT_ID,SCALE\n"
+     "(OrvekGPSPort_CenterWaypoint). SCALE as for center.",
      run_center_waypoint},
-    {"viewport", "viewport LEN1 LEN2",
-     "Sets the viewport's lengths: K|LEN1,LEN2 (OrvekGPSPort_SetViewportLen).",
+    {"viewport", "viewport WIDTH HEIGHT",
+     "Sets the viewport's size: K|WIDTH,HEIGHT (OrvekGPSPort_SetViewportLen).\n"
+     "The unit is the host's (the emulator: pixels, 64 to 4096).",
      run_viewport},
     {"exec", "exec COMMAND",
      "Runs host command number COMMAND: I|COMMAND (OrvekGPSPort_ExecCommand).",
@@ -116,7 +119,7 @@ int run_newpoint(std::span<const std::string> arguments) {
   Report report(self.name);
   Arguments args(arguments);
   const char* altitude_text = args.take_option("altitude");
-  // --text1 and --text2 are the export's own names for the two texts.
+  // --text1 and --text2: the two texts by their place in the sentence.
   const char* name_text = args.take_option("name");
   if (name_text == nullptr) name_text = args.take_option("text1");
   const char* description_text = args.take_option("description");
@@ -189,18 +192,19 @@ int run_center_waypoint(std::span<const std::string> arguments) {
   Arguments args(arguments);
   if (!args.finish(2, 2)) return report.refuse(args.problem(), self.usage);
   std::string problem;
-  double value = 0;
-  if (!real_at(args, 1, &value, &problem))
+  double scale = 0;
+  if (!real_at(args, 1, &scale, &problem))
     return report.refuse(problem, self.usage);
-  std::optional<std::string> waypoint = to_host(args[0], "WAYPOINT", &problem);
+  std::optional<std::string> waypoint =
+      to_host(args[0], "WAYPOINT_ID", &problem);
   if (!waypoint) return report.refuse(problem);
   if (int exit_code = ensure_host_link(report); exit_code != 0)
     return exit_code;
   HostCall call(report);
-  call.set_limit({"the body \"WAYPOINT,%f\"",
-                  waypoint->size() + 1 + fixed_length(value),
+  call.set_limit({"the body \"WAYPOINT_ID,%f\"",
+                  waypoint->size() + 1 + fixed_length(scale),
                   kMaxFormattedBody});
-  return call.finish(OrvekGPSPort_CenterWaypoint(waypoint->c_str(), value));
+  return call.finish(OrvekGPSPort_CenterWaypoint(waypoint->c_str(), scale));
 }
 
 int run_viewport(std::span<const std::string> arguments) {
@@ -209,13 +213,13 @@ int run_viewport(std::span<const std::string> arguments) {
   Arguments args(arguments);
   if (!args.finish(2, 2)) return report.refuse(args.problem(), self.usage);
   std::string problem;
-  std::int32_t len1 = 0, len2 = 0;
-  if (!int_at(args, 0, &len1, &problem) || !int_at(args, 1, &len2, &problem))
+  std::int32_t width = 0, height = 0;
+  if (!int_at(args, 0, &width, &problem) || !int_at(args, 1, &height, &problem))
     return report.refuse(problem, self.usage);
   if (int exit_code = ensure_host_link(report); exit_code != 0)
     return exit_code;
   HostCall call(report);
-  return call.finish(OrvekGPSPort_SetViewportLen(len1, len2));
+  return call.finish(OrvekGPSPort_SetViewportLen(width, height));
 }
 
 int run_exec(std::span<const std::string> arguments) {

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Builds the x86_64 and i686 presets (win64, win32: MinSizeRel, the builds
+# whose DLL sizes the table check measures) and writes the SDK archive
+# dist/OrvekPORT-<version>.zip:
+#
+#   OrvekPORT-<version>/
+#     README.md  LICENSE
+#     include/OrvekPORT/OrvekPORT.h
+#     cmake/                      package config: picks x64/ or x86/
+#     doc/reference/index.html    the API reference
+#     x64/ and x86/
+#       bin/  OrvekPORT.dll orvek-host.exe orvekport.exe orvek-feed.exe
+#       lib/  OrvekPORT.lib (MSVC) libOrvekPORT.dll.a (mingw) OrvekPORT.def
+#             cmake/OrvekPORT/
+#
+# ORVEK_BUILD_ROOT puts the build directories elsewhere (as for
+# test-all.sh, which builds both presets and then calls this), ORVEK_DIST_DIR
+# the archive (default dist/). Prints the archive's path last.
+set -euo pipefail
+
+repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$repo"
+build_root="${ORVEK_BUILD_ROOT:-$repo/build}"
+dist="${ORVEK_DIST_DIR:-$repo/dist}"
+jobs="${ORVEK_JOBS:-2}"
+
+if [[ -z ${ORVEK_DEPS_CHECKED:-} ]]; then
+  ORVEK_WINE32_ERROR_FILE="${ORVEK_WINE32_ERROR_FILE:-$build_root/wine32-install-error.txt}" \
+    bash scripts/install-deps.sh
+fi
+
+# A build that is up to date is only checked, so the archive's DLLs are the
+# very files the tests ran and measured.
+for preset in win64 win32; do
+  if [[ ! -f $build_root/$preset/CMakeCache.txt ]]; then
+    cmake --preset "$preset" -B "$build_root/$preset"
+  fi
+  cmake --build "$build_root/$preset" -j "$jobs"
+done
+
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_root/win64/CMakeCache.txt")"
+[[ -n $version ]] || { echo "release: no project version in $build_root/win64" >&2; exit 1; }
+name="OrvekPORT-$version"
+work="$build_root/release"
+stage="$work/$name"
+rm -rf "$work"
+mkdir -p "$stage" "$dist"
+
+echo "-- staging $name"
+cmake --install "$build_root/win64" --prefix "$stage/x64" >/dev/null
+cmake --install "$build_root/win32" --prefix "$stage/x86" >/dev/null
+# One header and one licence for both: the package configs look for the
+# header beside their architecture's folder.
+mv "$stage/x64/include" "$stage/include"
+cmp "$stage/include/OrvekPORT/OrvekPORT.h" "$stage/x86/include/OrvekPORT/OrvekPORT.h"
+mv "$stage/x64/share/doc/OrvekPORT/LICENSE" "$stage/LICENSE"
+rm -r "$stage/x86/include" "$stage/x64/share" "$stage/x86/share"
+mkdir -p "$stage/cmake"
+cp "$build_root/win64/release/OrvekPORTConfig.cmake" \
+   "$build_root/win64/release/OrvekPORTConfigVersion.cmake" "$stage/cmake/"
+sed "s/@VERSION@/$version/g" docs/release-README.md >"$stage/README.md"
+
+echo "-- API reference"
+bash tests/checks/check-api-reference.sh "$repo" "$work/reference"
+mkdir -p "$stage/doc"
+cp -r "$work/reference/html" "$stage/doc/reference"
+
+for arch in x64 x86; do
+  for file in bin/OrvekPORT.dll bin/orvek-host.exe bin/orvekport.exe \
+              bin/orvek-feed.exe lib/OrvekPORT.lib lib/libOrvekPORT.dll.a \
+              lib/OrvekPORT.def lib/cmake/OrvekPORT/OrvekPORTConfig.cmake; do
+    [[ -f $stage/$arch/$file ]] || { echo "release: $arch/$file missing" >&2; exit 1; }
+  done
+done
+cmp "$stage/x64/bin/OrvekPORT.dll" "$build_root/win64/OrvekPORT/OrvekPORT.dll"
+cmp "$stage/x86/bin/OrvekPORT.dll" "$build_root/win32/OrvekPORT/OrvekPORT.dll"
+
+archive="$dist/$name.zip"
+# Every entry dated by the last commit, not by when this run copied it.
+stamp="$(TZ=UTC git -C "$repo" log -1 --format=%cd \
+  --date=format-local:'%Y-%m-%d %H:%M:%S' 2>/dev/null || date -u '+%F %T')"
+(cd "$work" && find "$name" -type f | LC_ALL=C sort >files.txt &&
+   cmake -E tar cf "$archive.part" --format=zip --mtime="$stamp" \
+     --files-from=files.txt)
+mv "$archive.part" "$archive"
+printf -- '-- DLL sizes: x64 %s bytes, x86 %s bytes\n' \
+  "$(stat -c %s "$stage/x64/bin/OrvekPORT.dll")" \
+  "$(stat -c %s "$stage/x86/bin/OrvekPORT.dll")"
+printf -- '-- %s files, %s bytes\n' "$(wc -l <"$work/files.txt")" "$(stat -c %s "$archive")"
+echo "$archive"
