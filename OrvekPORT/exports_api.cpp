@@ -9,7 +9,6 @@
 using orvek::platform::win32_platform;
 namespace api = orvek::api;
 
-static_assert(ORVEKPORT_WAYPOINT_TEXT_SIZE == api::kWaypointTextSize);
 
 extern "C" {
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "OrvekPORT/OrvekPORT.h"
 #include "hostlink/status.h"
 #include "platform/platform.h"
 
@@ -12,7 +13,8 @@ namespace orvek::api {
 // The bodies of "I", "K", "L" and "O" are composed in 100 bytes: at most 99
 // characters. Passed-through texts ("D", "H", "J", "N") may use the whole
 // command body of 196.
-inline constexpr std::size_t kFormattedBodyRoom = 100;
+inline constexpr std::size_t kFormattedBodyRoom =
+    ORVEKPORT_FORMATTED_BODY_MAX + 1;
 
 // Posts WM_PORT_REQUEST with PORT_WPARAM_MOVINGMAP_INIT to the host window;
 // no packet, no wait, the post's outcome is not looked at. Runs Init first

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "protocol/host_protocol.h"
+#include "OrvekPORT/OrvekPORT.h"
 #include "hostlink/status.h"
 #include "platform/platform.h"
 
@@ -14,7 +15,7 @@ namespace orvek::api {
 inline constexpr std::size_t kMaxSentence = protocol::kMaxCommandBody;
 // Each number field of the sentence is at most this long; only realValue
 // can be longer (from 1e41 up), and is then refused.
-inline constexpr std::size_t kMaxNumberField = 49;
+inline constexpr std::size_t kMaxNumberField = ORVEKPORT_EXTRA_REAL_TEXT_MAX;
 
 // A coordinate's degrees, whole minutes and thousandths of a minute, as the
 // double steps (value - degrees) x 60 and (minutes - whole) x 1000 give

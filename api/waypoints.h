@@ -4,13 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "OrvekPORT/OrvekPORT.h"
 #include "hostlink/status.h"
 #include "platform/platform.h"
 
 namespace orvek::api {
 
 // Each text buffer that GetWaypoint fills holds this many bytes.
-inline constexpr std::size_t kWaypointTextSize = 100;
+inline constexpr std::size_t kWaypointTextSize = ORVEKPORT_WAYPOINT_TEXT_SIZE;
 
 // "M|id,text,value1,value2,value3,icon"; a null text is sent empty.
 // 11 when the body passes 196 characters (nothing sent); else SendCommand's

@@ -7,11 +7,8 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-# Consumers see the header's folder only, not the sources beside it: the
-# header is copied into a folder of its own in the build tree.
-set(ORVEKPORT_PUBLIC_INCLUDE ${PROJECT_BINARY_DIR}/include)
-configure_file(${PROJECT_SOURCE_DIR}/OrvekPORT/OrvekPORT.h
-               ${ORVEKPORT_PUBLIC_INCLUDE}/OrvekPORT/OrvekPORT.h COPYONLY)
+# Consumers see the public header's own folder, include/, and nothing else.
+set(ORVEKPORT_PUBLIC_INCLUDE ${PROJECT_SOURCE_DIR}/include)
 # The installed package names the include folder in its config file, which
 # also finds the one the release archive's two architectures share.
 target_include_directories(OrvekPORT INTERFACE
@@ -26,7 +23,7 @@ if(ORVEKPORT_MSVC_IMPLIB)
   install(FILES ${ORVEKPORT_MSVC_IMPLIB} ${ORVEKPORT_MSVC_DEF}
           DESTINATION ${CMAKE_INSTALL_LIBDIR})
 endif()
-install(FILES ${PROJECT_SOURCE_DIR}/OrvekPORT/OrvekPORT.h
+install(FILES ${ORVEKPORT_PUBLIC_INCLUDE}/OrvekPORT/OrvekPORT.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/OrvekPORT)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/OrvekPORT)

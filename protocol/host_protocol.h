@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "OrvekPORT/OrvekPORT.h"
+
 namespace orvek::protocol {
 
 // Where the host application says it is installed (HKEY_LOCAL_MACHINE).
@@ -37,9 +39,10 @@ inline constexpr std::uint32_t kReplyWaitMs = 3000;
 
 // A request line is composed in 200 bytes with its NUL: 199 bytes of line,
 // line feed included, so 196 bytes of body behind a letter and its "|".
-inline constexpr std::size_t kRequestLineBuffer = 200;
-inline constexpr std::size_t kMaxRequestLine = kRequestLineBuffer - 1;
-inline constexpr std::size_t kMaxCommandBody = kMaxRequestLine - 3;
+inline constexpr std::size_t kMaxRequestLine = ORVEKPORT_REQUEST_LINE_MAX;
+inline constexpr std::size_t kRequestLineBuffer = kMaxRequestLine + 1;
+inline constexpr std::size_t kMaxCommandBody = ORVEKPORT_COMMAND_BODY_MAX;
+inline constexpr std::size_t kMaxRawRequest = ORVEKPORT_RAW_REQUEST_MAX;
 
 // Every command's reply is read into this many bytes.
 inline constexpr std::uint32_t kCommandReplyCapacity = 1000;

@@ -15,7 +15,7 @@ install_host_emulator() {
   HOST_PATH="$(winepath -w "$HOST_DIR/orvek-host.exe" 2>/dev/null)"
   local max_path
   max_path="$(sed -n 's/^#define ORVEKPORT_HOST_PATH_MAX \([0-9]*\)$/\1/p' \
-    "$(dirname "${BASH_SOURCE[0]}")/../OrvekPORT/OrvekPORT.h")"
+    "$(dirname "${BASH_SOURCE[0]}")/../include/OrvekPORT/OrvekPORT.h")"
   if (( ${#HOST_PATH} > max_path )); then
     HOST_DIR="$WINEPREFIX/drive_c/$name"
     HOST_PATH="C:\\$name\\orvek-host.exe"

@@ -15,7 +15,7 @@ cd "$repo"
 gcc_include="$(ls -d /usr/lib/gcc/x86_64-w64-mingw32/*-posix/include/c++ | tail -n 1)"
 flags=(-fsyntax-only -std=c++20 -Wall -Wextra -Wpedantic -Wshadow -Werror
        -Wglobal-constructors -Wexit-time-destructors
-       -fno-exceptions -fno-rtti -I "$repo" -nostdinc++
+       -fno-exceptions -fno-rtti -I "$repo" -I "$repo/include" -nostdinc++
        -isystem "$gcc_include" -isystem "$gcc_include/x86_64-w64-mingw32"
        -isystem /usr/x86_64-w64-mingw32/include)
 

@@ -1,46 +1,92 @@
 #!/usr/bin/env bash
-# Checks the library's include graph: each layer includes only itself and
-# the layers below it (exports -> api, device; api -> hostlink -> platform;
-# device -> platform; the wire facts of protocol/ under all of them), no file of the core or the public header sees a
-# Windows header, and no two files include each other, directly or round
-# about (a header and its source count as one unit).
+# Checks the include graph of the whole tree. The library's layers include
+# only themselves and the layers below them (exports -> api, device;
+# api -> hostlink -> platform; device -> platform; the wire facts of
+# protocol/ under all of them), and each may see the public header, which
+# includes nothing of ours. The tools see only the public header, the
+# protocol and tools/common besides their own folder; the tests see what
+# their kind tests. No file of the core or the public header sees a Windows
+# header, and no two files include each other, directly or round about (a
+# header and its source count as one unit).
 #   check-layers.sh <repository root>
 set -euo pipefail
 cd "$1"
 failed=0
 
-# The layers a directory may include, besides itself.
+public=include/OrvekPORT/OrvekPORT.h
+# What each folder may include besides itself: folders (by path prefix) or
+# the public header ("public"). An include without a folder is the file's
+# own folder or a header its target generates.
 declare -A allowed=(
-  [protocol]=""
+  [include]=""
+  [protocol]="public"
   [platform]=""
-  [hostlink]="protocol platform OrvekPORT/OrvekPORT.h"
-  [api]="hostlink protocol platform OrvekPORT/OrvekPORT.h"
-  [device]="platform OrvekPORT/OrvekPORT.h"
-  [OrvekPORT]="api device hostlink protocol platform"
+  [hostlink]="public protocol platform"
+  [api]="public protocol hostlink platform"
+  [device]="public platform"
+  [OrvekPORT]="public protocol api device hostlink platform"
+  [tools/common]="public"
+  [tools]="public protocol tools/common"
+  # The native benchmark measures the core's own number and sentence code.
+  [tools/orvek-bench/sentence_bench.cpp]="public api platform tests/support/coordinate_cases.h"
+  # Unit tests, fuzz harnesses and their support test the core from inside.
+  [tests/unit]="public protocol hostlink api device platform tests/support"
+  [tests/support]="public protocol hostlink api device platform"
+  [fuzz]="public protocol hostlink api device platform tests/support"
+  [tests/checks]="public api tests/support"
+  # The Wine tests drive the DLL through the public header and the
+  # emulator's files; the Win32 backend's contract test and the asset
+  # file's layout are the two pieces of the core they see.
+  [tests/wine]="public protocol tools/common tools/orvek-host platform tests/support/platform_contract.h device/device_sources.h"
+  [tests/feed]="tools/orvek-feed tools/orvek-host"
+  [tests/client]="public protocol tools/common tools/orvekport"
+  [tests/release]="public"
+  [tests/package]="public"
 )
-sources() { find "$1" -maxdepth 2 \( -name '*.h' -o -name '*.cpp' \) -not -path '*/fake/*' | sort; }
+# The folder rule for a file: the longest key that is the file or a folder
+# above it; a tool's own folder is part of its rule.
+rule_of() {
+  local path="$1" key
+  while [[ "$path" == */* ]]; do
+    [[ -n "${allowed[$path]+set}" ]] && { echo "$path"; return; }
+    path="${path%/*}"
+  done
+  [[ -n "${allowed[$path]+set}" ]] && echo "$path"
+}
+own_folder() {  # tools/<tool>, tests/<kind>, or the layer
+  case "$1" in
+    tools/*/*|tests/*/*) echo "$1" | cut -d/ -f1-2 ;;
+    *) echo "${1%%/*}" ;;
+  esac
+}
 
 edges="$(mktemp)"
 trap 'rm -f "$edges"' EXIT
-for layer in "${!allowed[@]}"; do
-  while read -r file; do
-    while read -r included; do
-      [[ -z "$included" ]] && continue
-      # A unit is a header and its source: x.cpp including x.h is no edge.
-      [[ "${file%.*}" != "${included%.*}" ]] && echo "${file%.*} ${included%.*}" >>"$edges"
-      target_layer="${included%%/*}"
-      [[ "$target_layer" == "$layer" && "$included" != OrvekPORT/OrvekPORT.h ]] && continue
-      ok=0
-      for permitted in ${allowed[$layer]} "$layer"; do
-        [[ "$target_layer" == "$permitted" || "$included" == "$permitted" ]] && ok=1
-      done
-      if ((ok == 0)); then
-        echo "FAIL: $file includes $included (layer $layer may include: ${allowed[$layer]:-nothing below it})"
-        failed=1
+while read -r file; do
+  rule="$(rule_of "$file")"
+  [[ -z "$rule" ]] && { echo "FAIL: $file is in no folder this check knows"; failed=1; continue; }
+  own="$(own_folder "$file")"
+  while read -r included; do
+    [[ -z "$included" || "$included" != */* ]] && continue
+    unit="${included%.*}"
+    [[ "$included" == OrvekPORT/OrvekPORT.h ]] && unit="${public%.*}"
+    # A unit is a header and its source: x.cpp including x.h is no edge.
+    [[ "${file%.*}" != "$unit" ]] && echo "${file%.*} $unit" >>"$edges"
+    [[ "$included" == "$own"/* ]] && continue
+    ok=0
+    for permitted in ${allowed[$rule]}; do
+      if [[ "$permitted" == public ]]; then
+        [[ "$included" == OrvekPORT/OrvekPORT.h ]] && ok=1
+      elif [[ "$included" == "$permitted" || "$included" == "$permitted"/* ]]; then
+        ok=1
       fi
-    done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
-  done < <(sources "$layer")
-done
+    done
+    if ((ok == 0)); then
+      echo "FAIL: $file includes $included ($rule may include: ${allowed[$rule]:-nothing but itself})"
+      failed=1
+    fi
+  done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
+done < <(git ls-files -- '*.h' '*.cpp' '*.c')
 
 # Only the Win32 backend and the DLL's entry point see Win32.
 windows_headers='^#include <(windows|winver|shellapi|winbase|windef|winuser|winreg)\.h>'
@@ -49,8 +95,7 @@ while read -r file; do
     echo "FAIL: $file includes a Windows header"
     failed=1
   fi
-done < <( (sources protocol; sources hostlink; sources api; sources device
-           find platform -maxdepth 1 -name '*.h'; echo OrvekPORT/OrvekPORT.h))
+done < <(git ls-files -- 'protocol/*' 'hostlink/*' 'api/*' 'device/*' 'platform/*.h' "$public")
 
 # tsort names a loop on stderr when the graph has one.
 if ! loops="$(tsort "$edges" 2>&1 >/dev/null)" || [[ -n "$loops" ]]; then
@@ -59,8 +104,10 @@ if ! loops="$(tsort "$edges" 2>&1 >/dev/null)" || [[ -n "$loops" ]]; then
   failed=1
 fi
 
-echo "arrows between layers:"
-awk '{split($1, a, "/"); split($2, b, "/"); if (a[1] != b[1]) print a[1] " -> " b[1] (b[1] == "OrvekPORT" ? " (public header)" : "")}' "$edges" |
+echo "arrows between the library's layers:"
+awk '{split($1, a, "/"); split($2, b, "/");
+      if (a[1] != b[1] && a[1] ~ /^(OrvekPORT|api|device|hostlink|platform|protocol|include)$/)
+        print a[1] " -> " (b[1] == "include" ? "public header" : b[1])}' "$edges" |
   sort -u | sed 's/^/  /'
-((failed == 0)) && echo "ok: $(wc -l <"$edges") includes between units point down, none in a cycle, no Windows header in the core"
+((failed == 0)) && echo "ok: $(wc -l <"$edges") includes between units, each allowed, none in a cycle, no Windows header in the core"
 exit "$failed"

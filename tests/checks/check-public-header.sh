@@ -31,7 +31,7 @@ for compiler in gcc x86_64-w64-mingw32-gcc i686-w64-mingw32-gcc; do
     if [[ $std == c++* ]]; then source="$work/use.cpp" driver="${compiler%gcc}g++"; fi
     # Casting between function pointer types is the table's point.
     if ! "$driver" -std="$std" -pedantic-errors -Wall -Wextra -Werror \
-        -Wno-cast-function-type -I "$repo" -c "$source" -o "$work/use.o" 2>"$work/errors"; then
+        -Wno-cast-function-type -I "$repo/include" -c "$source" -o "$work/use.o" 2>"$work/errors"; then
       echo "FAIL: $driver -std=$std:"
       cat "$work/errors"
       failed=1
@@ -42,7 +42,7 @@ done
 ((failed == 0)) && echo "ok: header compiles as C89..C2x and C++98..C++20 with $count compiler runs"
 
 # The i686 object refers to _Name@N, as the import library spells them.
-i686-w64-mingw32-gcc -std=c89 -I "$repo" -Wno-cast-function-type -c "$work/use.c" -o "$work/use.o"
+i686-w64-mingw32-gcc -std=c89 -I "$repo/include" -Wno-cast-function-type -c "$work/use.c" -o "$work/use.o"
 referenced="$(i686-w64-mingw32-nm -u "$work/use.o" | awk '{print $2}' | sed 's/^_//' | sort)"
 expected="$(sed -n '/^EXPORTS/,$p' "$repo/OrvekPORT/OrvekPORT-i686.def" | tail -n +2 | awk 'NF {print $1}' | sort)"
 if [[ "$referenced" != "$expected" ]]; then

@@ -128,6 +128,35 @@ typedef enum orvekport_status {
   ORVEKPORT_E_NO_COMMA_AFTER_FIELD5 = 9  /**< no comma after field 5 */
 } orvekport_status;
 
+/* ---- Limits a caller must respect ------------------------------------
+ * Longer is refused with ORVEKPORT_E_TOO_LONG (11) before anything is
+ * written; nothing is ever cut. */
+
+/** @brief The longest request line in bytes, its line feed included. */
+#define ORVEKPORT_REQUEST_LINE_MAX 199
+
+/** @brief The longest body behind a one-letter command and its "|", in
+ * bytes: a query's request (OrvekGPSPort_GetString), a passed-through text
+ * (OrvekGPSPort_OpenFile, OrvekGPSPort_DeleteMobile,
+ * OrvekGPSPort_ExportViewFile, OrvekGPSPort_Delete_Waypoint), the waypoint
+ * that OrvekGPSPort_New_Waypoint composes, and the position sentence of
+ * OrvekGPSPort_NewPoint with its CR LF. */
+#define ORVEKPORT_COMMAND_BODY_MAX (ORVEKPORT_REQUEST_LINE_MAX - 3)
+
+/** @brief The longest request of OrvekGPSPort_StringProtocolW in bytes,
+ * once converted to the ANSI code page. */
+#define ORVEKPORT_RAW_REQUEST_MAX (ORVEKPORT_REQUEST_LINE_MAX - 1)
+
+/** @brief The longest body that a command composes from its numbers (and
+ * a waypoint id), in characters: OrvekGPSPort_ExecCommand,
+ * OrvekGPSPort_SetViewportLen, OrvekGPSPort_CenterWaypoint and
+ * OrvekGPSPort_CenterCoordinate. */
+#define ORVEKPORT_FORMATTED_BODY_MAX 99
+
+/** @brief The longest "%f" text of OrvekGPSPort_NewPoint's `extra_real`, in
+ * characters. */
+#define ORVEKPORT_EXTRA_REAL_TEXT_MAX 49
+
 /** @brief Size in bytes of each text buffer that OrvekGPSPort_Get_Waypoint
  * fills, the NUL included. */
 #define ORVEKPORT_WAYPOINT_TEXT_SIZE 100
