@@ -106,6 +106,20 @@ class GpxReader {
     XmlNodeType type = XmlNodeType_None;
     HRESULT result;
     while ((result = xml_->Read(&type)) == S_OK) {
+      // Wine's XmlLite meets the end of the input inside an element with
+      // made-up nodes instead of an error: an end tag of the open element,
+      // or endless empty whitespace, placed back at an earlier node. Nodes
+      // come in document order, so one placed before its predecessor means
+      // the input ended there. (After the root ends Wine places the last
+      // whitespace back too, which is harmless.)
+      UINT line = 0, column = 0;
+      xml_->GetLineNumber(&line);
+      xml_->GetLinePosition(&column);
+      if (depth_ > 0 &&
+          (line < last_line_ || (line == last_line_ && column < last_column_)))
+        return fail(xml_error_text(kInputEnd), error);
+      last_line_ = line;
+      last_column_ = column;
       bool ok = true;
       if (type == XmlNodeType_Element)
         ok = start_element();
@@ -245,9 +259,7 @@ class GpxReader {
     const wchar_t* value = nullptr;
     UINT length = 0;
     if (FAILED(xml_->GetValue(&value, &length)) || value == nullptr) length = 0;
-    // Wine's XmlLite meets the end of the input inside an element with
-    // endless empty whitespace nodes instead of an error; no document has
-    // an empty text node, so one is taken for that end.
+    // No document has an empty text node: see read().
     if (length == 0) {
       problem_ = xml_error_text(kInputEnd);
       return false;
@@ -261,6 +273,7 @@ class GpxReader {
   std::string problem_;
   std::wstring gpx_namespace_;
   int depth_ = 0;  // elements open
+  UINT last_line_ = 0, last_column_ = 0;  // where the last node stood
   bool seen_root_ = false;
   bool in_waypoint_ = false;
   std::optional<std::string>* field_ = nullptr;  // the text being gathered
