@@ -9,7 +9,8 @@
 # 3. waypoints refused one by one (by the library, by the host): the rest
 #    go, each refused one named with its status;
 # 4. orvek-feed --track: gpsbabel reads one point per fix the host accepted,
-#    in order, with times, a new segment after a refused fix; mobiles export.
+#    in order, with times, a new segment after a refused fix, and a whole
+#    file after SIGTERM; mobiles export.
 set -uo pipefail
 build="$(cd "$1" && pwd)"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -182,6 +183,14 @@ for (lat, lon, alt, hhmmss), p in zip(accepted, points):
     assert p["Date"] == "2022/10/18" and p["Time"].replace(":", "") == hhmmss, (p, hhmmss)
 print("track: %d points match the host's accepted fixes" % len(points))
 PY
+
+# Ended by SIGTERM while paced (a fix a second): the file on disk is whole
+# with the points written so far.
+timeout -s TERM 2.5 wine "$feed" --quiet --name TRK7 --track "$work/cut-short.gpx" "$garmin" \
+  > "$work/feed.out" 2>&1
+points="$(to_csv -t -i gpx -f "$work/cut-short.gpx" | tail -n +2 | wc -l)"
+(( points >= 1 && points < 7 )) && [[ "$(tail -n 1 "$work/cut-short.gpx")" == "</gpx>" ]] ||
+  fail "track after SIGTERM: $points points: $(tail -n 3 "$work/cut-short.gpx")"
 
 client --json mobiles list
 python3 -c '
