@@ -4,7 +4,6 @@
 #include "tools/orvekport/commands_gpx.h"
 
 #include <cstring>
-#include <map>
 #include <set>
 
 #include "OrvekPORT/OrvekPORT.h"
@@ -68,7 +67,7 @@ std::optional<HostWaypoint> for_host(const GpxWaypoint& w, bool force,
     symbol.clear();
   }
   const std::pair<const char*, const std::string*> texts[] = {
-      {"name", w.name ? &*w.name : nullptr},
+      {"name", &*w.name},
       {"description", &description},
       {"symbol", &symbol}};
   std::string* targets[] = {&out.id, &out.description, &out.icon};

@@ -293,7 +293,8 @@ std::optional<std::vector<GpxWaypoint>> read_gpx_waypoints(
     return std::nullopt;
   }
   // mingw-w64 ships xmllite.h but no import library for it, so the one
-  // entry point needed is looked up in the system's xmllite.dll.
+  // entry point needed is looked up in the system's xmllite.dll, which
+  // stays loaded for the rest of the run.
   using CreateXmlReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
   HMODULE xmllite = LoadLibraryW(L"xmllite.dll");
   auto create_reader =
