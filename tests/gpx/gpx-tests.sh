@@ -105,6 +105,7 @@ long_id="$(printf 'W%.0s' $(seq 100))"
 sed "s/<name>PRIME</<name>$long_id</" "$work/list10.gpx" > "$work/long-id.gpx"
 sed 's/<name>PRIME</<name>PRIME, EAST</' "$work/list10.gpx" > "$work/comma.gpx"
 sed 's/<name>PRIME</<name>東京</' "$work/list10.gpx" > "$work/cjk.gpx"
+sed 's/<name>PRIME</<name> </' "$work/list10.gpx" > "$work/no-name.gpx"
 sent_before="$(requests 'M|\|N|')"
 while IFS='|' read -r file message; do
   client waypoint import "$work/$file"
@@ -119,6 +120,7 @@ no-lon.gpx|line 12, column 4: <wpt> without its lon attribute
 long-id.gpx|name is 100 bytes; the host reads back at most 99
 comma.gpx|'PRIME, EAST' (line 75): name holds a comma
 cjk.gpx|can't hold: '東', '京'; --lossy
+no-name.gpx|<wpt> at line 75 has no <name>
 TABLE
 [[ "$(requests 'M|\|N|')" -eq "$sent_before" ]] || fail "a refused file changed the host"
 
@@ -132,7 +134,9 @@ cat > "$work/some-refused.gpx" <<GPX
   <wpt lat="1" lon="2"><name>FIRST</name></wpt>
   <wpt lat="1" lon="2"><name>${long_text:0:90}</name><desc>$long_text</desc></wpt>
   <wpt lat="3" lon="4"><name>REFUSED</name><sym>flag</sym></wpt>
-  <wpt lat="5" lon="6"><name>LAST</name></wpt>
+  <wpt lat="5" lon="6"><name>
+    LAST </name><desc>two
+lines</desc></wpt>
 </gpx>
 GPX
 echo 'when=M|REFUSED, reply E|no room' > "$HOST_DIR/orvek-host.faults"
@@ -148,7 +152,9 @@ assert report["fields"]["imported"] == 2 and report["fields"]["failed"] == 2, re
 assert failures == [("dddd", "E_TOO_LONG", ""), ("REFU", "E_READ_REPLY", "E|no room")], failures
 assert any("symbol 'flag' is not an icon number" in n for n in report["notes"]), report
 PY
-grep -q 'recv M|LAST,' "$log" || fail "the waypoint after the refused ones was not sent"
+# Pretty-printed texts go on one line, trimmed.
+grep -q 'recv M|LAST,two lines,6.000000,5.000000,' "$log" ||
+  fail "the waypoint after the refused ones was not sent on one line"
 
 # ---- 4. The feed's track, and the mobiles ------------------------------------
 # garmin15x's fourth fix is refused: six points in two segments.

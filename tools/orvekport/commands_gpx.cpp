@@ -42,32 +42,44 @@ std::string unreadable(const char* what, const std::string& host_text) {
   return "";
 }
 
+// A GPX text on one line for the request: blanks around it dropped, line
+// ends and tabs inside (a pretty-printed file's) as spaces.
+std::string one_line(const std::string& text) {
+  std::string out = text;
+  for (char& c : out)
+    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+  std::size_t first = out.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return out.substr(first, out.find_last_not_of(' ') - first + 1);
+}
+
 // `w` for the host, or nothing with every problem added to `problems`.
 std::optional<HostWaypoint> for_host(const GpxWaypoint& w, bool force,
                                      std::vector<std::string>* problems,
                                      std::vector<std::string>* notes) {
-  std::string label = w.name ? "'" + *w.name + "' (" + where(w) + ")" : where(w);
+  const std::string name = one_line(w.name.value_or(""));
+  std::string label = "'" + name + "' (" + where(w) + ")";
   std::size_t problems_before = problems->size();
-  if (!w.name || w.name->empty()) {
+  if (name.empty()) {
     problems->push_back("<wpt> at " + where(w) +
                         " has no <name>, which the host needs as its id");
     return std::nullopt;
   }
   HostWaypoint out;
-  out.name_utf8 = *w.name;
+  out.name_utf8 = name;
   out.longitude = w.longitude;
   out.latitude = w.latitude;
   out.altitude = w.elevation.value_or(0);
   const std::string description =
-      w.description ? *w.description : w.comment.value_or("");
-  std::string symbol = w.symbol.value_or("");
+      one_line(w.description ? *w.description : w.comment.value_or(""));
+  std::string symbol = one_line(w.symbol.value_or(""));
   if (!symbol.empty() && std::strspn(symbol.c_str(), "0123456789") != symbol.size()) {
     notes->push_back(label + ": symbol '" + symbol +
                      "' is not an icon number; sent without an icon");
     symbol.clear();
   }
   const std::pair<const char*, const std::string*> texts[] = {
-      {"name", &*w.name},
+      {"name", &name},
       {"description", &description},
       {"symbol", &symbol}};
   std::string* targets[] = {&out.id, &out.description, &out.icon};

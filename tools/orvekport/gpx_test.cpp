@@ -100,6 +100,12 @@ TEST(GpxRead, TakesTheWaypointsOfBothVersions) {
            "<rte><rtept lat=\"1\" lon=\"1\"><name>R</name></rtept></rte>"
            "<trk><trkseg><trkpt lat=\"1\" lon=\"1\"/></trkseg></trk></gpx>",
        "E|0|180|-|-|-|-\n-|-90|-180|-|-|-|-\n"},
+      {"comments, a processing instruction and texts over several lines",
+       std::string(kHead11) +
+           "<!-- planned -->\n<?route-planner v=2?>\n"
+           "<wpt lat=\"1\" lon=\"2\">\n  <!-- depot -->\n  <desc>north\ngate\n</desc>\n"
+           "  <name>\n    D1\n  </name>\n</wpt>\n<!-- end -->\n</gpx>\n",
+       "\n    D1\n  |1|2|-|north\ngate\n|-|-\n"},
       {"empty texts stay present", std::string(kHead11) +
            "<wpt lat=\"1\" lon=\"2\"><name/><desc></desc><ele>-11034.5</ele></wpt></gpx>",
        "|1|2|-11034.5||-|-\n"},
