@@ -19,7 +19,9 @@ packages=(cmake ninja-build g++ mingw-w64 wine wine64 googletest
           # The position feed: its JSON reader, zlib for the emulator's PNG
           # (Windows and native), and the receivers of its live tests.
           nlohmann-json3-dev libz-mingw-w64-dev zlib1g-dev python3 gpsd
-          gpsd-clients socat)
+          gpsd-clients socat
+          # The independent reader and writer of the GPX tests.
+          gpsbabel)
 wine32=wine32:i386
 
 installed() {
