@@ -22,7 +22,9 @@ packages=(cmake ninja-build g++ mingw-w64 wine wine64 googletest
           gpsd-clients socat
           # The release archive: MSVC import libraries (llvm-dlltool), the
           # MSVC-ABI consumers (lld-link), the API reference, unpacking.
-          llvm-14 lld-14 doxygen unzip)
+          llvm-14 lld-14 doxygen unzip
+          # The independent reader and writer of the GPX tests.
+          gpsbabel)
 wine32=wine32:i386
 
 installed() {

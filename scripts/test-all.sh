@@ -7,7 +7,8 @@
 # checks and the package consumers (install, find_package and
 # add_subdirectory, run under Wine), and for x86_64 the position feed's runs
 # under Wine (feed_replay, feed_picture, feed_tcp, feed_serial, feed_gpsd,
-# feed_failures: tests/feed/feed-tests.sh); then the release archive
+# feed_failures: tests/feed/feed-tests.sh) and the GPX files checked with
+# gpsbabel (gpx_files: tests/gpx/gpx-tests.sh); then the release archive
 # (scripts/release.sh from these builds) and its consumers
 # (tests/release/run.sh). Exits non-zero on the first failure.
 #

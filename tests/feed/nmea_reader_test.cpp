@@ -151,6 +151,39 @@ TEST(NmeaStream, OneFixPerEpochOnlyOnceTheEpochIsComplete) {
   EXPECT_EQ(fixes[1].altitude_msl_m, 0);
 }
 
+TEST(NmeaStream, DatesComeFromRmcAndZdaAndStayWithTheirEpoch) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> lines;
+    std::vector<std::string> dates;  // one per fix
+  };
+  const Case cases[] = {
+      {"RMC's ddmmyy",
+       {"$GPRMC,113258,A,3238.9148,N,10822.4466,W,005.3,247.1,181022,009.3,E*6B\n"},
+       {"2022-10-18"}},
+      {"ZDA after the epoch's GGA, and kept for the next epoch",
+       {"$GPGGA,113258,3238.9148,N,10822.4466,W,2,08,1.1,1577.4,M,-24.6,M,,\n",
+        "$GPZDA,113258.00,07,12,2026,00,00\n",
+        "$GPGGA,113259,3238.9148,N,10822.4466,W,2,08,1.1,1577.4,M,-24.6,M,,\n"},
+       {"2026-12-07", "2026-12-07"}},
+      {"the date changes at midnight with the epoch, not before it",
+       {"$GPRMC,235959,A,3238.9148,N,10822.4466,W,0,0,311299,,\n",
+        "$GPRMC,000000,A,3238.9148,N,10822.4466,W,0,0,010100,,\n"},
+       {"1999-12-31", "2000-01-01"}},
+      {"no date, or an unreadable one",
+       {"$GPGGA,113258,3238.9148,N,10822.4466,W,2,08,1.1,1577.4,M,-24.6,M,,\n",
+        "$GPRMC,113259,A,3238.9148,N,10822.4466,W,0,0,181322,,\n",
+        "$GPRMC,113300,A,3238.9148,N,10822.4466,W,0,0,1810,,\n"},
+       {"", "", ""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> dates;
+    for (const Fix& fix : run(c.lines, nullptr)) dates.push_back(fix.utc_date);
+    EXPECT_EQ(dates, c.dates);
+  }
+}
+
 TEST(NmeaStream, EpochsWithoutAPositionOrSayingNoFixGiveNothing) {
   StreamCounts counts;
   auto fixes = run({

@@ -61,6 +61,10 @@ const char kFeedUsage[] =
     "  --idle-timeout S  live: a stream silent S seconds counts as dropped (10)\n"
     "  --max-connects N  live: end after N connection attempts (never)\n"
     "  --quiet           no progress line and no per-failure lines\n"
+    "  --track FILE      write the fixes the host accepted as a GPX 1.1 track,\n"
+    "                    a new segment after a failed fix or a dropped source;\n"
+    "                    times carry the date of RMC or ZDA, else the run's\n"
+    "                    own; the file is valid GPX at every moment\n"
     "exit: 0 every fix delivered; 1 a fix failed; 2 bad command line;\n"
     "      3 the source could not be read at all\n";
 
@@ -109,6 +113,8 @@ std::optional<FeedOptions> parse_feed_options(const std::vector<std::string>& ar
         *error = "--name takes at most 40 characters and no , * $ or line end";
         return std::nullopt;
       }
+    } else if (arg == "--track") {
+      if (!value(&options.track_path)) return std::nullopt;
     } else if (arg == "--idle-timeout") {
       if (!value(&text)) return std::nullopt;
       if (!to_uint(text, 3600, &number) || number == 0) {

@@ -25,6 +25,8 @@ struct FeedOptions {
   // dropped (0: never).
   uint32_t max_connects = 0;
   bool quiet = false;
+  // --track: the GPX file of accepted fixes; empty for none.
+  std::string track_path;
 };
 
 // Reads argv; on failure returns nothing and sets `error`.

@@ -15,6 +15,7 @@ struct Fix {
   std::string utc_text;                // "113258.00" as received, or gpsd's time
   uint32_t utc_ms = 0;                 // for pacing a replay
   bool has_time = false;
+  std::string utc_date;                // "2022-10-18" when the source gave it
 };
 
 }  // namespace orvek::feed

@@ -14,6 +14,7 @@
 #include "feed_options.h"
 #include "fix_sender.h"
 #include "gpsd_reports.h"
+#include "gpx_track.h"
 #include "nmea_stream.h"
 #include "pacing.h"
 
@@ -62,6 +63,13 @@ class Feed {
   }
 
   int run() {
+    if (!options_.track_path.empty()) {
+      std::string error;
+      if (!track_.open(options_.track_path, options_.name, &error)) {
+        std::fprintf(stderr, "orvek-feed: %s\n", error.c_str());
+        return kExitUsage;
+      }
+    }
     sender_.start();
     std::unique_ptr<ByteSource> source = make_byte_source(options_);
     bool any_data = source->live() ? run_live(*source) : run_log(*source);
@@ -94,7 +102,12 @@ class Feed {
       if (wait > 0) pause_ms(static_cast<uint32_t>(wait));
     }
     if (g_stopping) return;
+    uint64_t delivered_before = sender_.delivered();
     sender_.send(fix);
+    if (sender_.delivered() > delivered_before)
+      track_.add(fix);
+    else
+      track_.break_segment();
     last_time_ = fix.utc_text;
     show_progress(false);
   }
@@ -132,6 +145,7 @@ class Feed {
         std::fprintf(stderr, "orvek-feed: %s: %s\n", options_.source.c_str(), error.c_str());
       finish();
       source.close();
+      track_.break_segment();
     } while (options_.loop && !g_stopping);
     return any_data;
   }
@@ -174,6 +188,7 @@ class Feed {
         }
         finish();
         source.close();
+        track_.break_segment();
       } else {
         std::fprintf(stderr, "orvek-feed: %s\n", error.c_str());
       }
@@ -213,6 +228,9 @@ class Feed {
                 n(sender_.delivered()), n(sender_.failed()));
     for (const auto& [status, count] : sender_.failed_by_status())
       std::printf("  failed with %s: %llu\n", status_text(status).c_str(), n(count));
+    if (!options_.track_path.empty())
+      std::printf("  track: %llu points in %llu segments, %s\n", n(track_.points()),
+                  n(track_.segments()), options_.track_path.c_str());
     if (sender_.reinits()) std::printf("  host link set up again: %u times\n", sender_.reinits());
     std::fflush(stdout);
   }
@@ -222,6 +240,7 @@ class Feed {
   Pacer pacer_;
   NmeaStream nmea_;
   GpsdReports gpsd_;
+  GpxTrack track_;  // writes nothing unless opened (--track)
   bool source_live_ = false;
   bool progress_ = false;
   ULONGLONG last_progress_ = 0;

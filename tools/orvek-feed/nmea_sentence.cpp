@@ -1,6 +1,8 @@
 #include "nmea_sentence.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -116,6 +118,23 @@ std::optional<double> nmea_degrees(std::string_view field,
   return sign * value;
 }
 
+namespace {
+
+// "YYYY-MM-DD" from day, month and a year of two or four digits (two:
+// 1980 to 2079, the span of receivers' week numbers), or "" when unreadable.
+std::string iso_date(std::string_view day, std::string_view month, std::string_view year) {
+  std::optional<int> d = to_int(day), m = to_int(month), y = to_int(year);
+  if (day.size() != 2 || month.size() != 2 || (year.size() != 2 && year.size() != 4) ||
+      !d || !m || !y || *d < 1 || *d > 31 || *m < 1 || *m > 12)
+    return "";
+  int full_year = year.size() == 4 ? *y : (*y < 80 ? 2000 + *y : 1900 + *y);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", full_year, *m, *d);
+  return text;
+}
+
+}  // namespace
+
 LineVerdict read_sentence(std::string_view line, Sentence* out) {
   if (line.empty()) return LineVerdict::kBlank;
   if (line.front() == '#') return LineVerdict::kComment;
@@ -160,6 +179,8 @@ LineVerdict read_sentence(std::string_view line, Sentence* out) {
     read_position(f, 3, &s);
     s.says_fix = f[2] == "A" && f[12] != "N";
     s.speed_knots = to_number(f[7]);
+    s.date = iso_date(f[9].substr(0, 2), f[9].substr(std::min<std::size_t>(2, f[9].size()), 2),
+                      f[9].substr(std::min<std::size_t>(4, f[9].size())));
   } else if (type == "GLL") {
     // $GPGLL,lat,N,lon,W,time[,A[,mode]]; old receivers stop after time.
     if (f.count < 5) return LineVerdict::kMalformed;
@@ -176,7 +197,11 @@ LineVerdict read_sentence(std::string_view line, Sentence* out) {
     s.satellites = to_int(f[7]);
     s.altitude_msl_m = to_number(f[9]);
   } else {
-    if (out) out->kind = SentenceKind::kOther;
+    if (out) {
+      out->kind = SentenceKind::kOther;
+      // $GPZDA,hhmmss.ss,dd,mm,yyyy,zh,zm
+      if (type == "ZDA" && f.count >= 5) out->date = iso_date(f[2], f[3], f[4]);
+    }
     return LineVerdict::kOtherKind;
   }
   s.utc_text = std::string(f[time_field]);

@@ -40,6 +40,8 @@ struct Sentence {
   std::optional<double> altitude_msl_m;  // GGA, GNS
   std::optional<double> speed_knots;     // RMC
   std::optional<int> satellites;         // GGA, GNS
+  // The UTC date as "2022-10-18": RMC, and ZDA (read though of another kind).
+  std::string date;
 };
 
 // The longest line taken as a sentence. The standard's limit is 82 bytes
@@ -48,7 +50,7 @@ struct Sentence {
 inline constexpr std::size_t kMaxSentenceLength = 164;
 
 // Reads one line (without its line end). `out` is filled when the verdict
-// is kUsed; kOtherKind leaves only its kind.
+// is kUsed; kOtherKind leaves only its kind, and a ZDA's date.
 //   $GPGGA,113258,3238.9148,N,10822.4466,W,2,08,1.1,1577.4,M,-24.6,M,,*4D
 LineVerdict read_sentence(std::string_view line, Sentence* out);
 

@@ -44,6 +44,10 @@ void NmeaStream::read_line(std::string_view line) {
   LineVerdict verdict = read_sentence(line, &sentence);
   ++counts_.by_verdict[static_cast<std::size_t>(verdict)];
   if (verdict == LineVerdict::kUsed) add_to_epoch(sentence);
+  if (!sentence.date.empty()) {
+    last_date_ = sentence.date;
+    if (epoch_.open && epoch_.date.empty()) epoch_.date = sentence.date;
+  }
 }
 
 // Some receivers stamp one sentence of each cycle a second late (an old
@@ -103,6 +107,7 @@ void NmeaStream::close_epoch() {
   fix.utc_text = done.utc_text;
   fix.has_time = done.utc_ms.has_value();
   fix.utc_ms = done.utc_ms.value_or(0);
+  fix.utc_date = done.date.empty() ? last_date_ : done.date;
   sink_(fix);
 }
 

@@ -76,7 +76,10 @@ class NmeaStream {
     unsigned kinds_seen = 0;
     std::optional<double> latitude, longitude, altitude_msl_m, speed_knots;
     std::optional<int> satellites;
+    std::string date;
   } epoch_;
+  // The last date the stream gave (RMC, ZDA), for epochs that carry none.
+  std::string last_date_;
 };
 
 }  // namespace orvek::feed

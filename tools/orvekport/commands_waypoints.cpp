@@ -8,6 +8,7 @@
 #include "OrvekPORT/OrvekPORT.h"
 #include "tools/orvekport/arguments.h"
 #include "tools/orvekport/command.h"
+#include "tools/orvekport/commands_gpx.h"
 #include "tools/orvekport/host_side.h"
 #include "tools/orvekport/report.h"
 
@@ -36,19 +37,34 @@ int run_mobiles(std::span<const std::string> arguments);
 constexpr Command kCommands[] = {
     {"waypoint",
      "waypoint add ID DESCRIPTION LONGITUDE LATITUDE ALTITUDE ICON [--force]"
-     " | delete ID | count | get INDEX | list",
+     " | delete ID | count | get INDEX | list"
+     " | import FILE.gpx [--replace] [--force] | export FILE.gpx",
      "Waypoints. add: M|ID,DESCRIPTION,LONGITUDE,LATITUDE,ALTITUDE,ICON\n"
      "(OrvekGPSPort_New_Waypoint); refuses what could not be read back (a\n"
      "comma in a text, a text over 99 bytes) unless --force. delete: N|ID\n"
      "(OrvekGPSPort_Delete_Waypoint); count: query 4\n"
      "(OrvekGPSPort_Get_WaypointCount); get: query 2,INDEX, from 0\n"
-     "(OrvekGPSPort_Get_Waypoint); list: count, then get for each.",
+     "(OrvekGPSPort_Get_Waypoint); list: count, then get for each.\n"
+     "import: every <wpt> of a GPX 1.0 or 1.1 file becomes a waypoint (texts\n"
+     "on one line, trimmed): name\n"
+     "as ID, desc (else cmt) as DESCRIPTION, lon, lat, ele (else 0), and sym\n"
+     "as ICON when it is a number (any other symbol is left out, with a\n"
+     "note). The whole file is checked first: bad XML, a <wpt> without lat,\n"
+     "lon or name, or a text that add would refuse (--lossy and --force as\n"
+     "for add) sends nothing (exit 2). Then\n"
+     "each goes on its own; one the library or host refuses is listed by\n"
+     "name with its status, and the exit code is the first such status.\n"
+     "--replace deletes the host's waypoints of the same ids first.\n"
+     "export: every waypoint as GPX 1.1 <wpt>s (UTF-8), written whole or\n"
+     "not at all.",
      run_waypoint},
-    {"mobiles", "mobiles count | get INDEX [--text-size N] | list",
+    {"mobiles",
+     "mobiles count | get INDEX [--text-size N] | list | export FILE.gpx",
      "Moving-map entries. count: query 2 (OrvekGPSPort_GetMovingMapCount);\n"
      "get: query 3,INDEX, from 0, the position record with text buffers of\n"
      "N bytes, default 256 (OrvekGPSPort_GetMovingMapPosition); list: count,\n"
-     "then get for each.",
+     "then get for each; export: every entry as a GPX 1.1 <wpt> (name, desc,\n"
+     "lat, lon, ele), written whole or not at all.",
      run_mobiles},
 };
 enum CommandIndex { kWaypoint, kMobiles };
@@ -201,7 +217,7 @@ int get_record(const Command& self, Report& report, Arguments& args,
 int run_waypoint(std::span<const std::string> arguments) {
   const Command& self = kCommands[kWaypoint];
   if (arguments.empty())
-    return Report(self.name).refuse("add, delete, count, get or list expected",
+    return Report(self.name).refuse("add, delete, count, get, list, import or export expected",
                                     self.usage);
   const std::string& action = arguments[0];
   Report report(std::string(self.name) + " " + action);
@@ -234,17 +250,19 @@ int run_waypoint(std::span<const std::string> arguments) {
     return list_records(report, count, "waypoints", kWaypointRecord,
                         get_waypoint);
   }
+  if (action == "import") return waypoint_import(report, args, self.usage);
+  if (action == "export") return waypoint_export(report, args, self.usage);
   if (action == "get")
     return get_record(self, report, args, kWaypointRecord, get_waypoint,
                       "a field of the host's record passes " +
                           std::to_string(kMaxWaypointText) + " bytes");
-  return report.refuse("add, delete, count, get or list expected", self.usage);
+  return report.refuse("add, delete, count, get, list, import or export expected", self.usage);
 }
 
 int run_mobiles(std::span<const std::string> arguments) {
   const Command& self = kCommands[kMobiles];
   if (arguments.empty())
-    return Report(self.name).refuse("count, get or list expected", self.usage);
+    return Report(self.name).refuse("count, get, list or export expected", self.usage);
   const std::string& action = arguments[0];
   Report report(std::string(self.name) + " " + action);
   Arguments args(arguments.subspan(1));
@@ -271,6 +289,8 @@ int run_mobiles(std::span<const std::string> arguments) {
                           return get_mobile(index, text_size, fields);
                         });
   }
+  if (action == "export")
+    return mobiles_export(report, args, self.usage, text_size);
   if (action == "get")
     return get_record(
         self, report, args, kMobileRecord,
@@ -280,7 +300,7 @@ int run_mobiles(std::span<const std::string> arguments) {
         "a text field needs more than " +
             std::to_string(text_size > 0 ? text_size - 1 : 0) +
             " bytes: give a larger --text-size");
-  return report.refuse("count, get or list expected", self.usage);
+  return report.refuse("count, get, list or export expected", self.usage);
 }
 
 }  // namespace
