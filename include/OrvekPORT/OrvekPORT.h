@@ -109,23 +109,39 @@ extern "C" {
                 "17 s, or the host still owes an earlier answer")
 
 /**
+ * @brief The parse statuses of the record readers,
+ * OrvekGPSPort_GetMovingMapPosition and OrvekGPSPort_Get_Waypoint,
+ * X(name, value, meaning): the record ended before the comma after field N.
+ * They share their numbers with 5 to 9 of ORVEKPORT_STATUS_MAP, which the
+ * record readers never return in those meanings.
+ */
+#define ORVEKPORT_PARSE_STATUS_MAP(X)                                         \
+  X(E_NO_COMMA_AFTER_FIELD1, 5, "the record ends before the comma after "    \
+                                "field 1")                                   \
+  X(E_NO_COMMA_AFTER_FIELD2, 6, "the record ends before the comma after "    \
+                                "field 2")                                   \
+  X(E_NO_COMMA_AFTER_FIELD3, 7, "the record ends before the comma after "    \
+                                "field 3")                                   \
+  X(E_NO_COMMA_AFTER_FIELD4, 8, "the record ends before the comma after "    \
+                                "field 4")                                   \
+  X(E_NO_COMMA_AFTER_FIELD5, 9, "the record ends before the comma after "    \
+                                "field 5")
+
+/**
  * @brief The status codes as constants: ORVEKPORT_OK, ORVEKPORT_E_NO_HOST
- * and the others of ORVEKPORT_STATUS_MAP, with the record readers' parse
- * statuses below.
+ * and the others of ORVEKPORT_STATUS_MAP, then those of
+ * ORVEKPORT_PARSE_STATUS_MAP.
  */
 typedef enum orvekport_status {
 /** @brief Makes one constant of a row of ORVEKPORT_STATUS_MAP. */
 #define ORVEKPORT_STATUS_ENUM(name, value, meaning) ORVEKPORT_##name = value,
   ORVEKPORT_STATUS_MAP(ORVEKPORT_STATUS_ENUM)
 #undef ORVEKPORT_STATUS_ENUM
-  /* Parse statuses of OrvekGPSPort_GetMovingMapPosition and
-   * OrvekGPSPort_Get_Waypoint: the record ended before the comma after field
-   * N. They share their numbers with 5 to 9 above. */
-  ORVEKPORT_E_NO_COMMA_AFTER_FIELD1 = 5, /**< no comma after field 1 */
-  ORVEKPORT_E_NO_COMMA_AFTER_FIELD2 = 6, /**< no comma after field 2 */
-  ORVEKPORT_E_NO_COMMA_AFTER_FIELD3 = 7, /**< no comma after field 3 */
-  ORVEKPORT_E_NO_COMMA_AFTER_FIELD4 = 8, /**< no comma after field 4 */
-  ORVEKPORT_E_NO_COMMA_AFTER_FIELD5 = 9  /**< no comma after field 5 */
+#define ORVEKPORT_STATUS_ENUM(name, value, meaning) ORVEKPORT_##name = value,
+  ORVEKPORT_PARSE_STATUS_MAP(ORVEKPORT_STATUS_ENUM)
+#undef ORVEKPORT_STATUS_ENUM
+  /** @brief One past the highest status code; not a status itself. */
+  ORVEKPORT_STATUS_END = 15
 } orvekport_status;
 
 /* ---- Limits a caller must respect ------------------------------------

@@ -23,6 +23,18 @@ static inline const char* orvekport_status_name(uint32_t status) {
   }
 }
 
+/* "E_NO_COMMA_AFTER_FIELD2" for 6, the name a record reader's parse status
+ * has; "UNKNOWN" outside that table. */
+static inline const char* orvekport_parse_status_name(uint32_t status) {
+  switch (status) {
+#define ORVEKPORT_PARSE_NAME_CASE(name, value, meaning) \
+  case value: return #name;
+    ORVEKPORT_PARSE_STATUS_MAP(ORVEKPORT_PARSE_NAME_CASE)
+#undef ORVEKPORT_PARSE_NAME_CASE
+    default: return "UNKNOWN";
+  }
+}
+
 /* The table's one-line meaning; "unknown status" outside it. */
 static inline const char* orvekport_status_meaning(uint32_t status) {
   switch (status) {
