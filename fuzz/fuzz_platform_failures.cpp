@@ -27,14 +27,20 @@ constexpr Op kOps[] = {
     Op::AnsiToWide,
 };
 
-void CallAnExport(platform::Platform& os, int which) {
+// `own_answers`: a query that returns 0 must carry its own answer. Only a
+// failed wait for the reply (or an event that can't be made) may break
+// that: the exchange then reads the reply file as it stands.
+void CallAnExport(platform::Platform& os, int which, bool own_answers) {
   char text[64], text2[64];
   double v1, v2, v3;
   std::int32_t count;
   char16_t wide[32];
   switch (which) {
     case 0: hostlink::Init(os); break;
-    case 1: hostlink::GetString(os, "0", 20, text); break;
+    case 1:
+      if (hostlink::GetString(os, "0", 20, text) == 0 && own_answers)
+        fuzz::Check(std::string(text) == "F|0\n", "an answer not the query's own");
+      break;
     case 2: api::NewPoint(os, 2.5, 41.5, 10, "A", "B", 1, 2); break;
     case 3: api::GetMovingMapPosition(os, 0, text, &v1, &v2, &v3, 64, text2); break;
     case 4: api::GetWaypointCount(os, &count); break;
@@ -53,13 +59,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
   world.host.launch_on_shell_open(in.ConsumeIntegralInRange(0, 12000));
 
+  // A scripted failure stays until it has fired, maybe in a later round.
+  bool waits_may_fail = false;
   for (int round = in.ConsumeIntegralInRange(1, 8); round > 0; --round) {
     Op op = kOps[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kOps) - 1)];
     world.os.fail(op, in.ConsumeIntegralInRange(0, 3), in.ConsumeIntegralInRange(-1, 3));
     world.host.reply_delay_ms = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 9000) : 0;
     world.host.signal = in.ConsumeIntegralInRange(0, 7) != 0;
     if (in.ConsumeIntegralInRange(0, 7) == 0) world.host.exit();
-    CallAnExport(world.os, in.ConsumeIntegralInRange(0, 5));
+    waits_may_fail |= op == Op::Wait || op == Op::CreateEvent;
+    CallAnExport(world.os, in.ConsumeIntegralInRange(0, 5), !waits_may_fail);
     world.CheckNothingHeld();
   }
 
@@ -69,6 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Every late answer has come by now, even behind a backlog of requests
   // that a busy host had queued.
   world.os.advance_ms(200000);
+  // An answer that the host never signalled stays owed while its window
+  // lives: its user restarts the host, and the link must come back then.
+  if (hostlink::LinkRecord != nullptr && hostlink::LinkRecord->owed != 0)
+    world.host.exit();
   if (world.host.window == platform::kNullHandle) world.host.start();
   world.os.clear_calls();
   StatusCode status = hostlink::Init(world.os);

@@ -74,7 +74,9 @@ StatusCode Init(platform::Platform& os) {
     }
   }
   if (HostWindow == platform::kNullHandle) return ORVEKPORT_E_NO_HOST;
-  if (!os.window_owner(HostWindow, &HostOwner)) HostOwner = {};
+  if (os.window_owner(HostWindow, &HostOwner) !=
+      platform::Platform::WindowCheck::kOwned)
+    HostOwner = {};
 
   // A post still owed to this window is settled first, as by any exchange;
   // one owed to a window that has gone is given up at once.

@@ -49,15 +49,26 @@ OwedPost* MappedLinkRecord(platform::Platform& os) {
 }
 
 // A window serves its queue only while it lives; its number may come round
-// again for another process's window, which owes nothing.
-bool OwedWindowStillThere(platform::Platform& os, const OwedPost& record) {
+// again for another process's window, which owes nothing. Only a clear
+// answer gives a post up: when the system can't say, or the owner was not
+// known when the post was made, the post stays owed.
+bool OwedWindowGone(platform::Platform& os, const OwedPost& record) {
   // Window handles carry 32 significant bits, sign-extended on 64-bit.
   platform::Handle window = static_cast<platform::Handle>(
       static_cast<std::intptr_t>(static_cast<std::int32_t>(record.window)));
   platform::Platform::WindowOwner owner;
-  return os.window_owner(window, &owner) &&
-         owner.process_id == record.process_id &&
-         owner.process_started == record.process_started;
+  switch (os.window_owner(window, &owner)) {
+    case platform::Platform::WindowCheck::kGone:
+      return true;
+    case platform::Platform::WindowCheck::kUnknown:
+      return false;
+    case platform::Platform::WindowCheck::kOwned:
+      break;
+  }
+  if (record.process_id == 0) return false;
+  if (owner.process_id != record.process_id) return true;
+  return owner.process_started != 0 && record.process_started != 0 &&
+         owner.process_started != record.process_started;
 }
 
 // Under the lock, before anything is written: a post still owed is
@@ -68,10 +79,10 @@ StatusCode SettleOwedPost(platform::Platform& os) {
   OwedPost* record = MappedLinkRecord(os);
   if (record == nullptr) return ORVEKPORT_E_BUSY;
   if (record->owed == 0) return ORVEKPORT_OK;
-  if (OwedWindowStillThere(os, *record)) {
+  if (!OwedWindowGone(os, *record)) {
     OpenReplyEvent(os);
     if (os.wait(ReplyEvent, kOwedAnswerWaitMs) != platform::kWaitObject0 &&
-        OwedWindowStillThere(os, *record))
+        !OwedWindowGone(os, *record))
       return ORVEKPORT_E_BUSY;
   }
   record->owed = 0;
@@ -166,9 +177,12 @@ StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
   // it; a null window posts to this thread's own queue.
   bool to_host = HostWindow != platform::kNullHandle;
   if (to_host) RecordOwedPost(*LinkRecord);
-  if (!os.post_message(HostWindow, WM_PORT_REQUEST, PORT_WPARAM_PACKET, 0))
-    LinkRecord->owed = 0;
-  if (os.wait(ReplyEvent, kReplyWaitMs) == platform::kWaitTimeout)
+  bool posted =
+      os.post_message(HostWindow, WM_PORT_REQUEST, PORT_WPARAM_PACKET, 0);
+  if (!posted) LinkRecord->owed = 0;
+  // A post that failed reached nobody: whatever sets the event meanwhile
+  // is not this request's answer.
+  if (os.wait(ReplyEvent, kReplyWaitMs) == platform::kWaitTimeout || !posted)
     return ORVEKPORT_E_TIMEOUT;
   // Answered; a wait that failed can't tell, and owing for ever would shut
   // the link for good.

@@ -97,15 +97,17 @@ class Platform {
   virtual void* map_file(const char16_t* path, std::uint32_t bytes) = 0;
   virtual void unmap_file(void* view) = 0;
 
-  // The process that owns a window and when it started: together they name
-  // one window's owner for good, even when the handle's number comes round
-  // again for another window (after a restart of the system, say). False
-  // when `window` is not a window (any more).
+  // The process that owns a window and when it started (0 when that can't
+  // be read): together they name one window's owner for good, even when
+  // the handle's number comes round again for another window (after a
+  // restart of the system, say). kGone when `window` is not a window (any
+  // more); kUnknown when the system can't say.
   struct WindowOwner {
     std::uint32_t process_id = 0;
     std::uint64_t process_started = 0;
   };
-  virtual bool window_owner(Handle window, WindowOwner* owner) = 0;
+  enum class WindowCheck { kOwned, kGone, kUnknown };
+  virtual WindowCheck window_owner(Handle window, WindowOwner* owner) = 0;
 
   // Starts a program by its full path: no command line, no inherited
   // handles, no flags, no environment or directory of its own.

@@ -145,7 +145,7 @@ class FakePlatform final : public Platform {
   bool release_mutex(Handle mutex) override;
   void* map_file(const char16_t* path, std::uint32_t bytes) override;
   void unmap_file(void* view) override;
-  bool window_owner(Handle window, WindowOwner* owner) override;
+  WindowCheck window_owner(Handle window, WindowOwner* owner) override;
   bool create_process(const char16_t* path, Handle* process,
                       Handle* thread) override;
   bool device_id(void* buffer, std::uint32_t size,

@@ -87,13 +87,18 @@ void FakePlatform::give_window_new_owner(Handle window) {
   next_process_id_ += 4;
 }
 
-bool FakePlatform::window_owner(Handle window, WindowOwner* owner) {
+// A scripted failure is the system unable to say, not a window gone.
+Platform::WindowCheck FakePlatform::window_owner(Handle window,
+                                                 WindowOwner* owner) {
   Call& call = record<Op::WindowOwner>({}, window);
+  call.ok = false;
+  if (should_fail(Op::WindowOwner)) return WindowCheck::kUnknown;
   auto found = windows_.find(window);
-  call.ok = !should_fail(Op::WindowOwner) && found != windows_.end() &&
-            found->second.appears_at_ms <= now_ms_;
-  if (call.ok) *owner = found->second.owner;
-  return call.ok;
+  if (found == windows_.end() || found->second.appears_at_ms > now_ms_)
+    return WindowCheck::kGone;
+  call.ok = true;
+  *owner = found->second.owner;
+  return WindowCheck::kOwned;
 }
 
 Handle FakePlatform::find_window(const char16_t* class_name) {

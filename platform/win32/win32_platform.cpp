@@ -144,11 +144,13 @@ class Win32Platform final : public Platform {
 
   void unmap_file(void* view) override { UnmapViewOfFile(view); }
 
-  bool window_owner(Handle window, WindowOwner* owner) override {
+  WindowCheck window_owner(Handle window, WindowOwner* owner) override {
     DWORD process_id = 0;
     if (GetWindowThreadProcessId(reinterpret_cast<HWND>(window),
                                  &process_id) == 0)
-      return false;
+      return GetLastError() == ERROR_INVALID_WINDOW_HANDLE
+                 ? WindowCheck::kGone
+                 : WindowCheck::kUnknown;
     owner->process_id = process_id;
     owner->process_started = 0;
     // A process that can't be asked is known by its id alone.
@@ -162,7 +164,7 @@ class Win32Platform final : public Platform {
             created.dwLowDateTime;
       CloseHandle(process);
     }
-    return true;
+    return WindowCheck::kOwned;
   }
 
   bool create_process(const char16_t* path, Handle* process,

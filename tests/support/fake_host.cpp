@@ -48,6 +48,8 @@ void FakeHost::launch_on_shell_open(std::uint64_t after_ms) {
 void FakeHost::exit() {
   os_.remove_window(window);
   window = platform::kNullHandle;
+  ++life_;
+  busy_until_ms_ = 0;
 }
 
 void FakeHost::answer_always(std::string bytes) {
@@ -66,7 +68,9 @@ void FakeHost::on_post(const platform::fake::PostedMessage& message) {
   if (turn == os_.now_ms())
     serve();
   else
-    os_.at(turn, [this] { serve(); });
+    os_.at(turn, [this, life = life_] {
+      if (life == life_) serve();
+    });
 }
 
 // Reads the request as it stands now and answers after reply_delay_ms:
@@ -75,7 +79,8 @@ void FakeHost::serve() {
   std::string line = os_.file(request_path()).value_or("");
   requests.push_back(line);
   auto deliver = [this, reply = answer(line), write = write_reply,
-                  hold = hold_reply_open, set = signal] {
+                  hold = hold_reply_open, set = signal, life = life_] {
+    if (life != life_) return;
     if (write) os_.set_file(reply_path(), reply);
     if (hold) os_.hold_file(reply_path());
     if (set) os_.signal_event(kEventName);

@@ -65,6 +65,8 @@ class FakeHost {
   void on_post(const platform::fake::PostedMessage& message);
   void serve();
   std::uint64_t busy_until_ms_ = 0;
+  // Counts the host's lives: what a host scheduled dies with it.
+  int life_ = 0;
 
   platform::fake::FakePlatform& os_;
   std::u16string directory_;
