@@ -31,6 +31,8 @@ std::string utf8(const std::wstring& wide);
 std::size_t fixed_length(double value);
 // The folder of a host path, without the trailing backslash.
 std::wstring folder_of(const std::wstring& path);
+// Under Wine, the Unix file name of a Windows path; else nothing.
+std::optional<std::string> unix_file_name(const std::wstring& path);
 // The host application's main window, or null.
 HWND find_host_window();
 
@@ -98,6 +100,20 @@ class HostCall {
   std::optional<Limit> limit_;
   std::vector<const char*> record_;
 };
+
+// What may explain a host that started but showed no window: the emulator's
+// log beside it, Wine, the display and the prefix's graphics driver.
+struct NoWindowFacts {
+  std::string exe;
+  std::string log;                       // where the emulator would log
+  std::optional<std::string> log_error;  // its last error line since start
+  bool wine = false;
+  bool display = false;         // DISPLAY is set
+  std::string graphics_driver;  // HKCU\Software\Wine\Drivers Graphics
+};
+NoWindowFacts no_window_facts(const std::wstring& exe);
+// Notes for the user: the log's error, and the likely cause.
+std::vector<std::string> no_window_advice(const NoWindowFacts& facts);
 
 // The advice for a status that says nothing of a reply: the registry key
 // and how to set it, the path tried, what to check.
