@@ -25,6 +25,9 @@ struct FeedOptions {
   // dropped (0: never).
   uint32_t max_connects = 0;
   bool quiet = false;
+  // End after this many fixes sent (0: never) or this long (0: never).
+  uint64_t max_fixes = 0;
+  uint32_t duration_ms = 0;
 };
 
 // Reads argv; on failure returns nothing and sets `error`.

@@ -141,6 +141,9 @@ int run_newpoint(std::span<const std::string> arguments) {
                          self.usage);
   if (int_text && !parse_integer(int_text, INT32_MIN, INT32_MAX, &integer))
     return report.refuse("--int needs a 32-bit integer", self.usage);
+  if (std::string why = off_globe(longitude, latitude);
+      !why.empty() && !global_options().force)
+    return report.refuse(why);
   std::optional<std::string> name = to_host(
       name_text ? name_text : "", "the name (--name, --text1)", &problem);
   std::optional<std::string> description =
@@ -176,6 +179,9 @@ int run_center(std::span<const std::string> arguments) {
   for (std::size_t i = 0; i < 3; ++i)
     if (!real_at(args, i, &values[i], &problem))
       return report.refuse(problem, self.usage);
+  if (std::string why = off_globe(values[0], values[1]);
+      !why.empty() && !global_options().force)
+    return report.refuse(why);
   if (int exit_code = ensure_host_link(report); exit_code != 0)
     return exit_code;
   HostCall call(report);
@@ -216,6 +222,10 @@ int run_viewport(std::span<const std::string> arguments) {
   std::int32_t len1 = 0, len2 = 0;
   if (!int_at(args, 0, &len1, &problem) || !int_at(args, 1, &len2, &problem))
     return report.refuse(problem, self.usage);
+  if ((len1 <= 0 || len2 <= 0) && !global_options().force)
+    return report.refuse(
+        "viewport lengths must be above 0 (a zero length shows nothing); "
+        "--force sends them all the same");
   if (int exit_code = ensure_host_link(report); exit_code != 0)
     return exit_code;
   HostCall call(report);

@@ -171,7 +171,27 @@ std::optional<std::string> to_host(const std::string& utf8_text,
 }
 
 std::string from_host(const std::string& bytes) {
-  return tools::narrow(CP_UTF8, tools::widen(CP_ACP, bytes));
+  std::string shown = tools::narrow(CP_UTF8, tools::widen(CP_ACP, bytes));
+  if (std::string doubt = read_back_doubt(bytes, GetACP()); !doubt.empty())
+    Report::warn("'" + visible(shown) + "' " + doubt);
+  return shown;
+}
+
+std::string read_back_doubt(const std::string& bytes, unsigned code_page) {
+  bool multibyte = false;
+  for (unsigned char c : bytes) multibyte = multibyte || c >= 0x80;
+  if (!multibyte || code_page == CP_UTF8) return "";
+  bool undefined = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS,
+                                      bytes.data(), static_cast<int>(bytes.size()),
+                                      nullptr, 0) == 0;
+  if (undefined)
+    return "holds bytes that the code page (" + std::to_string(code_page) +
+           ") does not define: the host may write another code page";
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                          static_cast<int>(bytes.size()), nullptr, 0) != 0)
+    return "reads as UTF-8, not as the code page (" +
+           std::to_string(code_page) + "): the host may write UTF-8";
+  return "";
 }
 
 std::string visible(const std::string& text) {

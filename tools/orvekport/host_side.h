@@ -43,6 +43,10 @@ std::optional<std::string> to_host(const std::string& utf8, const char* what,
                                    std::string* problem);
 // Host bytes (ANSI code page) as UTF-8.
 std::string from_host(const std::string& bytes);
+// Why bytes read back from the host may not be in `code_page` (bytes it
+// does not define, or a text that reads as UTF-8), or "" when they look
+// right. from_host warns with it.
+std::string read_back_doubt(const std::string& bytes, unsigned code_page);
 // UTF-8 with CR, LF and other controls spelt out: "A|x\r\n" -> A|x\r\n.
 std::string visible(const std::string& utf8);
 
