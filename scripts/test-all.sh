@@ -7,7 +7,9 @@
 # checks and the package consumers (install, find_package and
 # add_subdirectory, run under Wine), and for x86_64 the position feed's runs
 # under Wine (feed_replay, feed_picture, feed_tcp, feed_serial, feed_gpsd,
-# feed_failures: tests/feed/feed-tests.sh). Exits non-zero on the first
+# feed_failures, feed_bounds: tests/feed/feed-tests.sh) and the tools in
+# shell pipes (shell_pipes, shell_hints: tests/wine/shell-tests.sh).
+# Exits non-zero on the first
 # failure.
 #
 # Build directories are build/native, build/win64 and build/win32 (the
