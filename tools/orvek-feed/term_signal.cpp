@@ -29,6 +29,9 @@ namespace {
 
 constexpr std::intptr_t kSigInt = 2;
 constexpr std::intptr_t kSigTerm = 15;
+// SA_SIGINFO asks for the frame rt_sigreturn undoes on i386 too, where a
+// handler without it gets the older frame of sigreturn.
+constexpr std::uint32_t kSaSigInfo = 0x00000004;
 constexpr std::uint32_t kSaRestart = 0x10000000;
 constexpr std::uint32_t kSaRestorer = 0x04000000;
 
@@ -53,7 +56,7 @@ bool treat_sigterm_as_interrupt() {
   KernelSigaction action{};
   action.handler = reinterpret_cast<void (*)(int)>(
       reinterpret_cast<void*>(orvek_sigterm_handler));
-  action.flags = kSaRestart | kSaRestorer;
+  action.flags = kSaSigInfo | kSaRestart | kSaRestorer;
   action.restorer = orvek_linux_sigreturn;
   constexpr std::intptr_t kSigsetBytes = 8;
   return tools::linux_call(tools::linux_number::kSigaction, kSigTerm,
