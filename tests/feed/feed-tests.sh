@@ -68,8 +68,7 @@ free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-# The emulator that the feed's Init starts inherits the feed's output: to
-# a file, never a pipe, whose reader would wait for the emulator to end.
+# The feed's output, caught whole and then shown.
 run_feed() {
   timeout 60 wine "$feed" "$@" > "$work/feed.out" 2>&1
   local rc=$?
