@@ -87,8 +87,7 @@ TEST(ClientAdvice, AHostWithoutAWindowPointsAtTheLikelyCause) {
   const std::string log = "C:\\h\\orvek-host.log";
   auto advice = [&](std::optional<std::string> log_error, bool wine,
                     bool display, const char* driver) {
-    cli::NoWindowFacts facts{"C:\\h\\orvek-host.exe", log, log_error, wine,
-                             display, driver};
+    cli::NoWindowFacts facts{log, log_error, wine, display, driver};
     std::string joined;
     for (const std::string& line : cli::no_window_advice(facts))
       joined += line + "\n";

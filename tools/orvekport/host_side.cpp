@@ -80,7 +80,6 @@ std::optional<std::string> unix_file_name(const std::wstring& path) {
 
 NoWindowFacts no_window_facts(const std::wstring& exe) {
   NoWindowFacts facts;
-  facts.exe = utf8(exe);
   facts.log = utf8(folder_of(exe) + L"\\orvek-host.log");
   facts.log_error = last_log_error(exe);
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");

@@ -108,7 +108,6 @@ class HostCall {
 // What may explain a host that started but showed no window: the emulator's
 // log beside it, Wine, the display and the prefix's graphics driver.
 struct NoWindowFacts {
-  std::string exe;
   std::string log;                       // where the emulator would log
   std::optional<std::string> log_error;  // its last error line since start
   bool wine = false;
