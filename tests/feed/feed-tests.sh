@@ -9,6 +9,8 @@
 #   feed-tests.sh BUILD_DIR serial    a socat pty pair as Wine's COM7
 #   feed-tests.sh BUILD_DIR gpsd      gpsfake -> gpsd -> gpsd://127.0.0.1
 #   feed-tests.sh BUILD_DIR failures  a host that times out and refuses
+#   feed-tests.sh BUILD_DIR bounds    --version, --count and SIGTERM ending
+#                                     an endless --loop with the summary
 # Each step has a hard time bound, and ends every process it started (by
 # its own pid) and the emulator. Loopback addresses only.
 set -uo pipefail
@@ -66,8 +68,7 @@ free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-# The emulator that the feed's Init starts inherits the feed's output: to
-# a file, never a pipe, whose reader would wait for the emulator to end.
+# The feed's output, caught whole and then shown.
 run_feed() {
   timeout 60 wine "$feed" "$@" > "$work/feed.out" 2>&1
   local rc=$?
@@ -193,6 +194,29 @@ FAULTS
   # between them.
   sed -n 's/.* recv \([EF]\)|.*/\1/p' "$log" | tr -d '\n' | grep -q 'FEFEEEE$' ||
     { echo "requests in the wrong order"; exit 1; }
+  ;;
+bounds)
+  timeout 30 wine "$feed" -V > "$work/version.out" 2>&1 &&
+    grep -q '^orvek-feed [0-9.]*, OrvekPORT interface 3$' "$work/version.out" ||
+    { cat "$work/version.out"; echo "-V: no version"; exit 1; }
+  # --count bounds a loop; the summary's lines end in LF alone.
+  run_feed --fast --loop --count 10 --name BOUND "$garmin" > "$work/count.out" || exit 1
+  grep -q "fixes sent: 10, delivered 10" "$work/count.out" || { cat "$work/count.out"; exit 1; }
+  ! grep -q $'\r' "$work/count.out" || { echo "CR in the output"; exit 1; }
+  # SIGTERM (as kill and timeout send it) ends an endless replay like
+  # Ctrl-C: the summary is printed.
+  timeout 60 wine "$feed" --loop --speed 10 --name TERM "$garmin" > "$work/term.out" 2>&1 &
+  pids+=($!)
+  feed_pid=""
+  for _ in $(seq 100); do
+    feed_pid="$(pgrep -f "^Z:.*orvek-feed.exe --loop --speed 10 --name TERM" | head -n 1)"
+    [[ -n "$feed_pid" ]] && grep -q ',TERM,' "$log" && break
+    sleep 0.1
+  done
+  kill -TERM "$feed_pid"
+  wait "${pids[-1]}"
+  grep -q "orvek-feed summary (interrupted)" "$work/term.out" ||
+    { cat "$work/term.out"; echo "SIGTERM: no summary"; exit 1; }
   ;;
 *)
   echo "unknown step $step" >&2

@@ -39,6 +39,13 @@ TEST(FeedOptions, SourcesAndRefusals) {
       {{"a.log", "--name", std::string(41, 'N')}, false, SourceKind::kLogFile, "", 0},
       {{"a.log", "--idle-timeout", "0"}, false, SourceKind::kLogFile, "", 0},
       {{"a.log", "--frobnicate"}, false, SourceKind::kLogFile, "", 0},
+      {{"-V"}, false, SourceKind::kLogFile, "", 0},
+      // After "--" a name that looks like an option is the source.
+      {{"--fast", "--", "-V"}, true, SourceKind::kLogFile, "", 0},
+      {{"a.log", "--count", "0"}, false, SourceKind::kLogFile, "", 0},
+      {{"a.log", "--duration", "1.5"}, false, SourceKind::kLogFile, "", 0},
+      {{"--loop", "--count", "3", "--duration", "60", "a.log"}, true,
+       SourceKind::kLogFile, "", 0},
   };
   for (const OptionsCase& c : cases) {
     std::string joined;

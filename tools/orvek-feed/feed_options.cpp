@@ -60,11 +60,16 @@ const char kFeedUsage[] =
     "  --name TEXT       the fixes' first text, the host's mobile name (FEED)\n"
     "  --idle-timeout S  live: a stream silent S seconds counts as dropped (10)\n"
     "  --max-connects N  live: end after N connection attempts (never)\n"
+    "  --count N         end after N fixes sent\n"
+    "  --duration S      end after S seconds\n"
     "  --quiet           no progress line and no per-failure lines\n"
     "  --track FILE      write the fixes the host accepted as a GPX 1.1 track,\n"
     "                    a new segment after a failed fix or a dropped source;\n"
     "                    times carry the date of RMC or ZDA, else the run's\n"
     "                    own; the file is valid GPX at every moment\n"
+    "  --version, -V     the feed's and the DLL's interface version\n"
+    "The summary goes to stdout at the end, also on Ctrl-C (SIGINT) and\n"
+    "SIGTERM. Options may stand anywhere before a \"--\".\n"
     "exit: 0 every fix delivered; 1 a fix failed; 2 bad command line;\n"
     "      3 the source could not be read at all\n";
 
@@ -72,8 +77,13 @@ std::optional<FeedOptions> parse_feed_options(const std::vector<std::string>& ar
                                               std::string* error) {
   FeedOptions options;
   bool have_source = false;
+  bool options_ended = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    if (!options_ended && arg == "--") {
+      options_ended = true;
+      continue;
+    }
     auto value = [&](std::string* out) {
       if (i + 1 >= args.size()) {
         *error = arg + " needs a value";
@@ -84,7 +94,15 @@ std::optional<FeedOptions> parse_feed_options(const std::vector<std::string>& ar
     };
     std::string text;
     uint64_t number = 0;
-    if (arg == "--fast") {
+    // After "--" even a name that begins with "-" is the source.
+    if (options_ended || arg.empty() || arg[0] != '-' || arg == "-") {
+      if (have_source) {
+        *error = "one source only";
+        return std::nullopt;
+      }
+      have_source = true;
+      options.source = arg;
+    } else if (arg == "--fast") {
       options.speed = 0;
     } else if (arg == "--loop") {
       options.loop = true;
@@ -129,15 +147,23 @@ std::optional<FeedOptions> parse_feed_options(const std::vector<std::string>& ar
         return std::nullopt;
       }
       options.max_connects = static_cast<uint32_t>(number);
-    } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+    } else if (arg == "--count") {
+      if (!value(&text)) return std::nullopt;
+      if (!to_uint(text, UINT64_MAX, &number) || number == 0) {
+        *error = "--count needs a number of fixes above 0";
+        return std::nullopt;
+      }
+      options.max_fixes = number;
+    } else if (arg == "--duration") {
+      if (!value(&text)) return std::nullopt;
+      if (!to_uint(text, 1000000, &number) || number == 0) {
+        *error = "--duration needs whole seconds above 0";
+        return std::nullopt;
+      }
+      options.duration_ms = static_cast<uint32_t>(number * 1000);
+    } else {
       *error = "unknown option " + arg;
       return std::nullopt;
-    } else if (have_source) {
-      *error = "one source only";
-      return std::nullopt;
-    } else {
-      have_source = true;
-      options.source = arg;
     }
   }
   if (!have_source) {

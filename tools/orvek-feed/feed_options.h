@@ -27,6 +27,9 @@ struct FeedOptions {
   bool quiet = false;
   // --track: the GPX file of accepted fixes; empty for none.
   std::string track_path;
+  // End after this many fixes sent (0: never) or this long (0: never).
+  uint64_t max_fixes = 0;
+  uint32_t duration_ms = 0;
 };
 
 // Reads argv; on failure returns nothing and sets `error`.

@@ -3,13 +3,16 @@
 // OrvekPORT.dll like any user program.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <atomic>
 #include <cstdio>
-#include <io.h>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "OrvekPORT/OrvekPORT.h"
 #include "byte_sources.h"
 #include "feed_options.h"
 #include "fix_sender.h"
@@ -17,6 +20,7 @@
 #include "gpx_track.h"
 #include "nmea_stream.h"
 #include "pacing.h"
+#include "term_signal.h"
 
 namespace orvek::feed {
 namespace {
@@ -43,9 +47,24 @@ BOOL WINAPI on_console_control(DWORD type) {
   return TRUE;
 }
 
-// Waits `ms` unless Ctrl-C comes first; false then.
+// Set when --count or --duration is reached; ends the run as Ctrl-C does,
+// without calling it an interruption.
+std::atomic<bool> g_bound_reached{false};
+ULONGLONG g_deadline = 0;  // GetTickCount64() at --duration's end; 0: none
+
+bool ending() {
+  if (g_deadline != 0 && GetTickCount64() >= g_deadline) g_bound_reached = true;
+  return g_stopping || g_bound_reached;
+}
+
+// Waits `ms` unless Ctrl-C or the end of --duration comes first; false then.
 bool pause_ms(uint32_t ms) {
-  return WaitForSingleObject(g_stop_event, ms) == WAIT_TIMEOUT;
+  if (g_deadline != 0) {
+    ULONGLONG now = GetTickCount64();
+    if (now >= g_deadline) return !ending();
+    if (g_deadline - now < ms) ms = static_cast<uint32_t>(g_deadline - now);
+  }
+  return WaitForSingleObject(g_stop_event, ms) == WAIT_TIMEOUT && !ending();
 }
 
 class Feed {
@@ -96,18 +115,20 @@ class Feed {
   }
 
   void deliver(const Fix& fix) {
-    if (g_stopping) return;
+    if (ending()) return;
     if (!source_live_) {
       uint64_t wait = pacer_.wait_ms(fix, GetTickCount64());
       if (wait > 0) pause_ms(static_cast<uint32_t>(wait));
     }
-    if (g_stopping) return;
+    if (ending()) return;
     uint64_t delivered_before = sender_.delivered();
     sender_.send(fix);
     if (sender_.delivered() > delivered_before)
       track_.add(fix);
     else
       track_.break_segment();
+    if (options_.max_fixes != 0 && sender_.sent() >= options_.max_fixes)
+      g_bound_reached = true;
     last_time_ = fix.utc_text;
     show_progress(false);
   }
@@ -135,18 +156,18 @@ class Feed {
       pacer_.restart();
       ReadResult result = ReadResult::kEnd;
       std::string bytes;
-      while (!g_stopping &&
+      while (!ending() &&
              (result = source.read(&bytes, kReadWaitMs, &error)) == ReadResult::kData) {
         any_data = true;
         push(bytes);
         bytes.clear();
       }
-      if (!g_stopping && result == ReadResult::kError)
+      if (!ending() && result == ReadResult::kError)
         std::fprintf(stderr, "orvek-feed: %s: %s\n", options_.source.c_str(), error.c_str());
       finish();
       source.close();
       track_.break_segment();
-    } while (options_.loop && !g_stopping);
+    } while (options_.loop && !ending());
     return any_data;
   }
 
@@ -163,7 +184,7 @@ class Feed {
         ULONGLONG last_data = GetTickCount64();
         std::string bytes;
         for (;;) {
-          if (g_stopping) break;
+          if (ending()) break;
           ReadResult result = source.read(&bytes, kReadWaitMs, &error);
           if (result == ReadResult::kData) {
             any_data = true;
@@ -193,7 +214,7 @@ class Feed {
         std::fprintf(stderr, "orvek-feed: %s\n", error.c_str());
       }
       ++ended_;
-      if (g_stopping || (options_.max_connects && ended_ >= options_.max_connects)) break;
+      if (ending() || (options_.max_connects && ended_ >= options_.max_connects)) break;
       uint32_t wait = backoff.next_ms();
       std::fprintf(stderr, "orvek-feed: reconnecting in %u ms\n", wait);
       if (!pause_ms(wait)) break;
@@ -254,12 +275,22 @@ class Feed {
 
 int main(int argc, char** argv) {
   using namespace orvek::feed;
+  // Plain line feeds, as the client writes and a Unix pipe expects.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   std::vector<std::string> args(argv + 1, argv + argc);
-  for (const std::string& arg : args)
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
     if (arg == "--help" || arg == "-h") {
       std::fputs(kFeedUsage, stdout);
       return kExitDelivered;
     }
+    if (arg == "--version" || arg == "-V") {
+      std::printf("orvek-feed %s, OrvekPORT interface %u\n", ORVEK_FEED_VERSION,
+                  static_cast<unsigned>(OrvekGPSPort_Version()));
+      return kExitDelivered;
+    }
+  }
   std::string error;
   std::optional<FeedOptions> options = parse_feed_options(args, &error);
   if (!options) {
@@ -273,6 +304,8 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   SetConsoleCtrlHandler(on_console_control, TRUE);
+  treat_sigterm_as_interrupt();
+  if (options->duration_ms != 0) g_deadline = GetTickCount64() + options->duration_ms;
   int code = Feed(*options).run();
   CloseHandle(g_stop_event);
   return code;

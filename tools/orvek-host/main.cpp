@@ -11,6 +11,7 @@
 #include "host_model.h"
 #include "protocol/host_protocol.h"
 #include "packet_server.h"
+#include "standard_streams.h"
 
 namespace {
 
@@ -123,6 +124,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   std::wstring directory = orvek::host::executable_directory();
   HostLog log(directory + L"\\orvek-host.log");
   std::string pid = std::to_string(GetCurrentProcessId());
+  // First of all, before a refused second copy returns too.
+  if (!orvek::host::release_standard_streams())
+    log.write("error", "pid " + pid + ": standard streams kept");
 
   HANDLE instance_mutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
   bool already_running = instance_mutex != nullptr &&

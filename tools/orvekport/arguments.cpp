@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -35,6 +36,7 @@ bool take_global(const std::string& argument) {
   if (argument == "--lossy") return options.lossy = true;
   if (argument == "--show") return options.show = true;
   if (argument == "--no-start") return options.no_start = true;
+  if (argument == "--force") return options.force = true;
   return false;
 }
 
@@ -162,6 +164,22 @@ bool parse_real(const char* text, double* value) {
   if (*end != '\0' || !std::isfinite(parsed)) return false;
   *value = parsed;
   return true;
+}
+
+std::string off_globe(double longitude, double latitude) {
+  auto text = [](double value) {
+    char out[32];
+    std::snprintf(out, sizeof out, "%g", value);
+    return std::string(out);
+  };
+  std::string why;
+  if (!(longitude >= -180 && longitude <= 180))
+    why = "longitude " + text(longitude) + " is outside -180..180";
+  if (!(latitude >= -90 && latitude <= 90))
+    why += (why.empty() ? "latitude " : ", latitude ") +
+           text(latitude) + " is outside -90..90";
+  if (!why.empty()) why += "; --force sends it all the same";
+  return why;
 }
 
 bool int_at(const Arguments& args, std::size_t i, std::int32_t* value,

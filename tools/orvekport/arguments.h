@@ -16,6 +16,7 @@ struct GlobalOptions {
   bool lossy = false;     // --lossy: send what the code page can't hold as '?'
   bool show = false;      // --show: print the request line that was sent
   bool no_start = false;  // --no-start: fail rather than start the host
+  bool force = false;     // --force: send what would be refused as suspect
 };
 const GlobalOptions& global_options();
 
@@ -71,6 +72,10 @@ bool parse_integer(const char* text, std::int64_t min, std::int64_t max,
                    std::int64_t* value);
 // A finite real number, the whole text ("41.5", "-3e2"); false otherwise.
 bool parse_real(const char* text, double* value);
+// Why a position is off the globe (longitude outside -180..180, latitude
+// outside -90..90), or "" when it is on it. The library sends any finite
+// number; the client refuses these unless --force.
+std::string off_globe(double longitude, double latitude);
 // args[i] as a 32-bit integer; false with "not a 32-bit integer: ..." in
 // *problem.
 bool int_at(const Arguments& args, std::size_t i, std::int32_t* value,

@@ -10,6 +10,7 @@
 
 #include "tools/common/win_process.h"
 #include "tools/orvekport/arguments.h"
+#include "tools/orvekport/host_side.h"
 #include "wine_support.h"
 
 namespace orvek::winetest {
@@ -79,6 +80,55 @@ TEST(ClientArguments, NumbersMustBeWholeAndInRange) {
     EXPECT_FALSE(cli::parse_real(text, &real)) << text;
 }
 
+// A host that started without a window: what the client can find out
+// points at the cause. Facts made up, since a prefix without its null
+// graphics driver costs a Wine restart.
+TEST(ClientAdvice, AHostWithoutAWindowPointsAtTheLikelyCause) {
+  const std::string log = "C:\\h\\orvek-host.log";
+  auto advice = [&](std::optional<std::string> log_error, bool wine,
+                    bool display, const char* driver) {
+    cli::NoWindowFacts facts{log, log_error, wine, display, driver};
+    std::string joined;
+    for (const std::string& line : cli::no_window_advice(facts))
+      joined += line + "\n";
+    return joined;
+  };
+  const std::string window_error = "10:00:00.000 error window can't be created";
+  // Wine, no display, no null driver: the cause and the command that fixes it.
+  std::string headless = advice(window_error, true, false, "");
+  EXPECT_THAT(headless, HasSubstr("says: " + window_error));
+  EXPECT_THAT(headless, HasSubstr("/v Graphics /d null /f"));
+  // A display or the null driver: the log says why, and nothing else is guessed.
+  EXPECT_THAT(advice(window_error, true, false, "null"), Not(HasSubstr("/d null")));
+  EXPECT_THAT(advice(window_error, true, true, ""), Not(HasSubstr("/d null")));
+  // No log beside the host: where the emulator would log, and the setting.
+  std::string unknown = advice(std::nullopt, true, true, "");
+  EXPECT_THAT(unknown, HasSubstr(log));
+  EXPECT_THAT(unknown, HasSubstr("null graphics driver"));
+}
+
+TEST(ClientAdvice, TextsReadBackInAnotherCodePageAreDoubted) {
+  const struct {
+    const char* bytes;
+    unsigned code_page;
+    const char* doubt;  // part of the doubt; "" when none
+  } cases[] = {
+      {"plain ASCII", 1252, ""},
+      {"Caf\xE9", 1252, ""},                 // the code page's own e-acute
+      {"Caf\xC3\xA9", 1252, "reads as UTF-8"},  // UTF-8 read as 1252
+      {"Caf\xC3\xA9", CP_UTF8, ""},
+      {"\x82", 932, "does not define"},  // a lead byte alone
+  };
+  for (const auto& c : cases) {
+    std::string doubt = cli::read_back_doubt(c.bytes, c.code_page);
+    if (*c.doubt == '\0') {
+      EXPECT_THAT(doubt, IsEmpty()) << c.bytes;
+    } else {
+      EXPECT_THAT(doubt, HasSubstr(c.doubt)) << c.bytes;
+    }
+  }
+}
+
 // ---- Whole runs of orvekport.exe --------------------------------------------
 
 class ClientRunTest : public EmulatorTest {
@@ -124,6 +174,23 @@ TEST_F(ClientRunTest, FailuresFollowTheExitCodeTableAndSayWhy) {
             0u);
   EXPECT_THAT(run(L"waypoint get 0").out, HasSubstr("description: Client\n"));
 
+  // --force counts wherever it stands before "--", the command word too.
+  EXPECT_EQ(run(L"--force newpoint 200 -95").exit_code, 0u);
+  EXPECT_EQ(run(L"viewport 0 0 --force").exit_code, 0u);
+
+  // An export the host answered but did not write, and a text that reads
+  // back as UTF-8 rather than the code page: both said on stderr.
+  ASSERT_TRUE(host().set_faults(
+      "when=J|ghost.png reply A|\\n\n"
+      "when=F|77 reply G|Caf\\xC3\\xA9\n"));
+  tools::ProcessRun ghost = run(L"export-view ghost.png");
+  EXPECT_EQ(ghost.exit_code, 0u);
+  EXPECT_THAT(ghost.err, HasSubstr("ghost.png' did not appear"));
+  if (GetACP() != CP_UTF8) {
+    EXPECT_THAT(run(L"query 77").err, HasSubstr("reads as UTF-8"));
+  }
+  ASSERT_TRUE(host().set_faults(""));
+
   const std::string too_long = "200 bytes, 196 at most (4 too many)";
   const struct {
     std::wstring arguments;
@@ -141,6 +208,11 @@ TEST_F(ClientRunTest, FailuresFollowTheExitCodeTableAndSayWhy) {
       {L"raw x --colour r", 2, {"orvekport"}, ""},
       {L"waypoint", 2, {"orvekport"}, ""},
       {L"host launch", 2, {"orvekport"}, ""},
+      {L"statuses 99", 2, {"no status has the code 99"}, ""},
+      // What the library would send but no map can show.
+      {L"newpoint 200 -95", 2, {"longitude 200", "latitude -95", "--force"}, ""},
+      {L"waypoint add WP1 x 2 91 0 flag", 2, {"latitude 91"}, ""},
+      {L"viewport 640 0", 2, {"above 0", "--force"}, ""},
       // Waypoints that would not read back as they were written.
       {L"waypoint add WP1 \"Client, Gate 3\" 2 41 0 flag", 2, {"comma"}, ""},
       {L"waypoint add WP,1 text 2 41 0 flag", 2, {"comma"}, ""},
@@ -217,6 +289,13 @@ TEST_F(ClientRunTest, JsonOutputParsesForEveryKindOfRun) {
       EXPECT_EQ(flat[path], value) << to_ansi(c.arguments) << " " << path;
   }
   EXPECT_EQ(run_json(L"waypoint list")["waypoints"].size(), 1u);
+  // The picture's full path, where the host put it.
+  json exported = run_json(L"export-view v.png");
+  std::string file = exported["fields"]["file"];
+  EXPECT_THAT(file, ::testing::EndsWith("\\v.png"));
+  EXPECT_NE(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << file;
+  EXPECT_TRUE(exported["notes"].empty()) << exported["notes"];
+  EXPECT_EQ(run(L"-V").out, run(L"--version").out);
   EXPECT_EQ(run_json(L"mobiles list")["mobiles"].size(), 1u);
   for (const wchar_t* arguments :
        {L"statuses", L"version", L"host status", L"disk-free Q:\\nope",

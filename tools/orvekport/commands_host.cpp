@@ -97,8 +97,11 @@ int host_start(Report& report, const Arguments& args) {
                WaitForSingleObject(host.process.get(), 0) == WAIT_OBJECT_0;
       },
       kStartTimeoutMs);
-  if (!shown || find_host_window() == nullptr)
+  if (!shown || find_host_window() == nullptr) {
+    for (std::string& line : no_window_advice(no_window_facts(exe)))
+      report.note(std::move(line));
     return report.fail("the host started but its window did not appear");
+  }
   report.add(integer_field("pid", host.id));
   report.add(text_field("log", utf8(folder + L"\\" + kEmulatorLog)));
   report.note("the host runs until 'orvekport host stop'");

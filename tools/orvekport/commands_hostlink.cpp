@@ -200,6 +200,11 @@ int run_statuses(std::span<const std::string> arguments) {
     std::int64_t code = 0;
     if (!parse_integer(args[0], 0, UINT32_MAX, &code))
       return report.refuse("CODE must be a number", self.usage);
+    if (std::string(orvekport_status_name(static_cast<std::uint32_t>(code))) ==
+        "UNKNOWN")
+      return report.refuse("no status has the code " + std::string(args[0]) +
+                               "; 'orvekport statuses' lists them",
+                           self.usage);
     for (Field& field : status_row(static_cast<std::uint32_t>(code)))
       report.add(std::move(field));
     return report.finish(ORVEKPORT_OK);

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "OrvekPORT/OrvekPORT.h"
+#include "tools/common/poll.h"
+#include "tools/common/win_text.h"
 #include "tools/orvekport/arguments.h"
 #include "tools/orvekport/command.h"
 #include "tools/orvekport/host_side.h"
@@ -22,6 +24,8 @@ constexpr std::size_t kMaxFormattedBody = 99;
 // the extra real's "%f" 49 characters.
 constexpr std::size_t kMaxSentence = 196;
 constexpr std::size_t kMaxRealText = 49;
+// How long an exported picture may take to appear after the answer.
+constexpr DWORD kExportWaitMs = 2000;
 
 int run_newpoint(std::span<const std::string> arguments);
 int run_center(std::span<const std::string> arguments);
@@ -140,6 +144,9 @@ int run_newpoint(std::span<const std::string> arguments) {
                          self.usage);
   if (int_text && !parse_integer(int_text, INT32_MIN, INT32_MAX, &integer))
     return report.refuse("--int needs a 32-bit integer", self.usage);
+  if (std::string why = off_globe(longitude, latitude);
+      !why.empty() && !global_options().force)
+    return report.refuse(why);
   std::optional<std::string> name = to_host(
       name_text ? name_text : "", "the name (--name, --text1)", &problem);
   std::optional<std::string> description =
@@ -175,6 +182,9 @@ int run_center(std::span<const std::string> arguments) {
   for (std::size_t i = 0; i < 3; ++i)
     if (!real_at(args, i, &values[i], &problem))
       return report.refuse(problem, self.usage);
+  if (std::string why = off_globe(values[0], values[1]);
+      !why.empty() && !global_options().force)
+    return report.refuse(why);
   if (int exit_code = ensure_host_link(report); exit_code != 0)
     return exit_code;
   HostCall call(report);
@@ -216,6 +226,10 @@ int run_viewport(std::span<const std::string> arguments) {
   std::int32_t width = 0, height = 0;
   if (!int_at(args, 0, &width, &problem) || !int_at(args, 1, &height, &problem))
     return report.refuse(problem, self.usage);
+  if ((width <= 0 || height <= 0) && !global_options().force)
+    return report.refuse(
+        "viewport lengths must be above 0 (a zero length shows nothing); "
+        "--force sends them all the same");
   if (int exit_code = ensure_host_link(report); exit_code != 0)
     return exit_code;
   HostCall call(report);
@@ -258,9 +272,57 @@ int run_open(std::span<const std::string> arguments) {
   return run_text_command(kCommands[kOpen], arguments, "FILE",
                           OrvekGPSPort_OpenFile);
 }
+// Where the host puts FILE: a relative name lands beside the host.
+std::wstring exported_path(const std::string& file) {
+  std::wstring name = tools::widen(CP_UTF8, file);
+  bool absolute = (name.size() > 1 && name[1] == L':') ||
+                  (!name.empty() && (name[0] == L'\\' || name[0] == L'/'));
+  std::optional<std::wstring> host = registered_host_path();
+  if (absolute || !host) return name;
+  return folder_of(*host) + L"\\" + name;
+}
+
+// The file's last write time, or nothing when it is not there.
+std::optional<std::uint64_t> written_at(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+    return std::nullopt;
+  return (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+         data.ftLastWriteTime.dwLowDateTime;
+}
+
 int run_export_view(std::span<const std::string> arguments) {
-  return run_text_command(kCommands[kExportView], arguments, "FILE",
-                          OrvekGPSPort_ExportViewFile);
+  const Command& self = kCommands[kExportView];
+  Report report(self.name);
+  Arguments args(arguments);
+  if (!args.finish(1, 1)) return report.refuse(args.problem(), self.usage);
+  std::string problem;
+  std::optional<std::string> text = to_host(args[0], "FILE", &problem);
+  if (!text) return report.refuse(problem);
+  if (int exit_code = ensure_host_link(report); exit_code != 0)
+    return exit_code;
+  std::wstring path = exported_path(args[0]);
+  std::optional<std::uint64_t> before = written_at(path);
+  HostCall call(report);
+  call.set_limit({"FILE", text->size(), kMaxBody});
+  std::uint32_t status = OrvekGPSPort_ExportViewFile(text->c_str());
+  if (status == ORVEKPORT_OK) {
+    // A host may answer before it has written the picture.
+    bool written = tools::poll_until(
+        [&] {
+          std::optional<std::uint64_t> now = written_at(path);
+          return now && (!before || *now != *before);
+        },
+        kExportWaitMs);
+    report.add(text_field("file", utf8(path)));
+    if (std::optional<std::string> unix_path = unix_file_name(path))
+      report.add(text_field("unix_file", *unix_path));
+    if (!written)
+      report.note("the host answered, but '" + utf8(path) + "' " +
+                  (before ? "was not rewritten" : "did not appear") +
+                  " within " + std::to_string(kExportWaitMs / 1000) + " s");
+  }
+  return call.finish(status);
 }
 int run_delete_mobile(std::span<const std::string> arguments) {
   return run_text_command(kCommands[kDeleteMobile], arguments, "NAME",

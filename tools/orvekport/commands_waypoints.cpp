@@ -82,13 +82,16 @@ std::string unreadable(const char* what, const std::string& text) {
 }
 
 int waypoint_add(const Command& self, Report& report, Arguments& args) {
-  bool force = args.take_flag("force");
+  bool force = global_options().force;
   if (!args.finish(6, 6)) return report.refuse(args.problem(), self.usage);
   double values[3];
   for (std::size_t i = 0; i < 3; ++i)
     if (!parse_real(args[i + 2], &values[i]))
       return report.refuse(std::string("not a finite number: ") + args[i + 2],
                            self.usage);
+  if (std::string why = off_globe(values[0], values[1]);
+      !why.empty() && !force)
+    return report.refuse(why);
   static const char* const kTextNames[] = {"ID", "DESCRIPTION", "ICON"};
   const std::size_t text_positions[] = {0, 1, 5};
   std::string texts[3];

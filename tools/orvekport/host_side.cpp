@@ -23,13 +23,93 @@ std::string system_error(DWORD code) {
          (message.empty() ? "" : ": " + message);
 }
 
-constexpr char kSetPathAdvice[] =
-    "set it with 'orvekport host start FOLDER' (installs the emulator there), "
-    "or point it at the host with: wine reg add "
-    "'HKLM\\SOFTWARE\\OrvekGPS\\General' /v Path_EXE /d 'C:\\path\\host.exe' "
-    "/f";
+// The registry view this build's DLL reads: a 32-bit program's HKLM\SOFTWARE
+// is the WOW6432Node view. `wine reg` is the 32-bit reg.exe whenever 32-bit
+// Wine is installed, so the hint names the view rather than trusting it.
+constexpr const char* kRegistryView = sizeof(void*) == 8 ? "/reg:64" : "/reg:32";
+
+std::string set_path_advice() {
+  return std::string(
+             "set it with 'orvekport host start FOLDER' (installs the emulator "
+             "there), or point it at the host with: wine reg add "
+             "'HKLM\\SOFTWARE\\OrvekGPS\\General' /v Path_EXE /d "
+             "'C:\\path\\to\\host.exe' ") +
+         kRegistryView + " /f";
+}
+
+// What the emulator's log beside `exe` last reported as an error, if it has
+// a log there.
+std::optional<std::string> last_log_error(const std::wstring& exe) {
+  std::optional<std::string> log =
+      tools::read_whole_file(folder_of(exe) + L"\\orvek-host.log");
+  if (!log) return std::nullopt;
+  std::optional<std::string> found;
+  std::size_t start = 0;
+  while (start < log->size()) {
+    std::size_t end = log->find('\n', start);
+    if (end == std::string::npos) end = log->size();
+    std::string line = log->substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find(" error ") != std::string::npos) found = line;
+    if (line.find(" start pid ") != std::string::npos) found.reset();
+    start = end + 1;
+  }
+  return found;
+}
+
+std::optional<std::wstring> environment(const wchar_t* name) {
+  wchar_t value[512];
+  DWORD length = GetEnvironmentVariableW(name, value, 512);
+  if (length == 0 || length >= 512) return std::nullopt;
+  return std::wstring(value, length);
+}
 
 }  // namespace
+
+std::optional<std::string> unix_file_name(const std::wstring& path) {
+  // Wine's kernel32 exports it; the name comes in a block of the process heap.
+  using ToUnix = char*(__cdecl*)(const wchar_t*);
+  auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(GetProcAddress(
+      GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* name = to_unix != nullptr ? to_unix(path.c_str()) : nullptr;
+  if (name == nullptr) return std::nullopt;
+  std::string result(name);
+  HeapFree(GetProcessHeap(), 0, name);
+  return result;
+}
+
+NoWindowFacts no_window_facts(const std::wstring& exe) {
+  NoWindowFacts facts;
+  facts.log = utf8(folder_of(exe) + L"\\orvek-host.log");
+  facts.log_error = last_log_error(exe);
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  facts.wine = GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  facts.display = environment(L"DISPLAY").has_value();
+  wchar_t driver[64];
+  DWORD size = sizeof driver;
+  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Graphics",
+                   RRF_RT_REG_SZ, nullptr, driver, &size) == ERROR_SUCCESS)
+    facts.graphics_driver = utf8(driver);
+  return facts;
+}
+
+std::vector<std::string> no_window_advice(const NoWindowFacts& facts) {
+  std::vector<std::string> lines;
+  if (facts.log_error)
+    lines.push_back("its log '" + facts.log + "' says: " + *facts.log_error);
+  bool null_driver = facts.graphics_driver == "null";
+  if (facts.wine && !facts.display && !null_driver)
+    lines.push_back(
+        "likely cause: no display (DISPLAY is not set) and the prefix's "
+        "graphics driver is not the null one; set it with: wine reg add "
+        "'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f");
+  else if (!facts.log_error)
+    lines.push_back(
+        "a window needs a display: under Wine without one, the prefix needs "
+        "the null graphics driver (HKCU\\Software\\Wine\\Drivers, Graphics = "
+        "null); the emulator logs to '" + facts.log + "'");
+  return lines;
+}
 
 std::optional<std::wstring> registered_host_path() {
   wchar_t path[1024];
@@ -90,7 +170,27 @@ std::optional<std::string> to_host(const std::string& utf8_text,
 }
 
 std::string from_host(const std::string& bytes) {
-  return tools::narrow(CP_UTF8, tools::widen(CP_ACP, bytes));
+  std::string shown = tools::narrow(CP_UTF8, tools::widen(CP_ACP, bytes));
+  if (std::string doubt = read_back_doubt(bytes, GetACP()); !doubt.empty())
+    Report::warn("'" + visible(shown) + "' " + doubt);
+  return shown;
+}
+
+std::string read_back_doubt(const std::string& bytes, unsigned code_page) {
+  bool multibyte = false;
+  for (unsigned char c : bytes) multibyte = multibyte || c >= 0x80;
+  if (!multibyte || code_page == CP_UTF8) return "";
+  bool undefined = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS,
+                                      bytes.data(), static_cast<int>(bytes.size()),
+                                      nullptr, 0) == 0;
+  if (undefined)
+    return "holds bytes that the code page (" + std::to_string(code_page) +
+           ") does not define: the host may write another code page";
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                          static_cast<int>(bytes.size()), nullptr, 0) != 0)
+    return "reads as UTF-8, not as the code page (" +
+           std::to_string(code_page) + "): the host may write UTF-8";
+  return "";
 }
 
 std::string visible(const std::string& text) {
@@ -124,17 +224,20 @@ void explain_link_status(std::uint32_t status, Report& report) {
                     " at most: move the host to a shorter path");
       else
         report.note("Path_EXE under " + std::string(kHostKeyText) +
-                    " is not set or can't be read; " + kSetPathAdvice);
+                    " is not set or can't be read; " + set_path_advice());
       break;
     case ORVEKPORT_E_NO_HOST:
       if (!path) break;
       if (GetFileAttributesW(path->c_str()) == INVALID_FILE_ATTRIBUTES)
         report.note("Path_EXE is '" + utf8(*path) +
-                    "', which does not exist; " + kSetPathAdvice);
-      else
+                    "', which does not exist; " + set_path_advice());
+      else {
         report.note("started '" + utf8(*path) +
                     "' (Path_EXE), but no window of class ORVEKPOCKETMAINW "
                     "appeared within 10 s");
+        for (std::string& line : no_window_advice(no_window_facts(*path)))
+          report.note(std::move(line));
+      }
       break;
     case ORVEKPORT_E_CREATE_REQUEST:
     case ORVEKPORT_E_WRITE_REQUEST:

@@ -31,6 +31,8 @@ std::string utf8(const std::wstring& wide);
 std::size_t fixed_length(double value);
 // The folder of a host path, without the trailing backslash.
 std::wstring folder_of(const std::wstring& path);
+// Under Wine, the Unix file name of a Windows path; else nothing.
+std::optional<std::string> unix_file_name(const std::wstring& path);
 // The host application's main window, or null.
 HWND find_host_window();
 
@@ -41,6 +43,10 @@ std::optional<std::string> to_host(const std::string& utf8, const char* what,
                                    std::string* problem);
 // Host bytes (ANSI code page) as UTF-8.
 std::string from_host(const std::string& bytes);
+// Why bytes read back from the host may not be in `code_page` (bytes it
+// does not define, or a text that reads as UTF-8), or "" when they look
+// right. from_host warns with it.
+std::string read_back_doubt(const std::string& bytes, unsigned code_page);
 // UTF-8 with CR, LF and other controls spelt out: "A|x\r\n" -> A|x\r\n.
 std::string visible(const std::string& utf8);
 
@@ -98,6 +104,19 @@ class HostCall {
   std::optional<Limit> limit_;
   std::vector<const char*> record_;
 };
+
+// What may explain a host that started but showed no window: the emulator's
+// log beside it, Wine, the display and the prefix's graphics driver.
+struct NoWindowFacts {
+  std::string log;                       // where the emulator would log
+  std::optional<std::string> log_error;  // its last error line since start
+  bool wine = false;
+  bool display = false;         // DISPLAY is set
+  std::string graphics_driver;  // HKCU\Software\Wine\Drivers Graphics
+};
+NoWindowFacts no_window_facts(const std::wstring& exe);
+// Notes for the user: the log's error, and the likely cause.
+std::vector<std::string> no_window_advice(const NoWindowFacts& facts);
 
 // The advice for a status that says nothing of a reply: the registry key
 // and how to set it, the path tried, what to check.

@@ -60,9 +60,9 @@ std::string summary(const Command& command) {
 }
 
 constexpr char kUsage[] =
-    "usage: orvekport [--json] [--show] [--lossy] [--no-start] COMMAND "
-    "[ARGUMENTS]\n"
-    "       orvekport COMMAND --help | --help | --version\n";
+    "usage: orvekport [--json] [--show] [--lossy] [--force] [--no-start] "
+    "COMMAND [ARGUMENTS]\n"
+    "       orvekport COMMAND --help | --help | --version | -V\n";
 
 std::string overview() {
   std::string out = kUsage;
@@ -80,6 +80,9 @@ std::string overview() {
       "              the host's PACKETTX.DAT\n"
       "  --lossy     send characters the host's code page can't hold as its\n"
       "              default character instead of refusing the text\n"
+      "  --force     send what is refused as suspect: coordinates outside\n"
+      "              -180..180 and -90..90, zero or negative viewport lengths,\n"
+      "              waypoints that would not read back\n"
       "  --no-start  fail (exit 3) instead of starting the host when its\n"
       "              window isn't there\n"
       "\nexit codes:\n"
@@ -124,7 +127,8 @@ int main() {
     orvek::cli::write_out(overview());
     return orvek::cli::kExitOk;
   }
-  if (arguments[0] == "--version") arguments[0] = "version";
+  if (arguments[0] == "--version" || arguments[0] == "-V")
+    arguments[0] = "version";
   const Command* command = find_command(arguments[0]);
   if (command == nullptr)
     return orvek::cli::Report(arguments[0])

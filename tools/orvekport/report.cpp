@@ -116,8 +116,23 @@ int Report::refuse(const std::string& problem, const char* usage) {
   return kExitUsage;
 }
 
+namespace {
+std::vector<std::string>& warnings() {
+  static std::vector<std::string> pending;
+  return pending;
+}
+}  // namespace
+
+void Report::warn(const std::string& line) {
+  for (const std::string& known : warnings())
+    if (known == line) return;
+  warnings().push_back(line);
+}
+
 void Report::print(std::optional<std::uint32_t> status, int exit_code,
                    const std::string& problem, const char* usage) {
+  for (std::string& line : warnings()) notes_.push_back(std::move(line));
+  warnings().clear();
   if (status && status_name_.empty()) {
     status_name_ = orvekport_status_name(*status);
     status_meaning_ = orvekport_status_meaning(*status);

@@ -46,6 +46,9 @@ class Report {
                 std::vector<std::string> lines = {});
   // A line saying what happened or what to do, shown after the status.
   void note(std::string line) { notes_.push_back(std::move(line)); }
+  // A note from code that has no report at hand (a text read back that
+  // looks garbled), shown once by the report that prints next.
+  static void warn(const std::string& line);
   void host_answered(std::string utf8) { host_answer_ = std::move(utf8); }
   void sent(std::string utf8) { sent_ = std::move(utf8); }
   // A name and meaning for the status other than the table's: the parse
