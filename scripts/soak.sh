@@ -149,7 +149,7 @@ chaos() {
   local stalls=0 kills=0 restarts=0 ms pause mark=0 waited=0 when
   while :; do
     when=""
-    if ((RANDOM % 4)); then
+    if ((mark == 0 || RANDOM % 4)); then
       waited=$SECONDS
       while ((SECONDS - waited < 60 && SECONDS < started + seconds)) &&
         ! tail -c +"$((mark + 1))" orvek-host.log | grep -qE ' send (A|R)\|'; do
