@@ -32,7 +32,15 @@ install_host_emulator() {
 # Closes the emulator's window (taskkill without /f sends WM_CLOSE), then
 # waits up to 5 s for the stop line in its log.
 stop_host_emulator() {
-  timeout 60 wine taskkill /im orvek-host.exe >/dev/null 2>&1 || true
+  # By the pid of its last start: in a WoW64 prefix `wine taskkill` is the
+  # 32-bit one, which can't find a 64-bit program by its name.
+  local pid
+  pid="$(sed -n 's/.* start pid \([0-9]*\) .*/\1/p' "$HOST_DIR/orvek-host.log" 2>/dev/null | tail -n 1)"
+  if [[ -n "$pid" ]]; then
+    timeout 60 wine taskkill /pid "$pid" >/dev/null 2>&1 || true
+  else
+    timeout 60 wine taskkill /im orvek-host.exe >/dev/null 2>&1 || true
+  fi
   local _
   for _ in $(seq 50); do
     grep -q ' stop ' "$HOST_DIR/orvek-host.log" 2>/dev/null && return 0
