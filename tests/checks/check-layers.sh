@@ -38,8 +38,10 @@ declare -A allowed=(
   # emulator's files; the Win32 backend's contract test and the asset
   # file's layout are the two pieces of the core they see.
   [tests/wine]="public protocol tools/common tools/orvek-host platform tests/support/platform_contract.h device/device_sources.h"
-  [tests/feed]="tools/orvek-feed tools/orvek-host"
+  [tests/feed]="tools/orvek-feed"
+  [tests/emulator]="tools/orvek-host"
   [tests/client]="public protocol tools/common tools/orvekport"
+  [tests/gpx]="tools/common tools/orvekport tools/orvek-feed"
   [tests/release]="public"
   [tests/package]="public"
 )
@@ -52,6 +54,7 @@ rule_of() {
     path="${path%/*}"
   done
   [[ -n "${allowed[$path]+set}" ]] && echo "$path"
+  return 0
 }
 own_folder() {  # tools/<tool>, tests/<kind>, or the layer
   case "$1" in
