@@ -16,6 +16,7 @@
 
 #include "OrvekPORT/OrvekPORT.h"
 #include "orvekport_version.h"
+#include "protocol/host_protocol.h"
 #include "tools/common/poll.h"
 #include "tools/common/win_files.h"
 #include "tools/common/win_process.h"
@@ -143,7 +144,9 @@ int CallEveryExport(const Exports& e, bool large) {
 
 using orvek::tools::StartedProcess;
 
-constexpr wchar_t kEmulatorClass[] = L"ORVEKPOCKETMAINW";
+namespace protocol = orvek::protocol;
+const wchar_t* const kEmulatorClass =
+    orvek::tools::as_wide(protocol::kHostWindowClass);
 
 // Closes every emulator window of the prefix, ours or left by another run;
 // false when one stays.
@@ -173,8 +176,10 @@ StartedProcess StartEmulator(const std::wstring& own_directory) {
                  FALSE) ||
       !orvek::tools::write_whole_file(directory + L"\\orvek-host.mobiles",
                                       "41.5,2.1,120,HEAP,moored\n") ||
-      RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\OrvekGPS\\General",
-                      L"Path_EXE", REG_SZ, exe.c_str(),
+      RegSetKeyValueW(HKEY_LOCAL_MACHINE,
+                      orvek::tools::as_wide(protocol::kHostRegistryKey),
+                      orvek::tools::as_wide(protocol::kHostPathValue), REG_SZ,
+                      exe.c_str(),
                       static_cast<DWORD>((exe.size() + 1) * sizeof(wchar_t))) !=
           ERROR_SUCCESS)
     return StartedProcess();

@@ -75,27 +75,19 @@ TEST_F(HostLinkTest, RawRequestsCrossTheAnsiCodePageByteForByte) {
   } cases[] = {
       {L"caf\u00e9|\u20ac5 \u00bd", "caf\xe9|\x80" "5 \xbd"},
       {L"", ""},
-      // 198 converted bytes, the most a raw line holds, from 198 characters
-      // that are two UTF-16 bytes each.
-      {std::wstring(198, L'\u00e9'), std::string(198, '\xe9')},
+      // The most a raw line holds, in characters of two UTF-16 bytes each
+      // and one byte of the code page.
+      {std::wstring(ORVEKPORT_RAW_REQUEST_MAX, L'\u00e9'),
+       std::string(ORVEKPORT_RAW_REQUEST_MAX, '\xe9')},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("request " + log_escape(c.wire));
     wchar_t result[512];
     ASSERT_EQ(OrvekGPSPort_StringProtocolW(c.request.c_str(), 512, result), 0u);
     EXPECT_EQ(std::wstring(result), L"R|" + c.request);
-    EXPECT_EQ(host().read_file(L"PACKETTX.DAT"), c.wire + "\n");
+    EXPECT_EQ(host().read_file(protocol_file(protocol::kRequestFileName)),
+              c.wire + "\n");
   }
-
-  // One byte more is refused before anything is written.
-  wchar_t result[16];
-  run_exchanges({{"199 bytes",
-                  [&] {
-                    return OrvekGPSPort_StringProtocolW(
-                        std::wstring(199, L'\u00e9').c_str(), 16, result);
-                  },
-                  11, {}}});
-  EXPECT_EQ(host().read_file(L"PACKETTX.DAT"), std::string(198, '\xe9') + "\n");
 }
 
 TEST_F(HostLinkTest, QueryRepliesAreJudgedAsTheHostWroteThem) {

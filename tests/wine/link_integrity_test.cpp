@@ -129,7 +129,8 @@ TEST(LinkClient, DISABLED_SendsFixesAndRawRequests) {
 // Run in a child process: takes the exchange lock and ends without letting
 // it go, as a client that crashes in the middle of an exchange.
 TEST(LinkClient, DISABLED_DiesHoldingTheLock) {
-  HANDLE lock = CreateMutexW(nullptr, FALSE, L"OrvekPORT.ExchangeLock");
+  HANDLE lock = CreateMutexW(nullptr, FALSE,
+                             tools::as_wide(protocol::kExchangeLockName));
   ASSERT_EQ(WaitForSingleObject(lock, 5000), WAIT_OBJECT_0);
   ExitProcess(0);
 }

@@ -16,7 +16,6 @@ namespace orvek::winetest {
 namespace {
 
 using tools::as_wide;
-using tools::Handle;
 using tools::poll_until;
 
 constexpr wchar_t kEmulatorExe[] = L"orvek-host.exe";
@@ -24,7 +23,7 @@ constexpr wchar_t kEmulatorExe[] = L"orvek-host.exe";
 // Every running orvek-host.exe, by process id.
 std::vector<DWORD> emulator_process_ids() {
   std::vector<DWORD> ids;
-  Handle snapshot =
+  tools::FileHandle snapshot =
       tools::file_handle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
@@ -47,9 +46,12 @@ std::wstring fresh_install_directory(std::string_view name) {
       base + L"\\" + tools::widen(CP_ACP, name.substr(0, room));
   CreateDirectoryW(base.c_str(), nullptr);
   CreateDirectoryW(directory.c_str(), nullptr);
-  for (const wchar_t* file :
-       {L"orvek-host.log", L"orvek-host.faults", L"orvek-host.mobiles",
-        L"PACKETTX.DAT", L"PACKETRX.DAT"})
+  for (const std::wstring& file :
+       {std::wstring(L"orvek-host.log"), std::wstring(L"orvek-host.faults"),
+        std::wstring(L"orvek-host.mobiles"),
+        protocol_file(protocol::kRequestFileName),
+        protocol_file(protocol::kReplyFileName),
+        protocol_file(protocol::kLinkFileName)})
     DeleteFileW((directory + L"\\" + file).c_str());
   return directory;
 }
@@ -83,7 +85,7 @@ HWND find_emulator_window() {
 
 bool stop_all_emulators(DWORD timeout_ms) {
   for (DWORD id : emulator_process_ids()) {
-    Handle process = tools::object_handle(
+    tools::ObjectHandle process = tools::object_handle(
         OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
     if (process && TerminateProcess(process.get(), 99))
       WaitForSingleObject(process.get(), timeout_ms);

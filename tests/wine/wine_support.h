@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "byte_text.h"
+#include "protocol/host_protocol.h"
 #include "tools/common/win_files.h"
 #include "tools/common/win_text.h"
 
@@ -50,6 +51,11 @@ bool delete_host_path();
 HWND find_emulator_window();
 // Ends every orvek-host.exe, windowless ones too; true when none is left.
 bool stop_all_emulators(DWORD timeout_ms = 5000);
+
+// A packet file's name in the host directory ("PACKETTX.DAT").
+inline std::wstring protocol_file(const char16_t* name) {
+  return tools::as_wide(name + 1);
+}
 
 // Bytes as the emulator's log writes them ("F|0\n" with a backslash and n).
 inline std::string log_escape(std::string_view bytes) {

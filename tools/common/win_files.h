@@ -15,7 +15,7 @@ namespace orvek::tools {
 // Opened with every sharing mode, so that reading never stands in the way
 // of a program that writes the file.
 inline std::optional<std::string> read_whole_file(const std::wstring& path) {
-  Handle file = file_handle(
+  FileHandle file = file_handle(
       CreateFileW(path.c_str(), GENERIC_READ,
                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -35,7 +35,7 @@ inline std::optional<std::string> read_whole_file(const std::wstring& path) {
 // Replaces a file's content, shared for reading only while it is written;
 // false on failure.
 inline bool write_whole_file(const std::wstring& path, std::string_view bytes) {
-  Handle file = file_handle(CreateFileW(path.c_str(), GENERIC_WRITE,
+  FileHandle file = file_handle(CreateFileW(path.c_str(), GENERIC_WRITE,
                                         FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;

@@ -9,36 +9,37 @@
 
 namespace orvek::tools {
 
-// Owner of a handle closed with CloseHandle. `kind` tells which value means
-// "none": null for events, processes, threads and mutexes, and
-// INVALID_HANDLE_VALUE for files and snapshots.
-class Handle {
- public:
-  enum Kind { kNullIsNone, kInvalidIsNone };
+// What "no handle" is for a kind of handle: null for events, processes,
+// threads and mutexes, INVALID_HANDLE_VALUE for files and snapshots.
+struct NullIsNone {
+  static HANDLE none() { return nullptr; }
+};
+struct InvalidIsNone {
+  static HANDLE none() { return INVALID_HANDLE_VALUE; }
+};
 
-  explicit Handle(Kind kind = kNullIsNone)
-      : none_(kind == kNullIsNone ? nullptr : INVALID_HANDLE_VALUE),
-        handle_(none_) {}
-  Handle(HANDLE handle, Kind kind) : Handle(kind) { handle_ = handle; }
-  ~Handle() { reset(); }
-  Handle(Handle&& other) noexcept
-      : none_(other.none_),
-        handle_(std::exchange(other.handle_, other.none_)) {}
-  Handle& operator=(Handle&& other) noexcept {
+// Owner of a handle closed with CloseHandle; only its kind's "none" value
+// counts as no handle, as each Windows call reports its failure.
+template <class Kind>
+class UniqueHandle {
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+  ~UniqueHandle() { reset(); }
+  UniqueHandle(UniqueHandle&& other) noexcept
+      : handle_(std::exchange(other.handle_, Kind::none())) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
     if (this != &other) {
       reset();
-      none_ = other.none_;
-      handle_ = std::exchange(other.handle_, other.none_);
+      handle_ = std::exchange(other.handle_, Kind::none());
     }
     return *this;
   }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
 
   HANDLE get() const { return handle_; }
-  explicit operator bool() const {
-    return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE;
-  }
+  explicit operator bool() const { return handle_ != Kind::none(); }
   // Closes what is held and takes `handle`.
   void reset(HANDLE handle) {
     reset();
@@ -46,7 +47,7 @@ class Handle {
   }
   void reset() {
     if (*this) CloseHandle(handle_);
-    handle_ = none_;
+    handle_ = Kind::none();
   }
   // For out-parameters: closes what is held, then gives its slot.
   HANDLE* put() {
@@ -55,17 +56,17 @@ class Handle {
   }
 
  private:
-  HANDLE none_;
-  HANDLE handle_;
+  HANDLE handle_ = Kind::none();
 };
 
-// A file from CreateFileW, or a snapshot: INVALID_HANDLE_VALUE when none.
-inline Handle file_handle(HANDLE handle) {
-  return Handle(handle, Handle::kInvalidIsNone);
-}
-// An event, process, thread or mutex: null when none.
-inline Handle object_handle(HANDLE handle) {
-  return Handle(handle, Handle::kNullIsNone);
+// A file from CreateFileW, or a snapshot.
+using FileHandle = UniqueHandle<InvalidIsNone>;
+// An event, process, thread or mutex.
+using ObjectHandle = UniqueHandle<NullIsNone>;
+
+inline FileHandle file_handle(HANDLE handle) { return FileHandle(handle); }
+inline ObjectHandle object_handle(HANDLE handle) {
+  return ObjectHandle(handle);
 }
 
 // An open registry key; RegCloseKey on the way out.

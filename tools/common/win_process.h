@@ -12,7 +12,7 @@
 namespace orvek::tools {
 
 struct StartedProcess {
-  Handle process;
+  ObjectHandle process;
   DWORD id = 0;
   explicit operator bool() const { return static_cast<bool>(process); }
 };
@@ -50,7 +50,7 @@ inline StartedProcess start_process(const std::wstring& exe,
   if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr,
                       redirect, flags, nullptr, directory, &startup, &info))
     return started;
-  Handle thread = object_handle(info.hThread);
+  ObjectHandle thread = object_handle(info.hThread);
   started.process = object_handle(info.hProcess);
   started.id = info.dwProcessId;
   return started;
@@ -80,8 +80,8 @@ inline ProcessRun run_process(const std::wstring& exe,
           path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
           &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     };
-    Handle out = create(out_path);
-    Handle err = create(err_path);
+    FileHandle out = create(out_path);
+    FileHandle err = create(err_path);
     if (!out || !err) return run;
     StartedProcess child = start_process(exe, arguments, directory,
                                          Streams::kGiven, out.get(), err.get());

@@ -22,38 +22,36 @@
 #include <vector>
 
 #include "OrvekPORT/OrvekPORT.h"
+#include "protocol/host_protocol.h"
 #include "tools/common/win_files.h"
 #include "tools/common/win_handle.h"
+#include "tools/common/win_text.h"
 
 namespace {
 
 // What the library and the host agree on, restated here because this
 // program stands where any other client of the host would.
-constexpr wchar_t kHostKey[] = L"SOFTWARE\\OrvekGPS\\General";
-constexpr wchar_t kHostWindowClass[] = L"ORVEKPOCKETMAINW";
-constexpr wchar_t kReplyEventName[] = L"EventOrvekAPI";
-constexpr UINT kPortRequest = 0x4522;
-constexpr WPARAM kPortPacket = 15;
-constexpr DWORD kReplyWaitMs = 3000;
-constexpr wchar_t kExchangeLockName[] = L"OrvekPORT.ExchangeLock";
+namespace protocol = orvek::protocol;
+using orvek::tools::as_wide;
 
 // The host link as the raw loop sees it, found once.
 struct RawLink {
   std::wstring request_path;  // <host dir>\PACKETTX.DAT
   std::wstring reply_path;    // <host dir>\PACKETRX.DAT
   HWND window = nullptr;
-  orvek::tools::Handle event;
+  orvek::tools::ObjectHandle event;
   // The named mutex any safe exchange holds: part of the floor, since no
   // exchange that two callers share can do without it.
-  orvek::tools::Handle lock;
+  orvek::tools::ObjectHandle lock;
 };
 
 // Holds the exchange lock for one raw exchange.
 class RawLock {
  public:
   explicit RawLock(HANDLE lock)
-      : lock_(WaitForSingleObject(lock, kReplyWaitMs) == WAIT_OBJECT_0 ? lock
-                                                                        : nullptr) {}
+      : lock_(WaitForSingleObject(lock, protocol::kLockWaitMs) == WAIT_OBJECT_0
+                  ? lock
+                  : nullptr) {}
   RawLock(const RawLock&) = delete;
   RawLock& operator=(const RawLock&) = delete;
   ~RawLock() {
@@ -68,18 +66,21 @@ class RawLock {
 bool open_raw_link(RawLink* link) {
   wchar_t exe[MAX_PATH] = {};
   DWORD size = sizeof exe;
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, kHostKey, L"Path_EXE", RRF_RT_REG_SZ,
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, as_wide(protocol::kHostRegistryKey),
+                   as_wide(protocol::kHostPathValue), RRF_RT_REG_SZ,
                    nullptr, exe, &size) != ERROR_SUCCESS)
     return false;
   std::wstring directory(exe);
   directory.resize(directory.rfind(L'\\') == std::wstring::npos
                        ? directory.size()
                        : directory.rfind(L'\\'));
-  link->request_path = directory + L"\\PACKETTX.DAT";
-  link->reply_path = directory + L"\\PACKETRX.DAT";
-  link->window = FindWindowW(kHostWindowClass, nullptr);
-  link->event.reset(CreateEventW(nullptr, FALSE, FALSE, kReplyEventName));
-  link->lock.reset(CreateMutexW(nullptr, FALSE, kExchangeLockName));
+  link->request_path = directory + as_wide(protocol::kRequestFileName);
+  link->reply_path = directory + as_wide(protocol::kReplyFileName);
+  link->window = FindWindowW(as_wide(protocol::kHostWindowClass), nullptr);
+  link->event.reset(CreateEventW(nullptr, FALSE, FALSE,
+                                 as_wide(protocol::kReplyEventName)));
+  link->lock.reset(
+      CreateMutexW(nullptr, FALSE, as_wide(protocol::kExchangeLockName)));
   return link->window != nullptr && link->event && link->lock;
 }
 
@@ -92,7 +93,7 @@ bool raw_exchange(const RawLink& link, const std::string& line, char* reply,
   if (!held) return false;
   BOOL wrote = FALSE;
   {
-    orvek::tools::Handle request = orvek::tools::file_handle(
+    orvek::tools::FileHandle request = orvek::tools::file_handle(
         CreateFileW(link.request_path.c_str(), GENERIC_READ | GENERIC_WRITE,
                     FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -103,10 +104,12 @@ bool raw_exchange(const RawLink& link, const std::string& line, char* reply,
   }  // closed before the host is asked, as the library does
   if (!wrote) return false;
   ResetEvent(link.event.get());
-  PostMessageW(link.window, kPortRequest, kPortPacket, 0);
-  if (WaitForSingleObject(link.event.get(), kReplyWaitMs) != WAIT_OBJECT_0)
+  PostMessageW(link.window, protocol::WM_PORT_REQUEST,
+               protocol::PORT_WPARAM_PACKET, 0);
+  if (WaitForSingleObject(link.event.get(), protocol::kReplyWaitMs) !=
+      WAIT_OBJECT_0)
     return false;
-  orvek::tools::Handle answer = orvek::tools::file_handle(
+  orvek::tools::FileHandle answer = orvek::tools::file_handle(
       CreateFileW(link.reply_path.c_str(), GENERIC_READ | GENERIC_WRITE,
                   FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                   FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -256,9 +256,8 @@ int main(void) {
   status = report(OrvekGPSPort_Init());
   printf("      took %llu ms\n", (unsigned long long)(GetTickCount64() - start));
   if (status != ORVEKPORT_OK) {
-    printf("\nNo host link: %s.\nPath_EXE under "
-           "HKLM\\SOFTWARE\\OrvekGPS\\General names the host's "
-           "executable.\n",
+    printf("\nNo host link: %s.\n'orvekport init' says why and what to "
+           "set.\n",
            orvekport_status_meaning(status));
     return (int)status;
   }

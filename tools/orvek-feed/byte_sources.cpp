@@ -68,7 +68,7 @@ class LogFileSource : public ByteSource {
 
  private:
   std::string path_;
-  tools::Handle file_{tools::Handle::kInvalidIsNone};
+  tools::FileHandle file_;
 };
 
 // A serial receiver: 8 data bits, no parity, one stop bit. A read returns
@@ -122,7 +122,7 @@ class SerialSource : public ByteSource {
  private:
   std::string port_;
   uint32_t baud_;
-  tools::Handle port_handle_{tools::Handle::kInvalidIsNone};
+  tools::FileHandle port_handle_;
 };
 
 class WinsockSession {

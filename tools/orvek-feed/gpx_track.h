@@ -34,7 +34,7 @@ class GpxTrack {
   bool write_at_tail(const std::string& body);
   std::string time_text(const Fix& fix);
 
-  tools::Handle file_{tools::Handle::kInvalidIsNone};
+  tools::FileHandle file_;
   std::string path_;
   uint64_t tail_offset_ = 0;  // where the closing tags start
   bool segment_open_ = false;

@@ -84,7 +84,7 @@ int host_start(Report& report, const Arguments& args) {
                        utf8(exe) + "'");
   std::string error;
   if (!register_host_path(exe, &error))
-    return report.fail("Path_EXE under " + std::string(kHostKeyText) +
+    return report.fail("Path_EXE under " + host_key_text() +
                        " can't be set (" + error + ")");
   report.add(text_field("path_exe", utf8(exe)));
 
@@ -138,7 +138,7 @@ int host_status(Report& report) {
     if (GetFileAttributesW(path->c_str()) == INVALID_FILE_ATTRIBUTES)
       report.note("Path_EXE names a file that does not exist");
   } else {
-    report.note("Path_EXE under " + std::string(kHostKeyText) +
+    report.note("Path_EXE under " + host_key_text() +
                 " is not set: 'orvekport host start' sets it");
   }
   return report.finish(0);

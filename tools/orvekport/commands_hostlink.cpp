@@ -27,10 +27,8 @@ constexpr std::int64_t kDefaultQueryCapacity = 1000;
 // A raw reply has at most 1000 bytes, so at most 1000 UTF-16 units and the
 // terminator.
 constexpr std::int64_t kDefaultRawCapacity = 1001;
-// A request line holds 199 bytes with its line feed: "F|" leaves 196 for a
-// query, a raw request may use 198.
-constexpr std::size_t kMaxQueryRequest = 196;
-constexpr std::size_t kMaxRawRequest = 198;
+constexpr std::size_t kMaxQueryRequest = ORVEKPORT_COMMAND_BODY_MAX;
+constexpr std::size_t kMaxRawRequest = ORVEKPORT_RAW_REQUEST_MAX;
 
 int run_version(std::span<const std::string> arguments);
 int run_init(std::span<const std::string> arguments);

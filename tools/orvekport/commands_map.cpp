@@ -17,13 +17,10 @@ namespace orvek::cli {
 namespace {
 
 // A command body passed through may use the whole request line after its
-// letter and bar (196 bytes); a formatted one is built in 100 bytes.
-constexpr std::size_t kMaxBody = 196;
-constexpr std::size_t kMaxFormattedBody = 99;
-// The position sentence with its CR LF must fit the same 196 bytes, and
-// the extra real's "%f" 49 characters.
-constexpr std::size_t kMaxSentence = 196;
-constexpr std::size_t kMaxRealText = 49;
+// letter and bar, as may the position sentence with its CR LF.
+constexpr std::size_t kMaxBody = ORVEKPORT_COMMAND_BODY_MAX;
+constexpr std::size_t kMaxFormattedBody = ORVEKPORT_FORMATTED_BODY_MAX;
+constexpr std::size_t kMaxRealText = ORVEKPORT_EXTRA_REAL_TEXT_MAX;
 // How long an exported picture may take to appear after the answer.
 constexpr DWORD kExportWaitMs = 2000;
 
@@ -94,23 +91,6 @@ constexpr Command kCommands[] = {
      run_moving_map_init},
 };
 
-std::size_t digit_count(long long value) {
-  return std::to_string(value).size();
-}
-
-// The length of the sentence NewPoint would build, CR LF included:
-// "$AAGGAM,,DDMM.mmm,N,DDDMM.mmm,E,1,5,0,ALT,m,,,,,,,T1,T2,REAL,INT*CS\r\n".
-std::size_t sentence_length(double longitude, double latitude, double altitude,
-                            std::size_t texts, double real,
-                            std::int32_t integer) {
-  auto coordinate = [](double degrees) {
-    return digit_count(static_cast<long long>(std::fabs(degrees))) + 6;
-  };
-  return 9 + coordinate(latitude) + 3 + coordinate(longitude) + 9 +
-         digit_count(static_cast<long long>(altitude)) + 9 + texts + 1 + 1 +
-         fixed_length(real) + 1 + digit_count(integer) + 5;
-}
-
 bool real_at(const Arguments& args, std::size_t i, double* value,
              std::string* problem) {
   if (parse_real(args[i], value)) return true;
@@ -162,11 +142,11 @@ int run_newpoint(std::span<const std::string> arguments) {
   if (real_length > kMaxRealText)
     call.set_limit({"--real written as \"%f\"", real_length, kMaxRealText});
   else
-    call.set_limit({"the sentence with its CR LF",
-                    sentence_length(longitude, latitude, altitude,
-                                    name->size() + description->size(), real,
-                                    static_cast<std::int32_t>(integer)),
-                    kMaxSentence});
+    call.set_limit({"the position sentence with its CR LF (the name and "
+                    "description take " +
+                        std::to_string(name->size() + description->size()) +
+                        " bytes of it)",
+                    std::nullopt, kMaxBody});
   return call.finish(OrvekGPSPort_NewPoint(
       longitude, latitude, altitude, name->c_str(), description->c_str(), real,
       static_cast<std::int32_t>(integer)));

@@ -16,7 +16,7 @@ namespace orvek::cli {
 namespace {
 
 // The "M" body must fit the request line after "M|".
-constexpr std::size_t kMaxWaypointBody = 196;
+constexpr std::size_t kMaxWaypointBody = ORVEKPORT_COMMAND_BODY_MAX;
 // Each text read back by OrvekGPSPort_Get_Waypoint fits its buffer with
 // the NUL.
 constexpr std::size_t kMaxWaypointText = ORVEKPORT_WAYPOINT_TEXT_SIZE - 1;
@@ -41,7 +41,8 @@ constexpr Command kCommands[] = {
      " | import FILE.gpx [--replace] [--force] | export FILE.gpx",
      "Waypoints. add: M|ID,DESCRIPTION,LONGITUDE,LATITUDE,ALTITUDE,ICON\n"
      "(OrvekGPSPort_New_Waypoint); refuses what could not be read back (a\n"
-     "comma in a text, a text over 99 bytes) unless --force. delete: N|ID\n"
+     "comma in a text, a text longer than a field read back) unless --force.\n"
+     "delete: N|ID "
      "(OrvekGPSPort_Delete_Waypoint); count: query 4\n"
      "(OrvekGPSPort_Get_WaypointCount); get: query 2,INDEX, from 0\n"
      "(OrvekGPSPort_Get_Waypoint); list: count, then get for each.\n"

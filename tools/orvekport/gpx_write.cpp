@@ -52,9 +52,9 @@ bool write_file_whole(const std::wstring& path, const std::string& bytes,
   std::wstring temporary =
       path + L".tmp" + std::to_wstring(GetCurrentProcessId());
   {
-    tools::Handle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
-                       tools::Handle::kInvalidIsNone);
+    tools::FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0,
+                                       nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
       *error = failure("can't create", temporary);
       return false;

@@ -11,11 +11,8 @@
 namespace orvek::cli {
 namespace {
 
-constexpr wchar_t kHostKey[] = L"SOFTWARE\\OrvekGPS\\General";
-constexpr wchar_t kHostValue[] = L"Path_EXE";
-constexpr wchar_t kHostWindowClass[] = L"ORVEKPOCKETMAINW";
-constexpr wchar_t kRequestFile[] = L"PACKETTX.DAT";
-constexpr wchar_t kReplyFile[] = L"PACKETRX.DAT";
+const wchar_t* const kHostKey = tools::as_wide(protocol::kHostRegistryKey);
+const wchar_t* const kHostValue = tools::as_wide(protocol::kHostPathValue);
 
 std::string system_error(DWORD code) {
   std::string message = tools::system_text(code);
@@ -29,12 +26,11 @@ std::string system_error(DWORD code) {
 constexpr const char* kRegistryView = sizeof(void*) == 8 ? "/reg:64" : "/reg:32";
 
 std::string set_path_advice() {
-  return std::string(
-             "set it with 'orvekport host start FOLDER' (installs the emulator "
-             "there), or point it at the host with: wine reg add "
-             "'HKLM\\SOFTWARE\\OrvekGPS\\General' /v Path_EXE /d "
-             "'C:\\path\\to\\host.exe' ") +
-         kRegistryView + " /f";
+  return "set it with 'orvekport host start FOLDER' (installs the emulator "
+         "there), or point it at the host with: wine reg add 'HKLM\\" +
+         protocol_name(protocol::kHostRegistryKey) + "' /v " +
+         protocol_name(protocol::kHostPathValue) +
+         " /d 'C:\\path\\to\\host.exe' " + kRegistryView + " /f";
 }
 
 // What the emulator's log beside `exe` last reported as an error, if it has
@@ -147,7 +143,20 @@ std::wstring folder_of(const std::wstring& path) {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-HWND find_host_window() { return FindWindowW(kHostWindowClass, nullptr); }
+HWND find_host_window() {
+  return FindWindowW(tools::as_wide(protocol::kHostWindowClass), nullptr);
+}
+
+std::string protocol_name(const char16_t* name) {
+  if (*name == u'\\') ++name;
+  std::string text;
+  for (; *name != u'\0'; ++name) text += static_cast<char>(*name);
+  return text;
+}
+
+std::string host_key_text() {
+  return "HKEY_LOCAL_MACHINE\\" + protocol_name(protocol::kHostRegistryKey);
+}
 
 std::optional<std::string> to_host(const std::string& utf8_text,
                                    const char* what, std::string* problem) {
@@ -218,12 +227,12 @@ void explain_link_status(std::uint32_t status, Report& report) {
   switch (status) {
     case ORVEKPORT_E_REGISTRY:
       if (path && path->size() > ORVEKPORT_HOST_PATH_MAX)
-        report.note("Path_EXE under " + std::string(kHostKeyText) + " is " +
+        report.note("Path_EXE under " + host_key_text() + " is " +
                     std::to_string(path->size()) + " characters, " +
                     std::to_string(ORVEKPORT_HOST_PATH_MAX) +
                     " at most: move the host to a shorter path");
       else
-        report.note("Path_EXE under " + std::string(kHostKeyText) +
+        report.note("Path_EXE under " + host_key_text() +
                     " is not set or can't be read; " + set_path_advice());
       break;
     case ORVEKPORT_E_NO_HOST:
@@ -233,15 +242,18 @@ void explain_link_status(std::uint32_t status, Report& report) {
                     "', which does not exist; " + set_path_advice());
       else {
         report.note("started '" + utf8(*path) +
-                    "' (Path_EXE), but no window of class ORVEKPOCKETMAINW "
-                    "appeared within 10 s");
+                    "' (Path_EXE), but no window of class " +
+                    protocol_name(protocol::kHostWindowClass) +
+                    " appeared within " +
+                    std::to_string(protocol::kHostStartPollMs / 1000) + " s");
         for (std::string& line : no_window_advice(no_window_facts(*path)))
           report.note(std::move(line));
       }
       break;
     case ORVEKPORT_E_CREATE_REQUEST:
     case ORVEKPORT_E_WRITE_REQUEST:
-      report.note("the request file PACKETTX.DAT in '" + folder +
+      report.note("the request file " +
+                  protocol_name(protocol::kRequestFileName) + " in '" + folder +
                   "' can't be written: check that the folder exists and is "
                   "writable");
       break;
@@ -251,7 +263,8 @@ void explain_link_status(std::uint32_t status, Report& report) {
                   "'orvekport host status' shows whether its window is there");
       break;
     case ORVEKPORT_E_OPEN_REPLY:
-      report.note("the reply file PACKETRX.DAT in '" + folder +
+      report.note("the reply file " +
+                  protocol_name(protocol::kReplyFileName) + " in '" + folder +
                   "' can't be opened, or the reply was too short");
       break;
     case ORVEKPORT_E_BUSY:
@@ -306,11 +319,13 @@ std::optional<std::string> HostCall::changed_since(const FileState& before) {
 
 HostCall::HostCall(Report& report) : report_(report) {
   std::optional<std::wstring> path = registered_host_path();
-  std::wstring folder = path ? folder_of(*path) + L"\\" : L"";
+  std::wstring folder = path ? folder_of(*path) : L"";
   // The request file matters only to --show; the reply to every call.
   if (global_options().show)
-    request_before_ = file_state(path ? folder + kRequestFile : L"");
-  reply_before_ = file_state(path ? folder + kReplyFile : L"");
+    request_before_ = file_state(
+        path ? folder + tools::as_wide(protocol::kRequestFileName) : L"");
+  reply_before_ = file_state(
+      path ? folder + tools::as_wide(protocol::kReplyFileName) : L"");
 }
 
 std::optional<std::string> HostCall::fresh_reply() const {
@@ -352,10 +367,13 @@ int HostCall::finish(std::uint32_t status) {
                         (status == ORVEKPORT_E_TOO_LONG && !limit_);
   if (status != ORVEKPORT_OK && answer_matters && reply)
     report_.host_answered(visible(from_host(*reply)));
-  if (status == ORVEKPORT_E_TOO_LONG && limit_) {
-    std::size_t over =
-        limit_->length > limit_->max ? limit_->length - limit_->max : 0;
-    report_.note(limit_->what + " is " + std::to_string(limit_->length) +
+  if (status == ORVEKPORT_E_TOO_LONG && limit_ && !limit_->length) {
+    report_.note(limit_->what + " passes " + std::to_string(limit_->max) +
+                 " bytes; nothing was sent");
+  } else if (status == ORVEKPORT_E_TOO_LONG && limit_) {
+    std::size_t length = *limit_->length;
+    std::size_t over = length > limit_->max ? length - limit_->max : 0;
+    report_.note(limit_->what + " is " + std::to_string(length) +
                  " bytes, " + std::to_string(limit_->max) + " at most" +
                  (over ? " (" + std::to_string(over) + " too many)" : "") +
                  "; nothing was sent");

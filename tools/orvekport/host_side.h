@@ -13,13 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "protocol/host_protocol.h"
 #include "tools/orvekport/report.h"
 
 namespace orvek::cli {
 
-// Where the library looks for the host application, for messages.
-inline constexpr char kHostKeyText[] =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\OrvekGPS\\General";
+// A name of the link as text, for messages: "ORVEKPOCKETMAINW"; a packet
+// file's name without its leading backslash, "PACKETTX.DAT".
+std::string protocol_name(const char16_t* name);
+// Where the library looks for the host application, for messages:
+// "HKEY_LOCAL_MACHINE\SOFTWARE\...".
+std::string host_key_text();
 
 // Path_EXE, or nothing when it can't be read.
 std::optional<std::wstring> registered_host_path();
@@ -61,9 +65,9 @@ int ensure_host_link(Report& report);
 
 // A limit a request must fit, for the message of E_TOO_LONG.
 struct Limit {
-  std::string what;        // "the body of command D"
-  std::size_t length = 0;  // how long it is
-  std::size_t max = 0;     // how long it may be
+  std::string what;                   // "the body of command D"
+  std::optional<std::size_t> length;  // how long it is, when the client knows
+  std::size_t max = 0;                // how long it may be
 };
 
 // One call to the host through the DLL: taken before the call, finished

@@ -77,7 +77,7 @@ std::string overview() {
       "              status_name, status_meaning, fields, notes, and\n"
       "              host_answer or sent when there are\n"
       "  --show      print the request line the call sent, read back from\n"
-      "              the host's PACKETTX.DAT\n"
+      "              the host's request file\n"
       "  --lossy     send characters the host's code page can't hold as its\n"
       "              default character instead of refusing the text\n"
       "  --force     send what is refused as suspect: coordinates outside\n"
