@@ -55,7 +55,7 @@ TEST_F(ApiTest, FixesAndMapCommandsCrossByteForByte) {
   EXPECT_EQ(query("opened"), "\\maps\\a b.map");
   EXPECT_EQ(query("exported"), "v.bmp");
   EXPECT_EQ(query("viewport"), "320,-240");
-  EXPECT_EQ(query("2"), "1") << "only the long fix's mobile is left";
+  EXPECT_EQ(query("2"), "0") << "the fix's mobile was deleted";
 }
 
 TEST_F(ApiTest, MovingMapInitPostsAndWaitsForNothing) {
