@@ -29,21 +29,18 @@ install_host_emulator() {
   export HOST_DIR HOST_PATH
 }
 
-# Closes the emulator's window (taskkill without /f sends WM_CLOSE), then
-# waits up to 5 s for the stop line in its log.
+# Closes the emulator that HOST_DIR's log last saw start (taskkill without
+# /f sends WM_CLOSE), by its Windows process id: in a WoW64 prefix `wine
+# taskkill` is the 32-bit one, which can't find a 64-bit program by its
+# name. Then waits up to 5 s for that process's stop line. Nothing to do
+# when no emulator started there.
 stop_host_emulator() {
-  # By the pid of its last start: in a WoW64 prefix `wine taskkill` is the
-  # 32-bit one, which can't find a 64-bit program by its name.
-  local pid
-  pid="$(sed -n 's/.* start pid \([0-9]*\) .*/\1/p' "$HOST_DIR/orvek-host.log" 2>/dev/null | tail -n 1)"
-  if [[ -n "$pid" ]]; then
-    timeout 60 wine taskkill /pid "$pid" >/dev/null 2>&1 || true
-  else
-    timeout 60 wine taskkill /im orvek-host.exe >/dev/null 2>&1 || true
-  fi
-  local _
+  local log="$HOST_DIR/orvek-host.log" pid _
+  pid="$(sed -n 's/.* start pid \([0-9]*\) .*/\1/p' "$log" 2>/dev/null | tail -n 1)"
+  [[ -n "$pid" ]] || return 0
+  timeout 30 wine taskkill /pid "$pid" >/dev/null 2>&1
   for _ in $(seq 50); do
-    grep -q ' stop ' "$HOST_DIR/orvek-host.log" 2>/dev/null && return 0
+    grep -q " stop pid $pid\$" "$log" 2>/dev/null && return 0
     sleep 0.1
   done
 }

@@ -31,26 +31,13 @@ pids=()
 groups=()
 log=""
 
-# Closes the emulator this step started, by the Windows process id its log
-# gives, and waits up to 5 s for its stop line.
-stop_step_host() {
-  local windows_pid _
-  windows_pid="$(sed -n 's/.* start pid \([0-9]*\) .*/\1/p' "$log" 2>/dev/null | tail -n 1)"
-  [[ -n "$windows_pid" ]] || return 0
-  timeout 30 wine taskkill /pid "$windows_pid" >/dev/null 2>&1
-  for _ in $(seq 50); do
-    grep -q " stop pid $windows_pid\$" "$log" && return 0
-    sleep 0.1
-  done
-}
-
 cleanup() {
   local pid
   exec 3>&- 2>/dev/null
   for pid in "${groups[@]}"; do kill -KILL -- "-$pid" 2>/dev/null; done
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${pids[@]}" "${groups[@]}"; do wait "$pid" 2>/dev/null; done
-  stop_step_host
+  [[ -n "${HOST_DIR:-}" ]] && stop_host_emulator
   rm -f "$WINEPREFIX/dosdevices/com7"
   rm -rf "$work"
 }

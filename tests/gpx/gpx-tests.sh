@@ -27,19 +27,7 @@ work="$(mktemp -d)"
 install_host_emulator "$build" gpx-files
 log="$HOST_DIR/orvek-host.log"
 
-# Closes the emulator the first call started, by the Windows process id its
-# log gives, and waits up to 5 s for its stop line.
-stop_emulator() {
-  local windows_pid _
-  windows_pid="$(sed -n 's/.* start pid \([0-9]*\) .*/\1/p' "$log" 2>/dev/null | tail -n 1)"
-  [[ -n "$windows_pid" ]] || return 0
-  timeout 30 wine taskkill /pid "$windows_pid" >/dev/null 2>&1
-  for _ in $(seq 50); do
-    grep -q " stop pid $windows_pid\$" "$log" && return 0
-    sleep 0.1
-  done
-}
-trap 'stop_emulator; rm -rf "$work"' EXIT
+trap 'stop_host_emulator; rm -rf "$work"' EXIT
 failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
