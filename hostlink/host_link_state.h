@@ -1,6 +1,13 @@
 // The process-wide state of the host link. It is zero when the library is
 // loaded, shared by every caller and never freed. It is written only under
 // ExchangeLock, which Init and every exchange hold.
+//
+// It stays process state rather than an object passed down from the
+// exports: the exports take no handle that could carry one, the lock, the
+// event and the host window belong to every thread of the process alike,
+// and the owed post is shared by every process through its file. An object
+// would be one process-wide instance all the same, threaded through every
+// call. Tests start from load's state with ResetHostLinkState.
 #pragma once
 
 #include <atomic>

@@ -15,9 +15,8 @@
 #include <utility>
 
 #include "OrvekPORT/OrvekPORT.h"
+#include "emulator_setup.h"
 #include "orvekport_version.h"
-#include "protocol/host_protocol.h"
-#include "tools/common/poll.h"
 #include "tools/common/win_files.h"
 #include "tools/common/win_process.h"
 #include "tools/common/win_text.h"
@@ -144,62 +143,19 @@ int CallEveryExport(const Exports& e, bool large) {
 
 using orvek::tools::StartedProcess;
 
-namespace protocol = orvek::protocol;
-const wchar_t* const kEmulatorClass =
-    orvek::tools::as_wide(protocol::kHostWindowClass);
-
-// Closes every emulator window of the prefix, ours or left by another run;
-// false when one stays.
-bool CloseEveryEmulator() {
-  return orvek::tools::poll_until(
-      [] {
-        HWND window = FindWindowW(kEmulatorClass, nullptr);
-        if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
-        return window == nullptr;
-      },
-      5000);
-}
-
-// A host directory under %TEMP% (short enough for Path_EXE) with
-// a copy of the emulator and one moving-map entry, registered, and the
-// emulator started there directly rather than by the DLL through the
-// shell: the shell's own first-use allocations are not the DLL's. Nothing
-// when its window does not appear within 10 s.
-StartedProcess StartEmulator(const std::wstring& own_directory) {
-  wchar_t temp[MAX_PATH];
-  std::wstring directory =
-      std::wstring(temp, GetTempPathW(MAX_PATH, temp)) + L"orvek-heap";
-  std::wstring exe = directory + L"\\orvek-host.exe";
-  CreateDirectoryW(directory.c_str(), nullptr);
-  if (!CloseEveryEmulator() ||
-      !CopyFileW((own_directory + L"\\orvek-host.exe").c_str(), exe.c_str(),
-                 FALSE) ||
+// A host directory of its own with a copy of the emulator and one
+// moving-map entry, registered, and the emulator started there directly
+// rather than by the DLL through the shell: the shell's own first-use
+// allocations are not the DLL's. Nothing when its window does not appear.
+StartedProcess StartEmulator() {
+  namespace winetest = orvek::winetest;
+  if (!winetest::stop_all_emulators()) return StartedProcess();
+  std::wstring directory = winetest::install_emulator("heap-check");
+  if (directory.empty() ||
       !orvek::tools::write_whole_file(directory + L"\\orvek-host.mobiles",
-                                      "41.5,2.1,120,HEAP,moored\n") ||
-      RegSetKeyValueW(HKEY_LOCAL_MACHINE,
-                      orvek::tools::as_wide(protocol::kHostRegistryKey),
-                      orvek::tools::as_wide(protocol::kHostPathValue), REG_SZ,
-                      exe.c_str(),
-                      static_cast<DWORD>((exe.size() + 1) * sizeof(wchar_t))) !=
-          ERROR_SUCCESS)
+                                      "41.5,2.1,120,HEAP,moored\n"))
     return StartedProcess();
-  StartedProcess host =
-      orvek::tools::start_process(exe, L"", directory.c_str());
-  auto shown = [&] {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(FindWindowW(kEmulatorClass, nullptr), &owner);
-    return owner == host.id;
-  };
-  if (host && !orvek::tools::poll_until(shown, 10000))
-    TerminateProcess(host.process.get(), 1);
-  return shown() ? std::move(host) : StartedProcess();
-}
-
-// Ends our emulator and any copy the shell may have started.
-void StopEmulator(const StartedProcess& host) {
-  CloseEveryEmulator();
-  if (WaitForSingleObject(host.process.get(), 5000) != WAIT_OBJECT_0)
-    TerminateProcess(host.process.get(), 1);
+  return winetest::start_emulator(directory);
 }
 
 // The DLL's FileVersion string and fixed version words.
@@ -234,7 +190,7 @@ int main() {
   directory.resize(directory.rfind(L'\\'));
   const std::wstring dll_path = directory + L"\\OrvekPORT.dll";
   const std::wstring reference_path = directory + L"\\OrvekHEAP.dll";
-  StartedProcess emulator = StartEmulator(directory);
+  StartedProcess emulator = StartEmulator();
   if (!emulator) {
     std::printf("FAIL: the emulator did not start\n");
     return 2;
@@ -266,7 +222,7 @@ int main() {
   Exports exports{};
   if (reference == nullptr || dll == nullptr || !FindExports(dll, exports)) {
     std::printf("FAIL: OrvekPORT.dll or its stand-in did not load\n");
-    StopEmulator(emulator);
+    orvek::winetest::stop_all_emulators();
     return 2;
   }
   failures += CallEveryExport(exports, false);
@@ -275,7 +231,7 @@ int main() {
   figures[3] = MeasureHeaps();
   FreeLibrary(dll);
   figures[4] = MeasureHeaps();
-  StopEmulator(emulator);
+  orvek::winetest::stop_all_emulators();
 
   for (int i = 0; i < 5; ++i) {
     bool loaded = i > 0 && i < 4;

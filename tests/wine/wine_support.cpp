@@ -1,7 +1,6 @@
 #include "wine_support.h"
 
 #include <gmock/gmock.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -15,85 +14,9 @@
 namespace orvek::winetest {
 namespace {
 
-using tools::as_wide;
 using tools::poll_until;
 
-constexpr wchar_t kEmulatorExe[] = L"orvek-host.exe";
-
-// Every running orvek-host.exe, by process id.
-std::vector<DWORD> emulator_process_ids() {
-  std::vector<DWORD> ids;
-  tools::FileHandle snapshot =
-      tools::file_handle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
-       more = Process32NextW(snapshot.get(), &entry))
-    if (_wcsicmp(entry.szExeFile, kEmulatorExe) == 0)
-      ids.push_back(entry.th32ProcessID);
-  return ids;
-}
-
-// A directory for `name` whose emulator path fits Path_EXE, made and
-// emptied of what an emulator leaves.
-std::wstring fresh_install_directory(std::string_view name) {
-  wchar_t temp[MAX_PATH];
-  std::wstring base(temp, GetTempPathW(MAX_PATH, temp));
-  base += L"orvek-wine";
-  std::size_t room =
-      ORVEKPORT_HOST_PATH_MAX - base.size() - std::size(kEmulatorExe) - 1;
-  std::wstring directory =
-      base + L"\\" + tools::widen(CP_ACP, name.substr(0, room));
-  CreateDirectoryW(base.c_str(), nullptr);
-  CreateDirectoryW(directory.c_str(), nullptr);
-  for (const std::wstring& file :
-       {std::wstring(L"orvek-host.log"), std::wstring(L"orvek-host.faults"),
-        std::wstring(L"orvek-host.mobiles"),
-        protocol_file(protocol::kRequestFileName),
-        protocol_file(protocol::kReplyFileName),
-        protocol_file(protocol::kLinkFileName)})
-    DeleteFileW((directory + L"\\" + file).c_str());
-  return directory;
-}
-
 }  // namespace
-
-std::wstring test_binary_dir() {
-  wchar_t path[MAX_PATH * 2];
-  std::wstring directory(path, GetModuleFileNameW(nullptr, path, MAX_PATH * 2));
-  return directory.substr(0, directory.find_last_of(L'\\'));
-}
-
-bool set_host_path(const std::wstring& exe_path) {
-  return RegSetKeyValueW(
-             HKEY_LOCAL_MACHINE, as_wide(protocol::kHostRegistryKey),
-             as_wide(protocol::kHostPathValue), REG_SZ, exe_path.c_str(),
-             static_cast<DWORD>((exe_path.size() + 1) * sizeof(wchar_t))) ==
-         ERROR_SUCCESS;
-}
-
-bool delete_host_path() {
-  LONG result = RegDeleteKeyValueW(HKEY_LOCAL_MACHINE,
-                                   as_wide(protocol::kHostRegistryKey),
-                                   as_wide(protocol::kHostPathValue));
-  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
-}
-
-HWND find_emulator_window() {
-  return FindWindowW(as_wide(protocol::kHostWindowClass), nullptr);
-}
-
-bool stop_all_emulators(DWORD timeout_ms) {
-  for (DWORD id : emulator_process_ids()) {
-    tools::ObjectHandle process = tools::object_handle(
-        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
-    if (process && TerminateProcess(process.get(), 99))
-      WaitForSingleObject(process.get(), timeout_ms);
-  }
-  return poll_until(
-      [] { return !find_emulator_window() && emulator_process_ids().empty(); },
-      timeout_ms);
-}
 
 std::string query(const char* request, std::uint32_t capacity) {
   // Filled, so that a result without its terminator shows.
@@ -134,11 +57,9 @@ void EmulatorTest::SetUp() {
   ASSERT_TRUE(stop_all_emulators()) << "an emulator is still running";
   // The test's name alone keeps the path short; tests run one at a time
   // and each empties its directory first.
-  directory_ = fresh_install_directory(
+  directory_ = install_emulator(
       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  ASSERT_TRUE(CopyFileW((test_binary_dir() + L"\\" + kEmulatorExe).c_str(),
-                        path_of(kEmulatorExe).c_str(), FALSE));
-  ASSERT_TRUE(set_host_path(path_of(kEmulatorExe)));
+  ASSERT_FALSE(directory_.empty()) << "the emulator could not be installed";
 }
 
 void EmulatorTest::TearDown() {
@@ -147,9 +68,7 @@ void EmulatorTest::TearDown() {
 }
 
 bool EmulatorTest::start(DWORD timeout_ms) {
-  return tools::start_process(path_of(kEmulatorExe), L"", directory_.c_str()) &&
-         poll_until([] { return find_emulator_window() != nullptr; },
-                    timeout_ms);
+  return static_cast<bool>(start_emulator(directory_, timeout_ms));
 }
 
 std::vector<std::string> EmulatorTest::log_lines_since(std::size_t mark) const {

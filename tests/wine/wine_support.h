@@ -33,29 +33,13 @@
 #include <vector>
 
 #include "byte_text.h"
+#include "emulator_setup.h"
 #include "protocol/host_protocol.h"
 #include "tools/common/win_files.h"
 #include "tools/common/win_text.h"
 
 namespace orvek::winetest {
 
-// The directory of the running test executable, without a trailing
-// backslash (under Wine a Z:\ path into the build tree).
-std::wstring test_binary_dir();
-
-// HKLM\SOFTWARE\OrvekGPS\General\Path_EXE: set it, or delete the value.
-bool set_host_path(const std::wstring& exe_path);
-bool delete_host_path();
-
-// The emulator's window (class ORVEKPOCKETMAINW), or null.
-HWND find_emulator_window();
-// Ends every orvek-host.exe, windowless ones too; true when none is left.
-bool stop_all_emulators(DWORD timeout_ms = 5000);
-
-// A packet file's name in the host directory ("PACKETTX.DAT").
-inline std::wstring protocol_file(const char16_t* name) {
-  return tools::as_wide(name + 1);
-}
 
 // Bytes as the emulator's log writes them ("F|0\n" with a backslash and n).
 inline std::string log_escape(std::string_view bytes) {
