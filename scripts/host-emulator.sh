@@ -36,11 +36,13 @@ install_host_emulator() {
 # when no emulator started there.
 stop_host_emulator() {
   local log="$HOST_DIR/orvek-host.log" pid _
-  pid="$(sed -n 's/.* start pid \([0-9]*\) .*/\1/p' "$log" 2>/dev/null | tail -n 1)"
+  pid="$({ sed -n 's/.* start pid \([0-9]*\) .*/\1/p' "$log" 2>/dev/null || true; } | tail -n 1)"
   [[ -n "$pid" ]] || return 0
-  timeout 30 wine taskkill /pid "$pid" >/dev/null 2>&1
+  # Callers may run under set -e: an emulator already gone is no failure.
+  timeout 30 wine taskkill /pid "$pid" >/dev/null 2>&1 || true
   for _ in $(seq 50); do
     grep -q " stop pid $pid\$" "$log" 2>/dev/null && return 0
     sleep 0.1
   done
+  return 0
 }
