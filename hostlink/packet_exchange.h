@@ -4,16 +4,15 @@
 
 #include <cstdint>
 
-#include "protocol/host_protocol.h"
 #include "hostlink/status.h"
+#include "protocol/host_protocol.h"
 #include "platform/platform.h"
 
 namespace orvek::hostlink {
 
-// Init and exchanges are serialised by the named mutex
-// protocol::kExchangeLockName, awaited protocol::kLockWaitMs at most.
-// Owns ExchangeLock while it lives and releases it on every path out. The
-// mutex is recursive, so Init's handshake takes it again inside Init.
+// Owns ExchangeLock, the named mutex that serialises Init and exchanges,
+// while it lives, and releases it on every path out. The mutex is
+// recursive, so Init's handshake takes it again inside Init.
 class LinkLock {
  public:
   explicit LinkLock(platform::Platform& os) : os_(os) {}
@@ -35,7 +34,8 @@ class LinkLock {
 // to 3000 ms for the reply event and reads at most `capacity` bytes of the
 // reply file into `reply`, followed by a NUL at index `*bytesRead`; `reply`
 // must hold capacity + 1 bytes.
-// 0; 5 request file not created, 6 not written, 7 no signal in time, 8 reply
+// 0; 5 request file not created, 6 not written, 7 no signal in time (or
+// the post failed: nobody heard the request), 8 reply
 // file not opened, 9 not read; 11 line over 199 bytes and 12 null `body`
 // (both before any file is touched); 14 the lock was not had within
 // kLockWaitMs, or an earlier answer is still owed (nothing sent). No file

@@ -10,6 +10,14 @@
 
 namespace orvek::tools {
 
+// Wine's version ("8.0"), or null when not under Wine.
+inline const char* wine_version() {
+  using Version = const char*(__cdecl*)();
+  auto get = reinterpret_cast<Version>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
+  return get != nullptr ? get() : nullptr;
+}
+
 // True under Wine on a Linux kernel: Wine's ntdll says so.
 inline bool wine_on_linux() {
   using HostVersion = void(__cdecl*)(const char** sysname, const char** release);

@@ -26,6 +26,7 @@
 #include "tools/common/win_files.h"
 #include "tools/common/win_handle.h"
 #include "tools/common/win_text.h"
+#include "tools/common/wine_unix.h"
 
 namespace {
 
@@ -251,14 +252,6 @@ bool parse_options(int argc, char** argv, Options* options) {
       return false;
   }
   return options->blocks > 0 && options->per_block > 0;
-}
-
-const char* wine_version() {
-  using Version = const char*(CDECL*)();
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  auto get = reinterpret_cast<Version>(reinterpret_cast<void*>(
-      GetProcAddress(ntdll, "wine_get_version")));
-  return get ? get() : nullptr;
 }
 
 }  // namespace

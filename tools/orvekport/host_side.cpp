@@ -6,6 +6,7 @@
 #include "tools/common/win_files.h"
 #include "tools/common/win_handle.h"
 #include "tools/common/win_text.h"
+#include "tools/common/wine_unix.h"
 #include "tools/orvekport/arguments.h"
 
 namespace orvek::cli {
@@ -78,8 +79,7 @@ NoWindowFacts no_window_facts(const std::wstring& exe) {
   NoWindowFacts facts;
   facts.log = utf8(folder_of(exe) + L"\\orvek-host.log");
   facts.log_error = last_log_error(exe);
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  facts.wine = GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  facts.wine = tools::wine_version() != nullptr;
   facts.display = environment(L"DISPLAY").has_value();
   wchar_t driver[64];
   DWORD size = sizeof driver;
