@@ -266,7 +266,7 @@ int main(int argc, char** argv) {
                  "[--pair exchange|newpoint|all]\n");
     return 2;
   }
-  const char* wine = wine_version();
+  const char* wine = orvek::tools::wine_version();
   std::printf("orvek-exchange-bench: %s%s, %zu-bit\n", wine ? "Wine " : "Windows",
               wine ? wine : "", sizeof(void*) * 8);
 
