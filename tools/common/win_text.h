@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "tools/common/win_handle.h"
+
 namespace orvek::tools {
 
 // The core spells UTF-16 as char16_t (wchar_t is 32-bit on Linux); on
@@ -51,18 +53,36 @@ inline std::optional<std::string> narrow_exact(std::wstring_view text) {
 // The system's message for an error code in UTF-8, without its line end;
 // empty when there is none.
 inline std::string system_text(DWORD code) {
-  wchar_t* text = nullptr;
+  LocalBlock<wchar_t*> text;
   FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0,
+                 nullptr, code, 0, reinterpret_cast<wchar_t*>(text.put()), 0,
                  nullptr);
-  std::wstring message = text != nullptr ? text : L"";
-  if (text != nullptr) LocalFree(text);
+  std::wstring message = text ? text.get() : L"";
   while (!message.empty() &&
          (message.back() == L'\n' || message.back() == L'\r' ||
           message.back() == L' '))
     message.pop_back();
   return narrow(CP_UTF8, message);
+}
+
+// How the tools tell a Win32 error: the emulator's log by its number
+// alone, the client with the system's message after a colon, the feed with
+// it in parentheses, the sentence's full stop dropped.
+enum class ErrorForm {
+  kNumber,             // error 2
+  kNumberColon,        // error 2: The system cannot find the file specified.
+  kNumberParentheses,  // error 2 (The system cannot find the file specified)
+};
+inline std::string error_text(DWORD code, ErrorForm form) {
+  std::string number = "error " + std::to_string(code);
+  std::string message = form == ErrorForm::kNumber ? "" : system_text(code);
+  if (form == ErrorForm::kNumberParentheses)
+    while (!message.empty() && (message.back() == '.' || message.back() == ' '))
+      message.pop_back();
+  if (message.empty()) return number;
+  return number + (form == ErrorForm::kNumberColon ? ": " + message
+                                                    : " (" + message + ")");
 }
 
 inline std::wstring widen(UINT code_page, std::string_view bytes) {

@@ -21,6 +21,7 @@
 #include "nmea_stream.h"
 #include "pacing.h"
 #include "term_signal.h"
+#include "tools/common/win_text.h"
 
 namespace orvek::feed {
 namespace {
@@ -298,15 +299,14 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   // A manual-reset event that Ctrl-C sets; it lives as long as the process.
-  g_stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!g_stop_event) {
-    std::fprintf(stderr, "orvek-feed: %s\n", system_message(GetLastError()).c_str());
+  orvek::tools::ObjectHandle stop_event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  g_stop_event = stop_event.get();
+  if (!stop_event) {
+    std::fprintf(stderr, "orvek-feed: %s\n", orvek::tools::error_text(GetLastError(), orvek::tools::ErrorForm::kNumberParentheses).c_str());
     return kExitUsage;
   }
   SetConsoleCtrlHandler(on_console_control, TRUE);
   treat_sigterm_as_interrupt();
   if (options->duration_ms != 0) g_deadline = GetTickCount64() + options->duration_ms;
-  int code = Feed(*options).run();
-  CloseHandle(g_stop_event);
-  return code;
+  return Feed(*options).run();
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "tools/common/win_handle.h"
+
 namespace orvek::host {
 
 class HostLog {
@@ -18,9 +20,6 @@ class HostLog {
   // Appends to `path`; a log that can't be opened is silently skipped,
   // since the emulator must never show anything.
   explicit HostLog(const std::wstring& path);
-  ~HostLog();
-  HostLog(const HostLog&) = delete;
-  HostLog& operator=(const HostLog&) = delete;
 
   void write(std::string_view event, std::string_view detail = {});
   // The detail escaped first: for request and reply bytes. The space after
@@ -31,7 +30,7 @@ class HostLog {
   void write_line(std::string_view event, std::string_view detail,
                   bool separate);
 
-  void* file_;
+  tools::FileHandle file_;
 };
 
 }  // namespace orvek::host

@@ -12,6 +12,8 @@
 #include "protocol/host_protocol.h"
 #include "packet_server.h"
 #include "standard_streams.h"
+#include "tools/common/win_handle.h"
+#include "tools/common/win_text.h"
 
 namespace {
 
@@ -100,7 +102,8 @@ std::string write_export(const std::wstring& directory, const std::string& name,
   if (!absolute) path = directory + L"\\" + path;
   if (bytes.empty()) return "picture could not be encoded";
   if (!orvek::host::write_whole_file(path, bytes))
-    return "cannot write " + name + ": error " + std::to_string(GetLastError());
+    return "cannot write " + name + ": " +
+           orvek::tools::error_text(GetLastError(), orvek::tools::ErrorForm::kNumber);
   return {};
 }
 
@@ -128,13 +131,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   if (!orvek::host::release_standard_streams())
     log.write("error", "pid " + pid + ": standard streams kept");
 
-  HANDLE instance_mutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
-  bool already_running = instance_mutex != nullptr &&
-                         GetLastError() == ERROR_ALREADY_EXISTS;
+  orvek::tools::ObjectHandle instance_mutex(
+      CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+  bool already_running =
+      instance_mutex && GetLastError() == ERROR_ALREADY_EXISTS;
   if (already_running ||
       FindWindowW(wide(protocol::kHostWindowClass), nullptr) != nullptr) {
     log.write("refused", "pid " + pid + ": another instance is running");
-    if (instance_mutex != nullptr) CloseHandle(instance_mutex);
     return 0;
   }
   log.write("start", "pid " + pid + " in " + orvek::host::to_utf8(directory));
@@ -174,6 +177,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     DispatchMessageW(&message);
   }
   log.write("stop", "pid " + pid);
-  CloseHandle(instance_mutex);
   return 0;
 }
