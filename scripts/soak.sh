@@ -75,7 +75,7 @@ server_files() {
 
 run() {
   local clients="$1" mark files_before started pids=() rc=0 c
-  mark=$(cat "$log" 2>/dev/null | wc -l)
+  mark="$(host_log lines "$log")"
   files_before="$(server_files)"
   started=$SECONDS
   for ((c = 1; c <= clients; c++)); do
@@ -89,7 +89,8 @@ run() {
   mismatched="$(grep -ho 'mismatched [0-9]*' "$HOST_DIR"/client*.out | awk '{s += $2} END {print s + 0}')"
   rm -f "$HOST_DIR"/client*.out
   local received unique sent=$((clients * fixes))
-  received="$(tail -n +"$((mark + 1))" "$log" | grep ' recv E|' | grep -oE ',S[0-9]+-[0-9]+,' | sort)"
+  received="$(host_log details "$log" recv --from "$((mark + 1))" | grep '^E|' |
+    grep -oE ',S[0-9]+-[0-9]+,' | sort)"
   unique="$(uniq <<<"$received" | grep -c . || true)"
   local total lost duplicated
   total="$(grep -c . <<<"$received" || true)"
@@ -109,10 +110,10 @@ run() {
 killed_starts=0
 kill_host() {
   local starts pid
-  starts="$(grep -c ' start pid ' orvek-host.log || true)"
+  starts="$(host_log count orvek-host.log start)"
   ((starts > killed_starts)) || return 1
   killed_starts=$starts
-  pid="$(grep -oE ' start pid [0-9]+' orvek-host.log | tail -n 1 | grep -oE '[0-9]+$')"
+  pid="$(host_log last-start orvek-host.log)"
   timeout 30 wine taskkill /f /pid "$pid" >/dev/null 2>&1
 }
 
@@ -152,7 +153,7 @@ chaos() {
     if ((mark == 0 || RANDOM % 4)); then
       waited=$SECONDS
       while ((SECONDS - waited < 60 && SECONDS < started + seconds)) &&
-        ! tail -c +"$((mark + 1))" orvek-host.log | grep -qE ' send (A|R)\|'; do
+        ! host_log_has orvek-host.log send 'A|' 'R|' --from-byte "$mark"; do
         sleep 0.5
       done
     else
@@ -187,8 +188,9 @@ chaos() {
 
   # The host's log: every fix name and raw request it read, once a read.
   local received raw
-  received="$(grep ' recv E|' orvek-host.log | grep -oE ',K[0-9]+-[0-9]+,' | tr -d , | sort || true)"
-  raw="$(grep -oE ' recv chaos K[0-9]+-[0-9]+' orvek-host.log | sort || true)"
+  received="$(host_log details orvek-host.log recv | grep '^E|' |
+    grep -oE ',K[0-9]+-[0-9]+,' | tr -d , | sort || true)"
+  raw="$(host_log details orvek-host.log recv | grep -oE '^chaos K[0-9]+-[0-9]+' | sort || true)"
   local calls wrong twice raw_twice lost applied_failed
   calls="$(grep -ho 'calls [0-9]*' chaos-K*.out | awk '{s += $2} END {print s + 0}')"
   wrong="$(grep -ho 'wrong answers [0-9]*' chaos-K*.out | awk '{s += $3} END {print s + 0}')"
@@ -201,7 +203,7 @@ chaos() {
   echo "fixes applied twice: $twice (raw requests read twice: $raw_twice)"
   echo "fixes reported 0 but never received: $lost"
   echo "fixes received though reported failed: $applied_failed (allowed: a time-out after the host read it)"
-  echo "stalls asked $stalls, stalls the host did $(grep -cE ' stall [0-9]+ ms$' orvek-host.log || true); kills $kills; kills with restart $restarts; emulator starts $(grep -c ' start pid' orvek-host.log || true)"
+  echo "stalls asked $stalls, stalls the host did $(host_log count orvek-host.log stall); kills $kills; kills with restart $restarts; emulator starts $(host_log count orvek-host.log start)"
   echo "recovery: $(cat chaos-K*.recovery | median_max); clients still failing at their end: $(grep -c 'unrecovered at the end yes' chaos-K*.out | awk -F: '{s += $2} END {print s + 0}')"
   echo "each client's failed calls and Inits, timed: $HOST_DIR/chaos-K*.failures"
   if ((twice + raw_twice > 0)); then

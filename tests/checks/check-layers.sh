@@ -40,7 +40,7 @@ declare -A allowed=(
   # file's layout are the two pieces of the core they see.
   [tests/wine]="public protocol tools/common tools/orvek-host platform tests/support/platform_contract.h device/device_sources.h"
   [tests/feed]="tools/orvek-feed"
-  [tests/emulator]="tools/orvek-host"
+  [tests/emulator]="tools/orvek-host tools/common"
   [tests/client]="public protocol tools/common tools/orvekport"
   [tests/gpx]="tools/common tools/orvekport tools/orvek-feed"
   [tests/release]="public"

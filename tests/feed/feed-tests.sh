@@ -48,7 +48,7 @@ install_host_emulator "$build" "feed-$step"
 log="$HOST_DIR/orvek-host.log"
 
 # Line of the host log from which a run's requests are counted.
-next_line() { echo $(( $(wc -l 2>/dev/null < "$log" || echo 0) + 1 )); }
+next_line() { echo $(( $(host_log lines "$log") + 1 )); }
 
 # An unused loopback port.
 free_port() {
@@ -111,7 +111,7 @@ serial)
   feed_pid=$!
   # The receiver talks once the port is open: wait for the host's first
   # request (the feed's handshake), then send the log at line pace.
-  for _ in $(seq 100); do grep -q 'recv F|0' "$log" 2>/dev/null && break; sleep 0.1; done
+  for _ in $(seq 100); do host_log_has "$log" recv 'F|0' && break; sleep 0.1; done
   sleep 0.5
   python3 - "$garmin" "$work/gps-in" <<'PY'
 import sys, time
@@ -148,7 +148,7 @@ gpsd)
     "gpsd://127.0.0.1:$port" > "$work/gpsd.out" 2>&1 &
   feed_pid=$!
   # The feed connects right after its handshake with the host.
-  for _ in $(seq 100); do grep -q 'recv F|0' "$log" 2>/dev/null && break; sleep 0.1; done
+  for _ in $(seq 100); do host_log_has "$log" recv 'F|0' && break; sleep 0.1; done
   sleep 1.5
   for _ in $(seq 200); do echo; done >&3
   exec 3>&-
@@ -179,7 +179,7 @@ FAULTS
   expect "host link set up again: 1 times"
   # Only fixes 1 and 4 to 7 reach the host, the new set-up's handshake
   # between them.
-  sed -n 's/.* recv \([EF]\)|.*/\1/p' "$log" | tr -d '\n' | grep -q 'FEFEEEE$' ||
+  host_log details "$log" recv | grep '^[EF]|' | cut -c1 | tr -d '\n' | grep -q 'FEFEEEE$' ||
     { echo "requests in the wrong order"; exit 1; }
   ;;
 bounds)
@@ -197,7 +197,7 @@ bounds)
   feed_pid=""
   for _ in $(seq 100); do
     feed_pid="$(pgrep -f "^Z:.*orvek-feed.exe --loop --speed 10 --name TERM" | head -n 1)"
-    [[ -n "$feed_pid" ]] && grep -q ',TERM,' "$log" && break
+    [[ -n "$feed_pid" ]] && host_log details "$log" recv | grep -q ',TERM,' && break
     sleep 0.1
   done
   kill -TERM "$feed_pid"

@@ -35,7 +35,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # a pipe. Sets rc; the output is in $work/out.
 client() { timeout 60 wine "$client" "$@" > "$work/out" 2>&1; rc=$?; }
 # Requests of the kinds given ("M|", "N|") the host received so far.
-requests() { grep -c " recv \($1\)" "$log" 2>/dev/null; }
+requests() { host_log count "$log" recv "$@"; }
 to_csv() { gpsbabel "$@" -o unicsv -F - 2>&1 | tr -d '\r'; }
 
 # ---- 1. Round trip ---------------------------------------------------------
@@ -66,7 +66,7 @@ to_csv -i gpx -f "$work/list10.gpx" > "$work/want.csv"
 
 client waypoint import "$work/list10.gpx"
 [[ $rc -eq 0 ]] || fail "import of gpsbabel's GPX 1.0: exit $rc: $(cat "$work/out")"
-grep -qF 'recv M|OPERA,Opera & Quay,151.215297,-33.856784,4.500000,12' "$log" ||
+host_log details "$log" recv | grep -qxF 'M|OPERA,Opera & Quay,151.215297,-33.856784,4.500000,12\n' ||
   fail "the host did not get OPERA as sent"
 client waypoint export "$work/back.gpx"
 [[ $rc -eq 0 ]] || fail "export: exit $rc: $(cat "$work/out")"
@@ -94,7 +94,7 @@ sed "s/<name>PRIME</<name>$long_id</" "$work/list10.gpx" > "$work/long-id.gpx"
 sed 's/<name>PRIME</<name>PRIME, EAST</' "$work/list10.gpx" > "$work/comma.gpx"
 sed 's/<name>PRIME</<name>東京</' "$work/list10.gpx" > "$work/cjk.gpx"
 sed 's/<name>PRIME</<name> </' "$work/list10.gpx" > "$work/no-name.gpx"
-sent_before="$(requests 'M|\|N|')"
+sent_before="$(requests 'M|' 'N|')"
 while IFS='|' read -r file message; do
   client waypoint import "$work/$file"
   [[ $rc -eq 2 ]] || fail "$file: exit $rc, expected 2"
@@ -110,7 +110,7 @@ comma.gpx|'PRIME, EAST' (line 75): name holds a comma
 cjk.gpx|can't hold: '東', '京'; --lossy
 no-name.gpx|<wpt> at line 75 has no <name>
 TABLE
-[[ "$(requests 'M|\|N|')" -eq "$sent_before" ]] || fail "a refused file changed the host"
+[[ "$(requests 'M|' 'N|')" -eq "$sent_before" ]] || fail "a refused file changed the host"
 
 # ---- 3. Waypoints refused one by one -----------------------------------------
 # A body over the request line's 196 characters (the library's 11), and one
@@ -141,13 +141,13 @@ assert failures == [("dddd", "E_TOO_LONG", ""), ("REFU", "E_READ_REPLY", "E|no r
 assert any("symbol 'flag' is not an icon number" in n for n in report["notes"]), report
 PY
 # Pretty-printed texts go on one line, trimmed.
-grep -q 'recv M|LAST,two lines,6.000000,5.000000,' "$log" ||
+host_log details "$log" recv | grep -q '^M|LAST,two lines,6.000000,5.000000,' ||
   fail "the waypoint after the refused ones was not sent on one line"
 
 # ---- 4. The feed's track, and the mobiles ------------------------------------
 # garmin15x's fourth fix is refused: six points in two segments.
 echo 'when=E|$AAGGAM,,3238.913,N,10822.451, reply E|refused' > "$HOST_DIR/orvek-host.faults"
-first=$(( $(wc -l < "$log") + 1 ))
+first=$(( $(host_log lines "$log") + 1 ))
 timeout 60 wine "$feed" --fast --quiet --name TRK7 --track "$work/track.gpx" "$garmin" \
   > "$work/feed.out" 2>&1
 rc=$?
@@ -156,17 +156,11 @@ rm -f "$HOST_DIR/orvek-host.faults"
 grep -qF 'track: 6 points in 2 segments' "$work/feed.out" || fail "track summary: $(cat "$work/feed.out")"
 [[ "$(grep -c '<trkseg>' "$work/track.gpx")" -eq 2 ]] || fail "track: not two segments"
 to_csv -t -i gpx -f "$work/track.gpx" > "$work/track.csv"
-python3 - "$log" "$first" "$work/track.csv" <<'PY' || fail "track against the host's fixes"
-import csv, sys
-# The fixes the host accepted: each "recv E|..." answered "send A|fix".
-lines = open(sys.argv[1], encoding="latin-1").read().splitlines()[int(sys.argv[2]) - 1:]
-accepted = []
-for recv, send in zip(lines, lines[1:]):
-    if " recv E|$AAGGAM," in recv and " send A|fix" in send:
-        f = recv.split("E|", 1)[1].split(",")
-        lat = (int(f[2][:2]) + float(f[2][2:]) / 60) * (1 if f[3] == "N" else -1)
-        lon = (int(f[4][:3]) + float(f[4][3:]) / 60) * (1 if f[5] == "E" else -1)
-        accepted.append((lat, lon, int(f[9]), f[18][:6]))
+PYTHONPATH="$repo/tools/common" python3 - "$log" "$first" "$work/track.csv" <<'PY' ||
+import csv, sys, host_log
+accepted = [(f["latitude"], f["longitude"], f["altitude"], f["description"][:6])
+            for f in host_log.received_fixes(sys.argv[1], int(sys.argv[2]))
+            if f["accepted"]]
 points = list(csv.DictReader(open(sys.argv[3], encoding="utf-8")))
 assert len(accepted) == 6 and len(points) == 6, (len(accepted), len(points))
 for (lat, lon, alt, hhmmss), p in zip(accepted, points):
@@ -177,6 +171,7 @@ for (lat, lon, alt, hhmmss), p in zip(accepted, points):
     assert p["Date"] == "2022/10/18" and p["Time"].replace(":", "") == hhmmss, (p, hhmmss)
 print("track: %d points match the host's accepted fixes" % len(points))
 PY
+  fail "track against the host's fixes"
 
 # Ended by SIGTERM while paced (a fix a second): the file on disk is whole
 # with the points written so far.

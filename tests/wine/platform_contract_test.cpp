@@ -91,6 +91,7 @@ TEST(Win32PlatformTest, KeepsThePlatformContract) {
   orvek::testing::RunPlatformContract(world);
 
   DeleteFileW((directory + L"\\contract.dat").c_str());
+  DeleteFileW((directory + L"\\contract.link").c_str());
   RemoveDirectoryW(directory.c_str());
 }
 

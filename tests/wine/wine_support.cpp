@@ -78,13 +78,12 @@ std::vector<std::string> EmulatorTest::log_lines_since(std::size_t mark) const {
   // Only whole lines: one still being written has no line feed yet.
   for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;
        rest.remove_prefix(end + 1)) {
-    std::string_view line = rest.substr(0, end);
     if (mark > 0) {
       --mark;
       continue;
     }
-    // After the "hh:mm:ss.mmm " stamp.
-    lines.emplace_back(line.substr(std::min(line.find(' ') + 1, line.size())));
+    std::optional<host::LogLine> line = host::read_log_line(rest.substr(0, end));
+    lines.emplace_back(line ? line->untimed : std::string_view());
   }
   return lines;
 }

@@ -35,6 +35,7 @@
 #include "byte_text.h"
 #include "emulator_setup.h"
 #include "protocol/host_protocol.h"
+#include "tools/common/host_log_format.h"
 #include "tools/common/win_files.h"
 #include "tools/common/win_text.h"
 
@@ -47,7 +48,8 @@ inline std::string log_escape(std::string_view bytes) {
 }
 // The log line of a request line received (its line feed added).
 inline std::string recv(std::string_view line) {
-  return "recv " + log_escape(std::string(line) + "\n");
+  return std::string(host::log_event::kRecv) + " " +
+         log_escape(std::string(line) + "\n");
 }
 // UTF-16 in the ANSI code page, as the DLL converts raw requests.
 inline std::string to_ansi(std::wstring_view text) {

@@ -1,16 +1,12 @@
 // The emulator's log, orvek-host.log beside it: what crossed the link, one
-// event a line, written through at once so a test can read it while the
-// emulator runs. Lines look like
-//   14:02:31.207 recv F|0\n
-//   14:02:31.208 send G|orvek-host 3
-//   14:02:31.208 signal
-// the time, a one-word event and its detail; request and reply bytes are
-// escaped (byte_text.h), so every line is printable ASCII.
+// event a line (host_log_format.h), written through at once so a test can
+// read it while the emulator runs.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "tools/common/host_log_format.h"
 #include "tools/common/win_handle.h"
 
 namespace orvek::host {
@@ -28,7 +24,7 @@ class HostLog {
 
  private:
   void write_line(std::string_view event, std::string_view detail,
-                  bool separate);
+                  bool blank_always);
 
   tools::FileHandle file_;
 };

@@ -16,6 +16,7 @@
 
 #include "faults.h"
 #include "host_log.h"
+#include "tools/common/host_log_format.h"
 #include "host_model.h"
 #include "tools/common/win_handle.h"
 
