@@ -73,7 +73,8 @@ bool EmulatorTest::start(DWORD timeout_ms) {
 
 std::vector<std::string> EmulatorTest::log_lines_since(std::size_t mark) const {
   std::vector<std::string> lines;
-  std::string text = read_file(L"orvek-host.log").value_or("");
+  std::string text =
+      read_file(tools::widen(CP_UTF8, host::kLogFileName)).value_or("");
   std::string_view rest = text;
   // Only whole lines: one still being written has no line feed yet.
   for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;

@@ -96,12 +96,14 @@ class EmulatorTest : public ::testing::Test {
   // The fault file, re-read by the emulator before each request (syntax in
   // tools/orvek-host/faults.h), e.g. "once no-signal\n".
   bool set_faults(std::string_view text) const {
-    return tools::write_whole_file(path_of(L"orvek-host.faults"), text);
+    return tools::write_whole_file(
+        path_of(tools::widen(CP_UTF8, host::kFaultFileName)), text);
   }
   // Mobiles read when the emulator starts: lines of
   // "latitude,longitude,altitude,name,description".
   bool seed_mobiles(std::string_view text) const {
-    return tools::write_whole_file(path_of(L"orvek-host.mobiles"), text);
+    return tools::write_whole_file(
+        path_of(tools::widen(CP_UTF8, host::kMobileSeedFileName)), text);
   }
   // A file of the host directory, byte for byte (e.g. L"PACKETTX.DAT").
   std::optional<std::string> read_file(std::wstring_view file) const {

@@ -20,6 +20,16 @@
 #include <string>
 #include <string_view>
 
+namespace orvek::host {
+
+// The emulator's files beside its executable: the log, the faults it reads
+// before each request, the mobiles it starts with.
+inline constexpr char kLogFileName[] = "orvek-host.log";
+inline constexpr char kFaultFileName[] = "orvek-host.faults";
+inline constexpr char kMobileSeedFileName[] = "orvek-host.mobiles";
+
+}  // namespace orvek::host
+
 namespace orvek::host::log_event {
 
 inline constexpr std::string_view kStart = "start";  // pid N in DIRECTORY

@@ -1,6 +1,6 @@
 // Text for the tools and the Wine tests: conversions between UTF-16 and a
 // Windows code page (the library itself converts through its platform
-// layer), the char16_t / wchar_t bridge and hexadecimal digits.
+// layer), the char16_t / wchar_t bridge and the system's error texts.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "tools/common/text.h"
 #include "tools/common/win_handle.h"
 
 namespace orvek::tools {
@@ -18,8 +19,6 @@ namespace orvek::tools {
 inline const wchar_t* as_wide(const char16_t* text) {
   return reinterpret_cast<const wchar_t*>(text);
 }
-
-inline constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // `text` in `code_page` (CP_ACP, CP_UTF8); unmappable characters become
 // the code page's default character.

@@ -110,7 +110,8 @@ std::string write_export(const std::wstring& directory, const std::string& name,
 
 void seed_mobiles(Emulator& emulator) {
   auto seeds =
-      orvek::host::read_whole_file(emulator.directory + L"\\orvek-host.mobiles");
+      orvek::host::read_whole_file(emulator.directory + L"\\" +
+          orvek::tools::widen(CP_UTF8, orvek::host::kMobileSeedFileName));
   if (!seeds) return;
   for (const std::string& problem : emulator.model.seed_mobiles(*seeds))
     emulator.log.write(log_event::kSeedError, problem);
@@ -126,7 +127,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX |
                SEM_NOOPENFILEERRORBOX);
   std::wstring directory = orvek::host::executable_directory();
-  HostLog log(directory + L"\\orvek-host.log");
+  HostLog log(directory + L"\\" +
+              orvek::tools::widen(CP_UTF8, orvek::host::kLogFileName));
   const DWORD pid = GetCurrentProcessId();
   // First of all, before a refused second copy returns too.
   if (!orvek::host::release_standard_streams())

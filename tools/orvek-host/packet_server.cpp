@@ -30,7 +30,7 @@ PacketServer::PacketServer(HWND window, const std::wstring& directory,
     : window_(window),
       request_path_(directory + wide(protocol::kRequestFileName)),
       reply_path_(directory + wide(protocol::kReplyFileName)),
-      fault_path_(directory + L"\\orvek-host.faults"),
+      fault_path_(directory + L"\\" + tools::widen(CP_UTF8, kFaultFileName)),
       model_(model),
       log_(log),
       // Named, auto-reset, non-signalled; opened if a client made it first.
