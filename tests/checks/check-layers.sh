@@ -39,7 +39,7 @@ declare -A allowed=(
   # emulator's files; the Win32 backend's contract test and the asset
   # file's layout are the two pieces of the core they see.
   [tests/wine]="public protocol tools/common tools/orvek-host platform tests/support/platform_contract.h device/device_sources.h"
-  [tests/feed]="tools/orvek-feed"
+  [tests/feed]="tools/orvek-feed tools/common"
   [tests/emulator]="tools/orvek-host tools/common"
   [tests/client]="public protocol tools/common tools/orvekport"
   [tests/gpx]="tools/common tools/orvekport tools/orvek-feed"

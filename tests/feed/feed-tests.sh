@@ -190,6 +190,19 @@ bounds)
   run_feed --fast --loop --count 10 --name BOUND "$garmin" > "$work/count.out" || exit 1
   grep -q "fixes sent: 10, delivered 10" "$work/count.out" || { cat "$work/count.out"; exit 1; }
   ! grep -q $'\r' "$work/count.out" || { echo "CR in the output"; exit 1; }
+  # A log with no usable sentence, and one whose epochs have no fix: exit
+  # 4, and why.
+  printf '$GPGSV,3,1,09,07,38,351,00,08,60,306,31,11,73,114,35,17,36,265,46*7C\nnoise\n' \
+    > "$work/none.log"
+  # tr737A+'s first two GGA: quality 0, the receiver has no fix yet.
+  grep -E '^\$GPGGA,07173[34]\.929,' "$here/nmea/tr737A+.log" > "$work/nofix.log"
+  for case in "none.log|no usable sentence: none of its 2 lines" \
+              "nofix.log|no position fix: none of its 2 epochs"; do
+    timeout 30 wine "$feed" --fast --quiet "$work/${case%%|*}" > "$work/nofix.out" 2>&1
+    rc=$?
+    [[ $rc -eq 4 ]] && grep -qF "${case#*|}" "$work/nofix.out" ||
+      { cat "$work/nofix.out"; echo "${case%%|*}: exit $rc, expected 4 and why"; exit 1; }
+  done
   # SIGTERM (as kill and timeout send it) ends an endless replay like
   # Ctrl-C: the summary is printed.
   timeout 60 wine "$feed" --loop --speed 10 --name TERM "$garmin" > "$work/term.out" 2>&1 &

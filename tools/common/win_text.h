@@ -4,10 +4,13 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tools/common/text.h"
 #include "tools/common/win_handle.h"
@@ -92,6 +95,18 @@ inline std::wstring widen(UINT code_page, std::string_view bytes) {
   std::wstring out(static_cast<std::size_t>(size), L'\0');
   MultiByteToWideChar(code_page, 0, bytes.data(), length, out.data(), size);
   return out;
+}
+
+// The command line after the program name as UTF-8, read as UTF-16 from the
+// system so that no character is lost to the ANSI code page (the C
+// runtime's argv is in it). Links shell32.
+inline std::vector<std::string> utf8_command_line() {
+  int count = 0;
+  LocalBlock<wchar_t**> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+  std::vector<std::string> arguments;
+  for (int i = 1; argv && i < count; ++i)
+    arguments.push_back(narrow(CP_UTF8, argv.get()[i]));
+  return arguments;
 }
 
 }  // namespace orvek::tools

@@ -49,7 +49,7 @@ class LogFileSource : public ByteSource {
   explicit LogFileSource(std::string path) : path_(std::move(path)) {}
   bool open(std::string* error) override {
     file_ = tools::file_handle(CreateFileW(
-        tools::widen(CP_ACP, path_).c_str(), GENERIC_READ,
+        tools::widen(CP_UTF8, path_).c_str(), GENERIC_READ,
         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) *error = path_ + ": " + feed_error(GetLastError());
@@ -73,7 +73,7 @@ class SerialSource : public ByteSource {
   SerialSource(std::string port, uint32_t baud) : port_(std::move(port)), baud_(baud) {}
   bool open(std::string* error) override {
     // "\\.\COM10" and above need the device namespace; it serves all.
-    std::wstring device = L"\\\\.\\" + tools::widen(CP_ACP, port_);
+    std::wstring device = L"\\\\.\\" + tools::widen(CP_UTF8, port_);
     port_handle_ = tools::file_handle(CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE,
                                                   0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!port_handle_) {

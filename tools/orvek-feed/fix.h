@@ -1,4 +1,5 @@
-// One position fix as the feed hands it to the host, whatever its source.
+// One position fix as the feed hands it to the host, whatever its source,
+// and the one check every source's fix goes through.
 #pragma once
 
 #include <cstdint>
@@ -17,5 +18,19 @@ struct Fix {
   bool has_time = false;
   std::string utc_date;                // "2022-10-18" when the source gave it
 };
+
+// Whether `fix` can go to the host: a position off the globe (or not a
+// number) makes no fix. An altitude, speed or satellite count that no
+// receiver reports is dropped and sent as 0, like one the epoch did not
+// give. The readers of every source (NMEA text, gpsd's reports) call it
+// before they hand a fix on.
+bool check_fix(Fix* fix);
+
+// Beyond these no receiver reports: the deepest trench and the highest
+// flight are far inside the altitude; a speed of 100,000 knots is a
+// hundred times the fastest a receiver reports at all.
+inline constexpr double kMaxAltitudeM = 1e6;
+inline constexpr double kMaxSpeedKnots = 1e5;
+inline constexpr int kMaxSatellites = 999;
 
 }  // namespace orvek::feed

@@ -42,6 +42,15 @@ std::optional<uint32_t> time_of_day_ms(const std::string& iso) {
 
 }  // namespace
 
+std::string no_fix_reason(const GpsdCounts& c) {
+  if (c.reports == 0)
+    return "no usable report: none of its " + std::to_string(c.lines) +
+           (c.lines == 1 ? " line" : " lines") + " is a TPV report";
+  return "no position fix: none of its " + std::to_string(c.epochs) +
+         (c.epochs == 1 ? " epoch" : " epochs") +
+         " ended in a TPV of mode 2 or 3 with a position";
+}
+
 void GpsdReports::push(std::string_view bytes) {
   for (char c : bytes) {
     if (c == '\n') {
@@ -70,7 +79,7 @@ void GpsdReports::finish() {
 void GpsdReports::flush() {
   if (!pending_open_) return;
   pending_open_ = false;
-  if (pending_) {
+  if (pending_ && check_fix(&*pending_)) {
     sink_(*pending_);
   } else {
     ++counts_.epochs_without_fix;
@@ -89,7 +98,9 @@ void GpsdReports::read_line(std::string_view line) {
   }
   std::string kind = text(report, "class");
   if (kind == "SKY") {
-    if (auto used = number(report, "uSat")) satellites_used_ = static_cast<int>(*used);
+    // A count beyond an int is no count: check_fix drops the -1.
+    if (auto used = number(report, "uSat"))
+      satellites_used_ = *used >= 0 && *used <= kMaxSatellites ? static_cast<int>(*used) : -1;
     return;
   }
   if (kind != "TPV") return;

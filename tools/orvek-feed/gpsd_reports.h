@@ -24,6 +24,9 @@ struct GpsdCounts {
   uint64_t epochs_without_fix = 0;
 };
 
+// Why a stream that was read gave no fix at all, for the feed's message.
+std::string no_fix_reason(const GpsdCounts& counts);
+
 class GpsdReports {
  public:
   using FixSink = std::function<void(const Fix&)>;

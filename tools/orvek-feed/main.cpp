@@ -30,6 +30,7 @@ constexpr int kExitDelivered = 0;
 constexpr int kExitFixFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitSourceUnreadable = 3;
+constexpr int kExitNoFix = 4;
 
 // How long one read waits, so Ctrl-C and the idle time-out are noticed.
 constexpr uint32_t kReadWaitMs = 250;
@@ -72,7 +73,9 @@ class Feed {
  public:
   explicit Feed(const FeedOptions& options)
       : options_(options),
-        sender_(options.name, options.quiet),
+        // The name goes to the host in its code page, what it lacks as '?'.
+        sender_(orvek::tools::narrow(CP_ACP, orvek::tools::widen(CP_UTF8, options.name)),
+                options.quiet),
         pacer_(options.speed),
         nmea_([this](const Fix& fix) { deliver(fix); }),
         gpsd_([this](const Fix& fix) { deliver(fix); }) {
@@ -96,6 +99,13 @@ class Feed {
     if (progress_) std::fputs("\n", stderr);
     print_summary();
     if (!any_data) return kExitSourceUnreadable;
+    if (fixes_found_ == 0) {
+      std::fprintf(stderr, "orvek-feed: %s: %s\n", options_.source.c_str(),
+                   (gpsd() ? no_fix_reason(gpsd_.counts())
+                           : no_fix_reason(nmea_.counts()))
+                       .c_str());
+      return kExitNoFix;
+    }
     return sender_.failed() == 0 ? kExitDelivered : kExitFixFailed;
   }
 
@@ -116,6 +126,7 @@ class Feed {
   }
 
   void deliver(const Fix& fix) {
+    ++fixes_found_;
     if (ending()) return;
     if (!source_live_) {
       uint64_t wait = pacer_.wait_ms(fix, GetTickCount64());
@@ -268,18 +279,20 @@ class Feed {
   ULONGLONG last_progress_ = 0;
   std::string last_time_;
   uint32_t connections_ = 0;
+  uint64_t fixes_found_ = 0;  // by the readers, sent or not
   uint32_t ended_ = 0;
 };
 
 }  // namespace
 }  // namespace orvek::feed
 
-int main(int argc, char** argv) {
+int main() {
   using namespace orvek::feed;
   // Plain line feeds, as the client writes and a Unix pipe expects.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
-  std::vector<std::string> args(argv + 1, argv + argc);
+  // UTF-8, as the client reads its command line.
+  std::vector<std::string> args = orvek::tools::utf8_command_line();
   for (const std::string& arg : args) {
     if (arg == "--") break;
     if (arg == "--help" || arg == "-h") {

@@ -2,6 +2,16 @@
 
 namespace orvek::feed {
 
+std::string no_fix_reason(const StreamCounts& c) {
+  if (c.count(LineVerdict::kUsed) == 0)
+    return "no usable sentence: none of its " + std::to_string(c.lines) +
+           (c.lines == 1 ? " line" : " lines") +
+           " is a GGA, RMC, GLL or GNS sentence that reads whole";
+  return "no position fix: none of its " + std::to_string(c.epochs) +
+         (c.epochs == 1 ? " epoch" : " epochs") +
+         " had a position, or each said there was no fix";
+}
+
 void NmeaStream::push(std::string_view bytes) {
   for (char c : bytes) {
     if (c == '\n') {
@@ -108,6 +118,10 @@ void NmeaStream::close_epoch() {
   fix.has_time = done.utc_ms.has_value();
   fix.utc_ms = done.utc_ms.value_or(0);
   fix.utc_date = done.date.empty() ? last_date_ : done.date;
+  if (!check_fix(&fix)) {
+    ++counts_.epochs_without_fix;
+    return;
+  }
   sink_(fix);
 }
 

@@ -36,6 +36,10 @@ struct StreamCounts {
   }
 };
 
+// Why a stream that was read gave no fix at all, for the feed's message:
+// no sentence it could use, or no epoch with a position.
+std::string no_fix_reason(const StreamCounts& counts);
+
 class NmeaStream {
  public:
   using FixSink = std::function<void(const Fix&)>;

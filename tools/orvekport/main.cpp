@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "tools/common/win_text.h"
 #include "tools/orvekport/run.h"
 #include "tools/orvekport/win32_seam.h"
 
@@ -15,6 +16,6 @@ int main() {
   _setmode(_fileno(stderr), _O_BINARY);
   orvek::cli::Win32Library library;
   orvek::cli::Win32System system;
-  return orvek::cli::run_client(orvek::cli::utf8_command_line(), library,
+  return orvek::cli::run_client(orvek::tools::utf8_command_line(), library,
                                 system);
 }

@@ -1,8 +1,6 @@
 #include "tools/orvekport/win32_seam.h"
 
 #include <windows.h>
-// After windows.h, which they need.
-#include <shellapi.h>
 
 #include <cstdio>
 
@@ -330,16 +328,6 @@ std::string Win32System::graphics_driver() {
                    RRF_RT_REG_SZ, nullptr, driver, &size) != ERROR_SUCCESS)
     return "";
   return utf8(driver);
-}
-
-std::vector<std::string> utf8_command_line() {
-  int count = 0;
-  tools::LocalBlock<wchar_t**> argv(
-      CommandLineToArgvW(GetCommandLineW(), &count));
-  std::vector<std::string> arguments;
-  for (int i = 1; argv && i < count; ++i)
-    arguments.push_back(utf8(argv.get()[i]));
-  return arguments;
 }
 
 }  // namespace orvek::cli

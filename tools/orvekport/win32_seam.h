@@ -83,8 +83,4 @@ class Win32System final : public System {
   std::string graphics_driver() override;
 };
 
-// The command line after the program name as UTF-8, read as UTF-16 from the
-// system so that no character is lost to the ANSI code page.
-std::vector<std::string> utf8_command_line();
-
 }  // namespace orvek::cli
