@@ -252,7 +252,8 @@ TEST_F(ClientTest, LossyAndForceSendWhatIsRefusedOtherwise) {
       {{"waypoint", "add", "WP1", "a, b", "2", "41", "0", "flag"}, "--force",
        "DESCRIPTION 'a, b' holds a comma", "New_Waypoint(WP1|a, b|"},
       {{"waypoint", "add", "WP1", std::string(100, 'd'), "2", "41", "0", "i"}, "--force",
-       "DESCRIPTION is 100 bytes; the host reads back at most 99", "New_Waypoint(WP1|ddd"},
+       "DESCRIPTION is 100 bytes; a waypoint reads back texts of at most 99",
+       "New_Waypoint(WP1|ddd"},
       {{"waypoint", "import", "comma.gpx"}, "--force",
        "'WP,1' (line 3): name holds a comma", "New_Waypoint(WP,1|a, b|"},
   };

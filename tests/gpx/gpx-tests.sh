@@ -114,7 +114,7 @@ not-xml.gpx|not XML
 kml.gpx|not GPX: the root element is <kml>
 truncated.gpx|cut off
 no-lon.gpx|line 12, column 4: <wpt> without its lon attribute
-long-id.gpx|name is 100 bytes; the host reads back at most 99
+long-id.gpx|name is 100 bytes; a waypoint reads back texts of at most 99
 comma.gpx|'PRIME, EAST' (line 75): name holds a comma
 cjk.gpx|can't hold: '東', '京'; --lossy
 no-name.gpx|<wpt> at line 75 has no <name>

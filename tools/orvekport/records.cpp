@@ -70,11 +70,10 @@ std::string unreadable(const std::string& what, const std::string& host_text,
                        const std::optional<std::string>& shown) {
   if (host_text.find(',') != std::string::npos)
     return what + (shown ? " '" + *shown + "'" : "") +
-           " holds a comma, which splits the host's record when it is read "
-           "back";
+           " holds a comma, which splits the record when it is read back";
   if (host_text.size() > kMaxReadableText)
     return what + " is " + std::to_string(host_text.size()) +
-           " bytes; the host reads back at most " +
+           " bytes; a waypoint reads back texts of at most " +
            std::to_string(kMaxReadableText);
   return "";
 }
