@@ -71,7 +71,12 @@ class ClientTest : public ::testing::Test {
 };
 
 // Every row of the command table, with a command line that it runs.
-std::vector<std::pair<const cli::Action*, Argv>> every_action() {
+struct Row {
+  const cli::Action* action;
+  std::string words;
+  Argv argv;
+};
+std::vector<Row> every_action() {
   const std::map<std::string, Argv> samples = {
       {"version", {}},
       {"init", {}},
@@ -104,24 +109,25 @@ std::vector<std::pair<const cli::Action*, Argv>> every_action() {
       {"host stop", {}},
       {"host status", {}},
   };
-  std::vector<std::pair<const cli::Action*, Argv>> rows;
+  std::vector<Row> rows;
   for (auto table : {cli::hostlink_commands, cli::map_commands,
                      cli::waypoint_commands, cli::device_commands,
                      cli::host_commands})
-    for (const cli::Command& command : table())
-      for (const cli::Action& action : command.actions) {
-        auto sample = samples.find(action.words);
-        EXPECT_NE(sample, samples.end()) << action.words << " has no sample";
+    for (const cli::Command& command : table()) {
+      std::vector<const cli::Action*> actions = {&command.action};
+      if (!command.actions.empty()) actions.clear();
+      for (const cli::Action& action : command.actions) actions.push_back(&action);
+      for (const cli::Action* action : actions) {
+        std::string words = action->words ? action->words : command.name;
+        auto sample = samples.find(words);
+        EXPECT_NE(sample, samples.end()) << words << " has no sample";
         if (sample == samples.end()) continue;
-        Argv argv;
-        for (std::size_t at = 0, end; at != std::string::npos;
-             at = end == std::string::npos ? end : end + 1) {
-          end = std::string(action.words).find(' ', at);
-          argv.push_back(std::string(action.words).substr(at, end - at));
-        }
+        Argv argv = {command.name};
+        if (action->words) argv.push_back(words.substr(words.find(' ') + 1));
         argv.insert(argv.end(), sample->second.begin(), sample->second.end());
-        rows.emplace_back(&action, argv);
+        rows.push_back({action, words, argv});
       }
+    }
   return rows;
 }
 
@@ -178,8 +184,8 @@ TEST(Arguments, NumbersMustBeWholeAndInRange) {
 // A usage error exits 2 through the one runner: the problem and the usage
 // on stderr, nothing on stdout, nothing called; as JSON, one object.
 TEST_F(ClientTest, EveryCommandRefusesABadCommandLineTheSameWay) {
-  for (const auto& [action, argv] : every_action()) {
-    SCOPED_TRACE(action->words);
+  for (const auto& [action, words, argv] : every_action()) {
+    SCOPED_TRACE(words);
     Argv bad = argv;
     bad.push_back("--bogus");
     Result result = run(bad);
@@ -207,11 +213,11 @@ TEST_F(ClientTest, JsonAndNoStartMeanTheSameForEveryCommand) {
   library.waypoints = {{"WP1", "Gate", 2, 41, 0, "flag"}};
   library.mobiles = {{"KIWI1", "", 175.5, -37.75, 60}};
   system.gpx_files["in.gpx"] = {wpt(3, "WP1", "Gate", "flag")};
-  for (const auto& [action, argv] : every_action()) {
-    SCOPED_TRACE(action->words);
-    system.window = action->words != std::string("host start");
+  for (const auto& [action, words, argv] : every_action()) {
+    SCOPED_TRACE(words);
+    system.window = words != "host start";
     json object = run_json(argv);
-    EXPECT_EQ(object["command"], action->words);
+    EXPECT_EQ(object["command"], words);
     EXPECT_TRUE(object["fields"].is_object());
     EXPECT_TRUE(object["notes"].is_array());
 

@@ -4,6 +4,20 @@
 
 namespace orvek::feed {
 
+std::string FixReader::no_fix_reason(std::uint64_t usable, std::uint64_t lines,
+                                     std::uint64_t epochs, const char* noun,
+                                     const char* usable_is,
+                                     const char* epoch_had) {
+  auto counted = [](std::uint64_t n, const char* one) {
+    return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
+  };
+  if (usable == 0)
+    return std::string("no usable ") + noun + ": none of its " +
+           counted(lines, "line") + " is " + usable_is;
+  return "no position fix: none of its " + counted(epochs, "epoch") + " " +
+         epoch_had;
+}
+
 bool check_fix(Fix* fix) {
   // Written so that NaN fails every comparison.
   if (!(std::fabs(fix->latitude) <= 90) || !(std::fabs(fix->longitude) <= 180))

@@ -42,13 +42,10 @@ std::optional<uint32_t> time_of_day_ms(const std::string& iso) {
 
 }  // namespace
 
-std::string no_fix_reason(const GpsdCounts& c) {
-  if (c.reports == 0)
-    return "no usable report: none of its " + std::to_string(c.lines) +
-           (c.lines == 1 ? " line" : " lines") + " is a TPV report";
-  return "no position fix: none of its " + std::to_string(c.epochs) +
-         (c.epochs == 1 ? " epoch" : " epochs") +
-         " ended in a TPV of mode 2 or 3 with a position";
+std::string GpsdReports::no_fix_reason() const {
+  return FixReader::no_fix_reason(counts_.reports, counts_.lines,
+                                  counts_.epochs, "report", "a TPV report",
+                                  "ended in a TPV of mode 2 or 3 with a position");
 }
 
 void GpsdReports::push(std::string_view bytes) {

@@ -26,11 +26,14 @@
 namespace orvek::feed {
 namespace {
 
-constexpr int kExitDelivered = 0;
-constexpr int kExitFixFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitSourceUnreadable = 3;
-constexpr int kExitNoFix = 4;
+// The exit codes, as the help lists them.
+enum ExitCode : int {
+  kExitDelivered = 0,
+  kExitFixFailed = 1,
+  kExitUsage = 2,
+  kExitSourceUnreadable = 3,
+  kExitNoFix = 4,
+};
 
 // How long one read waits, so Ctrl-C and the idle time-out are noticed.
 constexpr uint32_t kReadWaitMs = 250;
@@ -101,9 +104,7 @@ class Feed {
     if (!any_data) return kExitSourceUnreadable;
     if (fixes_found_ == 0) {
       std::fprintf(stderr, "orvek-feed: %s: %s\n", options_.source.c_str(),
-                   (gpsd() ? no_fix_reason(gpsd_.counts())
-                           : no_fix_reason(nmea_.counts()))
-                       .c_str());
+                   reader().no_fix_reason().c_str());
       return kExitNoFix;
     }
     return sender_.failed() == 0 ? kExitDelivered : kExitFixFailed;
@@ -112,18 +113,10 @@ class Feed {
  private:
   bool gpsd() const { return options_.kind == SourceKind::kGpsd; }
 
-  void push(std::string_view bytes) {
-    if (gpsd())
-      gpsd_.push(bytes);
-    else
-      nmea_.push(bytes);
-  }
-  void finish() {
-    if (gpsd())
-      gpsd_.finish();
-    else
-      nmea_.finish();
-  }
+  // The reader of the source's bytes.
+  FixReader& reader() { return gpsd() ? static_cast<FixReader&>(gpsd_) : nmea_; }
+  void push(std::string_view bytes) { reader().push(bytes); }
+  void finish() { reader().finish(); }
 
   void deliver(const Fix& fix) {
     ++fixes_found_;

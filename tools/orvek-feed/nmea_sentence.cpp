@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "tools/common/hemisphere.h"
+
 namespace orvek::feed {
 namespace {
 
@@ -101,13 +103,8 @@ std::optional<uint32_t> nmea_time_ms(std::string_view field) {
 std::optional<double> nmea_degrees(std::string_view field,
                                    std::string_view hemisphere,
                                    double max_degrees) {
-  double sign;
-  if (hemisphere == "N" || hemisphere == "E")
-    sign = 1;
-  else if (hemisphere == "S" || hemisphere == "W")
-    sign = -1;
-  else
-    return std::nullopt;
+  std::optional<double> sign = tools::hemisphere_sign(hemisphere);
+  if (!sign) return std::nullopt;
   // Two minute digits stand right before the point: "3238.9148".
   std::size_t point = field.find('.');
   if (point == std::string_view::npos) point = field.size();
@@ -136,7 +133,7 @@ std::optional<double> nmea_degrees(std::string_view field,
             static_cast<double>(60 * scale);
   }
   if (value > max_degrees) return std::nullopt;
-  return sign * value;
+  return *sign * value;
 }
 
 namespace {

@@ -2,14 +2,11 @@
 
 namespace orvek::feed {
 
-std::string no_fix_reason(const StreamCounts& c) {
-  if (c.count(LineVerdict::kUsed) == 0)
-    return "no usable sentence: none of its " + std::to_string(c.lines) +
-           (c.lines == 1 ? " line" : " lines") +
-           " is a GGA, RMC, GLL or GNS sentence that reads whole";
-  return "no position fix: none of its " + std::to_string(c.epochs) +
-         (c.epochs == 1 ? " epoch" : " epochs") +
-         " had a position, or each said there was no fix";
+std::string NmeaStream::no_fix_reason() const {
+  return FixReader::no_fix_reason(
+      counts_.count(LineVerdict::kUsed), counts_.lines, counts_.epochs,
+      "sentence", "a GGA, RMC, GLL or GNS sentence that reads whole",
+      "had a position, or each said there was no fix");
 }
 
 void NmeaStream::push(std::string_view bytes) {

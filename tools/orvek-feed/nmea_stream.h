@@ -36,20 +36,14 @@ struct StreamCounts {
   }
 };
 
-// Why a stream that was read gave no fix at all, for the feed's message:
-// no sentence it could use, or no epoch with a position.
-std::string no_fix_reason(const StreamCounts& counts);
-
-class NmeaStream {
+class NmeaStream final : public FixReader {
  public:
-  using FixSink = std::function<void(const Fix&)>;
-  explicit NmeaStream(FixSink sink) : sink_(std::move(sink)) {}
+  using FixReader::FixReader;
 
-  // Any bytes, cut anywhere; complete lines are read at once.
-  void push(std::string_view bytes);
-  // End of the stream: a last line without its line end is read, and the
-  // open epoch closes. A stream that reconnects calls it at each drop.
-  void finish();
+  void push(std::string_view bytes) override;
+  // A last line without its line end is read too before the epoch closes.
+  void finish() override;
+  std::string no_fix_reason() const override;
 
   const StreamCounts& counts() const { return counts_; }
 
@@ -67,7 +61,6 @@ class NmeaStream {
   void add_to_epoch(const Sentence& sentence);
   void close_epoch();
 
-  FixSink sink_;
   StreamCounts counts_;
   std::string line_;
   bool skipping_long_line_ = false;

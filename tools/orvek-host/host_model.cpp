@@ -39,6 +39,19 @@ std::vector<std::string_view> split(std::string_view text) {
   }
 }
 
+// "H" and "N": removes the element named `name` (by `name_of`), "A|deleted",
+// or "E|no <what> <name>" when there is none.
+template <typename T, typename NameOf>
+std::string delete_named(std::vector<T>& elements, NameOf name_of,
+                         std::string_view name, const char* what) {
+  auto found = std::find_if(elements.begin(), elements.end(),
+                            [&](const T& e) { return name_of(e) == name; });
+  if (found == elements.end())
+    return error_reply("no " + std::string(what) + " " + std::string(name));
+  elements.erase(found);
+  return acknowledged("deleted");
+}
+
 // A record query, "2,5": the prefix and an index after it.
 bool indexed(std::string_view request, std::string_view prefix) {
   return request.size() > prefix.size() && request.starts_with(prefix);
@@ -128,14 +141,9 @@ std::optional<std::string> HostModel::command(char letter,
     }
     case kPositionFixCommand[0]:
       return position_fix(body);
-    case kDeleteMobileCommand[0]: {
-      auto found = std::find_if(mobiles_.begin(), mobiles_.end(),
-                                [&](const Mobile& m) { return m.name == body; });
-      if (found == mobiles_.end())
-        return error_reply("no mobile " + std::string(body));
-      mobiles_.erase(found);
-      return acknowledged("deleted");
-    }
+    case kDeleteMobileCommand[0]:
+      return delete_named(mobiles_, [](const Mobile& m) { return m.name; }, body,
+                          "mobile");
     case kExecCommand[0]: {
       if (!to_int(body)) return error_reply("command number expected");
       last_exec_ = body;
@@ -154,15 +162,9 @@ std::optional<std::string> HostModel::command(char letter,
       return centre_on_waypoint(body);
     case kNewWaypointCommand[0]:
       return new_waypoint(body);
-    case kDeleteWaypointCommand[0]: {
-      auto found = std::find_if(
-          waypoints_.begin(), waypoints_.end(),
-          [&](const Waypoint& w) { return w.id == body; });
-      if (found == waypoints_.end())
-        return error_reply("no waypoint " + std::string(body));
-      waypoints_.erase(found);
-      return acknowledged("deleted");
-    }
+    case kDeleteWaypointCommand[0]:
+      return delete_named(waypoints_, [](const Waypoint& w) { return w.id; }, body,
+                          "waypoint");
     case kCenterCoordinateCommand[0]: {
       std::vector<std::string_view> values = split(body);
       if (values.size() != 3 || !to_double(values[0]) ||

@@ -32,7 +32,8 @@ struct Option {
 };
 
 struct Action {
-  const char* words;  // "waypoint add": the command, then its action
+  // "waypoint add": the command, then its action; null for a command's own.
+  const char* words;
   std::size_t min_positionals = 0, max_positionals = 0;
   std::span<const Option> options;
   HostNeed need = HostNeed::kNone;
@@ -41,14 +42,15 @@ struct Action {
   int (*run)(Run& run) = nullptr;
 };
 
-// A command as --help shows it, with its actions (one, named as the
-// command, when it has none of its own).
+// A command as --help shows it, and what it does: its own action, or
+// actions named by a second word.
 struct Command {
   const char* name;   // "waypoint"
   const char* usage;  // "waypoint add ID ... | delete ID | ..."
   const char* help;   // lines shown by COMMAND --help; the first sentence
                       // is the overview's
-  std::span<const Action> actions;
+  Action action;      // a command without actions of its own
+  std::span<const Action> actions = {};
   // For commands with actions: the refusal when none or an unknown one is
   // given, "add, delete, count, get, list, import or export expected".
   const char* actions_expected = nullptr;

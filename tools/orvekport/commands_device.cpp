@@ -69,10 +69,6 @@ int run_disk_free(Run& run) {
   return run.report.finish(status);
 }
 
-constexpr Action kDeviceId[] = {
-    {"device-id", 0, 0, {}, HostNeed::kNone, run_device_id}};
-constexpr Action kDiskFree[] = {
-    {"disk-free", 1, 1, {}, HostNeed::kNone, run_disk_free}};
 
 constexpr Command kCommands[] = {
     {"device-id", "device-id",
@@ -80,12 +76,12 @@ constexpr Command kCommands[] = {
      "the NUL. The first call in a process runs "
      "\\windows\\CreateAssetFile.exe\n"
      "of the current drive when it exists; each run is a new process.",
-     kDeviceId},
+     {nullptr, 0, 0, {}, HostNeed::kNone, run_device_id}},
     {"disk-free", "disk-free PATH",
      "Prints the bytes free to this user on the volume that holds PATH\n"
      "(GetDiskFreeSpaceItvCe), also in KiB, MiB, GiB or TiB. Exit code 3\n"
      "when the system can't answer for PATH (it does not exist, say).",
-     kDiskFree},
+     {nullptr, 1, 1, {}, HostNeed::kNone, run_disk_free}},
 };
 
 }  // namespace

@@ -120,7 +120,18 @@ std::optional<int> delete_replaced(Run& run,
   return std::nullopt;
 }
 
-int write_points(Run& run, const std::vector<GpxPoint>& points) {
+// Reads `count` records through `read` and writes them as <wpt>s, each
+// icon as its symbol (a mobile has none), or no file when a read fails.
+int export_records(Run& run, std::int32_t count,
+                   std::span<const char* const> fields, ReadRecord read) {
+  std::vector<HostRecord> records;
+  if (std::optional<int> failed =
+          read_records(run, count, fields, read, "; no file written", &records))
+    return *failed;
+  std::vector<GpxPoint> points;
+  for (const HostRecord& r : records)
+    points.push_back({r.latitude, r.longitude, r.altitude, run.text.from_host(r.name),
+                      run.text.from_host(r.description), run.text.from_host(r.icon)});
   std::string error;
   if (!run.system.write_file_whole(run[0], gpx_document(points), &error))
     return run.report.fail(error);
@@ -189,35 +200,16 @@ int waypoint_export(Run& run) {
   if (std::uint32_t status = run.library.Get_WaypointCount(&count);
       status != ORVEKPORT_OK)
     return run.finish(watch, status);
-  std::vector<HostRecord> records;
-  if (std::optional<int> failed = read_records(
-          run, count, kWaypointFields, read_waypoint, "; no file written", &records))
-    return *failed;
-  std::vector<GpxPoint> points;
-  for (const HostRecord& w : records)
-    points.push_back({w.latitude, w.longitude, w.altitude, run.text.from_host(w.name),
-                      run.text.from_host(w.description), run.text.from_host(w.icon)});
-  return write_points(run, points);
+  return export_records(run, count, kWaypointFields, read_waypoint);
 }
 
 int mobiles_export(Run& run) {
   if (int exit_code = run.prepare_host(); exit_code != 0) return exit_code;
-  PacketWatch watch = run.watch();
-  std::int32_t count = run.library.GetMovingMapCount();
-  if (count == -1) {
-    if (std::optional<std::string> reply = watch.fresh_reply())
-      run.report.host_answered(visible(run.text.from_host(*reply)));
-    return run.report.fail("OrvekGPSPort_GetMovingMapCount gave -1; no file written");
-  }
-  std::vector<HostRecord> records;
-  if (std::optional<int> failed = read_records(
-          run, count, kMobileFields, read_mobile, "; no file written", &records))
-    return *failed;
-  std::vector<GpxPoint> points;
-  for (const HostRecord& m : records)
-    points.push_back({m.latitude, m.longitude, m.altitude, run.text.from_host(m.name),
-                      run.text.from_host(m.description), ""});
-  return write_points(run, points);
+  int failed = 0;
+  std::optional<std::int32_t> count = count_mobiles(
+      run, "OrvekGPSPort_GetMovingMapCount gave -1; no file written", &failed);
+  if (!count) return failed;
+  return export_records(run, *count, kMobileFields, read_mobile);
 }
 
 }  // namespace orvek::cli

@@ -124,7 +124,7 @@ constexpr Command kCommands[] = {
      "default C:\\orvek-host), sets Path_EXE to it, starts it and shows its\n"
      "log file. stop: closes the running host's window. status: Path_EXE,\n"
      "whether the host's window is there, and its log.",
-     kActions, "start, stop or status expected"},
+     {}, kActions, "start, stop or status expected"},
 };
 
 }  // namespace

@@ -182,25 +182,18 @@ int run_statuses(Run& run) {
   return run.report.finish(ORVEKPORT_OK);
 }
 
-constexpr Action kVersion[] = {{"version", 0, 0, {}, HostNeed::kNone, run_version}};
-constexpr Action kInit[] = {{"init", 0, 0, {}, HostNeed::kWindow, run_init}};
-constexpr Action kQuery[] = {
-    {"query", 1, 1, kCapacity, HostNeed::kWindow, run_query}};
-constexpr Action kRaw[] = {{"raw", 1, 1, kCapacity, HostNeed::kLink, run_raw}};
-constexpr Action kStatuses[] = {
-    {"statuses", 0, 1, {}, HostNeed::kNone, run_statuses}};
 
 constexpr Command kCommands[] = {
     {"version", "version",
      "Prints the client's version, OrvekPORT.dll's file version and its\n"
      "interface version (always 3). Needs no host application. The same as\n"
      "'orvekport --version'.",
-     kVersion},
+     {nullptr, 0, 0, {}, HostNeed::kNone, run_version}},
     {"init", "init",
      "Finds the host application, or starts it and waits up to 10 s for its\n"
      "window, then sends the handshake query \"0\" (OrvekGPSPort_Init).\n"
      "Prints how long that took.",
-     kInit},
+     {nullptr, 0, 0, {}, HostNeed::kWindow, run_init}},
     {"query", "query REQUEST [--capacity N]",
      "Sends the query F|REQUEST and prints the result text after the first\n"
      "'|' of the reply (OrvekGPSPort_GetString). Starts discovery by itself.\n"
@@ -208,17 +201,17 @@ constexpr Command kCommands[] = {
      "short by it is said on stderr.\n"
      "Examples: query 4 (waypoint count), query 2 (moving-map count),\n"
      "query 3,0 (position record of entry 0).",
-     kQuery},
+     {nullptr, 1, 1, kCapacity, HostNeed::kWindow, run_query}},
     {"raw", "raw TEXT [--capacity N]",
      "Sends TEXT as the whole request line, without prefix, and prints the\n"
      "reply unjudged (OrvekGPSPort_StringProtocolW).\n"
      "--capacity N: room for N UTF-16 units of reply with the terminator\n"
      "(default 1001); a reply cut short by it is said on stderr. Use\n"
      "'raw -- TEXT' for a TEXT that begins with --.",
-     kRaw},
+     {nullptr, 1, 1, kCapacity, HostNeed::kLink, run_raw}},
     {"statuses", "statuses [CODE]",
      "Lists the status codes and their meanings, or the one for CODE.",
-     kStatuses},
+     {nullptr, 0, 1, {}, HostNeed::kNone, run_statuses}},
 };
 
 }  // namespace

@@ -182,22 +182,6 @@ constexpr Option kNewPointOptions[] = {
     {"altitude", true}, {"name", true},  {"text1", true}, {"description", true},
     {"text2", true},    {"real", true},  {"int", true}};
 
-constexpr Action kNewPoint[] = {
-    {"newpoint", 2, 2, kNewPointOptions, HostNeed::kLink, run_newpoint}};
-constexpr Action kCenter[] = {
-    {"center", 3, 3, {}, HostNeed::kLink, run_center}};
-constexpr Action kCenterWaypoint[] = {
-    {"center-waypoint", 2, 2, {}, HostNeed::kLink, run_center_waypoint}};
-constexpr Action kViewport[] = {
-    {"viewport", 2, 2, {}, HostNeed::kLink, run_viewport}};
-constexpr Action kExec[] = {{"exec", 1, 1, {}, HostNeed::kLink, run_exec}};
-constexpr Action kOpen[] = {{"open", 1, 1, {}, HostNeed::kLink, run_open}};
-constexpr Action kExportView[] = {
-    {"export-view", 1, 1, {}, HostNeed::kLink, run_export_view}};
-constexpr Action kDeleteMobile[] = {
-    {"delete-mobile", 1, 1, {}, HostNeed::kLink, run_delete_mobile}};
-constexpr Action kMovingMapInit[] = {
-    {"moving-map-init", 0, 0, {}, HostNeed::kWindow, run_moving_map_init}};
 
 constexpr Command kCommands[] = {
     {"newpoint",
@@ -210,38 +194,39 @@ constexpr Command kCommands[] = {
      "(default empty, empty, 0, 0); the emulator takes the name as a\n"
      "mobile's.\n"
      "With --show the sentence sent is printed (CR LF shown as \\r\\n).",
-     kNewPoint},
+     {nullptr, 2, 2, kNewPointOptions, HostNeed::kLink, run_newpoint}},
     {"center", "center LONGITUDE LATITUDE SCALE",
      "Centres the map on a coordinate: O|LONGITUDE,LATITUDE,SCALE with six\n"
      "decimals each (OrvekGPSPort_CenterCoordinate). Degrees east and north\n"
      "are positive; SCALE's unit is the host's (the emulator: metres per\n"
      "pixel, 0 or less fits the map to what it shows).",
-     kCenter},
+     {nullptr, 3, 3, {}, HostNeed::kLink, run_center}},
     {"center-waypoint", "center-waypoint WAYPOINT_ID SCALE",
      "Centres the map on a waypoint: L|WAYPOINT_ID,SCALE\n"
      "(OrvekGPSPort_CenterWaypoint). SCALE as for center.",
-     kCenterWaypoint},
+     {nullptr, 2, 2, {}, HostNeed::kLink, run_center_waypoint}},
     {"viewport", "viewport WIDTH HEIGHT",
      "Sets the viewport's size: K|WIDTH,HEIGHT (OrvekGPSPort_SetViewportLen).\n"
      "The unit is the host's (the emulator: pixels, 64 to 4096).",
-     kViewport},
+     {nullptr, 2, 2, {}, HostNeed::kLink, run_viewport}},
     {"exec", "exec COMMAND",
      "Runs host command number COMMAND: I|COMMAND (OrvekGPSPort_ExecCommand).",
-     kExec},
+     {nullptr, 1, 1, {}, HostNeed::kLink, run_exec}},
     {"open", "open FILE",
-     "Has the host open FILE: D|FILE (OrvekGPSPort_OpenFile).", kOpen},
+     "Has the host open FILE: D|FILE (OrvekGPSPort_OpenFile).",
+     {nullptr, 1, 1, {}, HostNeed::kLink, run_open}},
     {"export-view", "export-view FILE",
      "Has the host export its view to FILE: J|FILE\n"
      "(OrvekGPSPort_ExportViewFile).",
-     kExportView},
+     {nullptr, 1, 1, {}, HostNeed::kLink, run_export_view}},
     {"delete-mobile", "delete-mobile NAME",
      "Deletes the mobile NAME: H|NAME (OrvekGPSPort_DeleteMobile).",
-     kDeleteMobile},
+     {nullptr, 1, 1, {}, HostNeed::kLink, run_delete_mobile}},
     {"moving-map-init", "moving-map-init",
      "Posts the moving-map init message (wParam 2) to the host window; no\n"
      "packet, no answer (OrvekGPSPort_MovingMapInit). Finds or starts the\n"
      "host first.",
-     kMovingMapInit},
+     {nullptr, 0, 0, {}, HostNeed::kWindow, run_moving_map_init}},
 };
 
 }  // namespace

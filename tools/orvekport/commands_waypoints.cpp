@@ -22,22 +22,24 @@ bool text_size_ok(const char* text) {
   return tools::parse_integer(text, 0, kMaxTextSize, &size);
 }
 
+// A record as the output shows it: a waypoint's name is its "id", and it
+// has an icon, which a moving-map entry has not.
+Fields record_fields(Run& run, std::int32_t index, const HostRecord& r,
+                     bool waypoint) {
+  Fields fields = {integer_field("index", index),
+                   text_field(waypoint ? "id" : "name", run.text.from_host(r.name)),
+                   text_field("description", run.text.from_host(r.description)),
+                   real_field("longitude", r.longitude),
+                   real_field("latitude", r.latitude),
+                   real_field("altitude", r.altitude)};
+  if (waypoint) fields.push_back(text_field("icon", run.text.from_host(r.icon)));
+  return fields;
+}
 Fields waypoint_fields(Run& run, std::int32_t index, const HostRecord& w) {
-  return {integer_field("index", index),
-          text_field("id", run.text.from_host(w.name)),
-          text_field("description", run.text.from_host(w.description)),
-          real_field("longitude", w.longitude),
-          real_field("latitude", w.latitude),
-          real_field("altitude", w.altitude),
-          text_field("icon", run.text.from_host(w.icon))};
+  return record_fields(run, index, w, true);
 }
 Fields mobile_fields(Run& run, std::int32_t index, const HostRecord& m) {
-  return {integer_field("index", index),
-          text_field("name", run.text.from_host(m.name)),
-          text_field("description", run.text.from_host(m.description)),
-          real_field("longitude", m.longitude),
-          real_field("latitude", m.latitude),
-          real_field("altitude", m.altitude)};
+  return record_fields(run, index, m, false);
 }
 using FieldsOf = Fields (*)(Run& run, std::int32_t index, const HostRecord&);
 
@@ -144,25 +146,18 @@ int waypoint_get(Run& run) {
 // "count" and "list" of the moving-map entries.
 int mobiles_count_or_list(Run& run, bool list) {
   if (int exit_code = run.prepare_host(); exit_code != 0) return exit_code;
-  PacketWatch watch = run.watch();
-  std::int32_t count = run.library.GetMovingMapCount();
-  if (count == -1) {
-    // What the host said, or why there was no answer.
-    if (std::optional<std::string> reply = watch.fresh_reply())
-      run.report.host_answered(visible(run.text.from_host(*reply)));
-    else if (!run.system.host_path())
-      explain_link_status(ORVEKPORT_E_REGISTRY, run.system, run.report);
-    else if (!run.system.host_window_open())
-      explain_link_status(ORVEKPORT_E_NO_HOST, run.system, run.report);
-    return run.report.fail(
-        "OrvekGPSPort_GetMovingMapCount gave -1: the query failed, or the "
-        "host answered -1");
-  }
+  int failed = 0;
+  std::optional<std::int32_t> count = count_mobiles(
+      run,
+      "OrvekGPSPort_GetMovingMapCount gave -1: the query failed, or the host "
+      "answered -1",
+      &failed);
+  if (!count) return failed;
   if (!list) {
-    run.report.add_bare(integer_field("count", count));
+    run.report.add_bare(integer_field("count", *count));
     return run.report.finish(ORVEKPORT_OK);
   }
-  return list_records(run, count, "mobiles", kMobileFields, read_mobile,
+  return list_records(run, *count, "mobiles", kMobileFields, read_mobile,
                       mobile_fields);
 }
 int mobiles_count(Run& run) { return mobiles_count_or_list(run, false); }
@@ -220,7 +215,7 @@ constexpr Command kCommands[] = {
      "same ids first.\n"
      "export: every waypoint as GPX 1.1 <wpt>s (UTF-8), the icon as sym,\n"
      "written whole or not at all.",
-     kWaypointActions, "add, delete, count, get, list, import or export expected"},
+     {}, kWaypointActions, "add, delete, count, get, list, import or export expected"},
     {"mobiles",
      "mobiles count | get INDEX [--text-size N] | list | export FILE.gpx",
      "Moving-map entries. count: query 2 (OrvekGPSPort_GetMovingMapCount);\n"
@@ -228,7 +223,7 @@ constexpr Command kCommands[] = {
      "N bytes, default 256 (OrvekGPSPort_GetMovingMapPosition); list: count,\n"
      "then get for each; export: every entry as a GPX 1.1 <wpt> (name, desc,\n"
      "lat, lon, ele), written whole or not at all.",
-     kMobilesActions, "count, get, list or export expected"},
+     {}, kMobilesActions, "count, get, list or export expected"},
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tools/orvekport/records.h"
 
+#include "tools/orvekport/advice.h"
+
 namespace orvek::cli {
 
 namespace {
@@ -63,6 +65,21 @@ std::optional<int> read_records(Run& run, std::int32_t count,
     }
     records->push_back(std::move(record));
   }
+  return std::nullopt;
+}
+
+std::optional<std::int32_t> count_mobiles(Run& run, const std::string& problem,
+                                          int* exit_code) {
+  PacketWatch watch = run.watch();
+  std::int32_t count = run.library.GetMovingMapCount();
+  if (count != -1) return count;
+  if (std::optional<std::string> reply = watch.fresh_reply())
+    run.report.host_answered(visible(run.text.from_host(*reply)));
+  else if (!run.system.host_path())
+    explain_link_status(ORVEKPORT_E_REGISTRY, run.system, run.report);
+  else if (!run.system.host_window_open())
+    explain_link_status(ORVEKPORT_E_NO_HOST, run.system, run.report);
+  *exit_code = run.report.fail(problem);
   return std::nullopt;
 }
 

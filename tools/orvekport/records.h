@@ -56,6 +56,12 @@ std::optional<int> read_records(Run& run, std::int32_t count,
                                 std::vector<HostRecord>* records,
                                 const std::function<void()>& on_failure = {});
 
+// OrvekGPSPort_GetMovingMapCount, watched: the count, or nothing after
+// -1 has finished the report (exit 3) with what the host said, or why
+// there was no answer, and `problem`.
+std::optional<std::int32_t> count_mobiles(Run& run, const std::string& problem,
+                                          int* exit_code);
+
 // Why a text for a waypoint would not read back from the host (a comma
 // splits the record; a text over kMaxReadableText bytes does not fit), or
 // "". `what` names it, `shown` (when given) quotes it.

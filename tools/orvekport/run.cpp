@@ -158,8 +158,8 @@ int run_client(std::vector<std::string> arguments, Library& library,
   std::string words = command->name;
   std::span<const std::string> rest(arguments);
   rest = rest.subspan(1);
-  const Action* action = &command->actions.front();
-  if (command->actions_expected != nullptr) {
+  const Action* action = &command->action;
+  if (!command->actions.empty()) {
     if (rest.empty())
       return refusal(words, command->actions_expected, command->usage);
     words += " " + rest.front();
