@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Soak test on demand (not part of test-all): FIXES position fixes and CALLS
+# Soak test on demand: FIXES position fixes and CALLS
 # mixed calls (default 10000 and 1000) through the real DLL and the host
 # emulator, first by one client, then by two client processes at once.
 # For each run it prints what was sent, what the host received (from the
@@ -10,7 +10,8 @@
 #
 # Chaos mode: CLIENTS client processes (default 4) run for SECONDS (default
 # 300) like feeds (a named fix, a raw request naming it, now and then the
-# handshake query, Init after three failures in a row) while the script,
+# handshake query, Init when the feed would: tools/common/relink_policy.h)
+# while the script,
 # every 3 to 10 s (mostly counted from the host's first answer after the
 # last fault), makes the host stall 3 to 15 s, kills it, or kills and at
 # once restarts it. From the clients' counts and files and the emulator's
@@ -21,7 +22,9 @@
 # success). Exits non-zero when any of the first three is not 0 or a client
 # failed. The whole run is bounded by `timeout` (SECONDS + 240 s after the
 # build). Kills go through this prefix's own Wine server only, by the
-# process id in the emulator's log.
+# process id in the emulator's log. The test command runs it for 45 s with
+# three clients (ctest soak_chaos, win64), on its own build: ORVEK_SOAK_BUILD
+# names a built win64 tree to use as it is.
 #
 #   bash scripts/soak.sh [FIXES] [CALLS]
 #   bash scripts/soak.sh --chaos [CLIENTS] [SECONDS]
@@ -38,10 +41,12 @@ else
   fixes="${1:-10000}"
   calls="${2:-1000}"
 fi
-build="${ORVEK_BUILD_ROOT:-$repo/build}/win64"
+build="${ORVEK_SOAK_BUILD:-${ORVEK_BUILD_ROOT:-$repo/build}/win64}"
 
-cmake --preset win64 -B "$build" >/dev/null
-cmake --build "$build" -j "${ORVEK_JOBS:-2}" --target orvek-soak orvek-host >/dev/null
+if [[ -z "${ORVEK_SOAK_BUILD:-}" ]]; then
+  cmake --preset win64 -B "$build" >/dev/null
+  cmake --build "$build" -j "${ORVEK_JOBS:-2}" --target orvek-soak orvek-host >/dev/null
+fi
 # The chaos run goes on under a time limit of its own, built already.
 if [[ "$mode" == chaos && -z "${ORVEK_CHAOS_BOUNDED:-}" ]]; then
   exec timeout --kill-after=30 "$((seconds + 240))" \

@@ -8,8 +8,9 @@
 # add_subdirectory, run under Wine), and for x86_64 the position feed's runs
 # under Wine (feed_replay, feed_picture, feed_tcp, feed_serial, feed_gpsd,
 # feed_failures, feed_bounds: tests/feed/feed-tests.sh), the tools in shell
-# pipes (shell_pipes, shell_hints: tests/wine/shell-tests.sh) and the GPX
-# files checked with gpsbabel (gpx_files: tests/gpx/gpx-tests.sh); then the
+# pipes (shell_pipes, shell_hints: tests/wine/shell-tests.sh), the GPX
+# files checked with gpsbabel (gpx_files: tests/gpx/gpx-tests.sh) and a
+# minute of the chaos soak (soak_chaos: scripts/soak.sh --chaos); then the
 # release archive (scripts/release.sh from these builds) and its consumers
 # (tests/release/run.sh). Exits non-zero on the first failure.
 #
