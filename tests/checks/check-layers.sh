@@ -41,7 +41,9 @@ declare -A allowed=(
   [tests/wine]="public protocol tools/common tools/orvek-host platform tests/support/platform_contract.h device/device_sources.h"
   [tests/feed]="tools/orvek-feed tools/common"
   [tests/emulator]="tools/orvek-host tools/common"
-  [tests/client]="public protocol tools/common tools/orvekport"
+  # Natively the client runs on the core and the fake platform, the
+  # emulator's model answering.
+  [tests/client]="public protocol tools/common tools/orvekport hostlink api device platform tests/support"
   [tests/gpx]="tools/common tools/orvekport tools/orvek-feed"
   [tests/release]="public"
   [tests/package]="public"

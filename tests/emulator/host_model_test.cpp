@@ -3,7 +3,9 @@
 // each case a request line and the reply the host must give.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "byte_text.h"
@@ -149,26 +151,20 @@ TEST(ByteText, EscapesEveryByteToPrintableTextAndBack) {
 }
 
 TEST(HostLogFormat, LinesReadBackAsTheyWereWritten) {
-  const struct {
-    const char* event;
-    const char* detail;
-    bool blank_always;
-    const char* line;
-  } cases[] = {
+  // Event, detail, whether the blank is written without a detail, the line.
+  const std::tuple<const char*, const char*, bool, const char*> cases[] = {
       {"recv", "F|0\\n", true, "14:02:31.207 recv F|0\\n\n"},
       {"send", "", true, "14:02:31.207 send \n"},  // an empty reply
       {"signal", "", false, "14:02:31.207 signal\n"},
       {"start", "pid 32 in C:\\h w", false, "14:02:31.207 start pid 32 in C:\\h w\n"},
   };
-  for (const auto& c : cases) {
-    std::string line = log_line("14:02:31.207", c.event, c.detail, c.blank_always);
-    EXPECT_EQ(line, c.line);
-    std::optional<LogLine> read =
-        read_log_line(std::string_view(line).substr(0, line.size() - 1));
+  for (const auto& [event, detail, blank, line] : cases) {
+    EXPECT_EQ(log_line("14:02:31.207", event, detail, blank), line);
+    std::optional<LogLine> read = read_log_line(std::string_view(line).substr(0, std::strlen(line) - 1));
     ASSERT_TRUE(read) << line;
     EXPECT_EQ(read->time, "14:02:31.207");
-    EXPECT_EQ(read->event, c.event);
-    EXPECT_EQ(read->detail, c.detail);
+    EXPECT_EQ(read->event, event);
+    EXPECT_EQ(read->detail, detail);
   }
   EXPECT_FALSE(read_log_line(""));
   EXPECT_FALSE(read_log_line("14:02:31.207"));

@@ -72,10 +72,8 @@ TEST(CheckFix, EverySourcesFixIsCheckedTheSameWay) {
       &counts);
   ASSERT_EQ(fixes.size(), 1u);
   EXPECT_EQ(counts.epochs_without_fix, 2u);
-  EXPECT_FALSE(fixes[0].has_altitude);
-  EXPECT_EQ(fixes[0].altitude_msl_m, 0);
-  EXPECT_EQ(fixes[0].speed_knots, 0);
-  EXPECT_EQ(fixes[0].satellites, 0);
+  EXPECT_TRUE(!fixes[0].has_altitude && fixes[0].altitude_msl_m == 0 &&
+              fixes[0].speed_knots == 0 && fixes[0].satellites == 0);
 
   std::vector<Fix> nmea;
   NmeaStream stream([&](const Fix& fix) { nmea.push_back(fix); });
@@ -83,9 +81,7 @@ TEST(CheckFix, EverySourcesFixIsCheckedTheSameWay) {
               "$GPRMC,113259,A,3238.9148,N,10822.4466,W,1e308,247.1,181022,,\n");
   stream.finish();
   ASSERT_EQ(nmea.size(), 2u);
-  EXPECT_FALSE(nmea[0].has_altitude);
-  EXPECT_EQ(nmea[0].satellites, 8);
-  EXPECT_EQ(nmea[1].speed_knots, 0);
+  EXPECT_TRUE(!nmea[0].has_altitude && nmea[0].satellites == 8 && nmea[1].speed_knots == 0);
 }
 
 }  // namespace

@@ -31,18 +31,7 @@ class TempFile {
     std::string error;
     ASSERT_TRUE(tools::write_file_whole(path_, bytes, &error)) << error;
   }
-  std::string read() const {
-    std::string bytes;
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    char chunk[4096];
-    DWORD count = 0;
-    while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof chunk, &count, nullptr) &&
-           count > 0)
-      bytes.append(chunk, count);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return bytes;
-  }
+  std::string read() const { return tools::read_whole_file(path_).value_or(""); }
   const std::wstring& path() const { return path_; }
   std::string narrow_path() const { return std::string(path_.begin(), path_.end()); }
 
