@@ -10,6 +10,7 @@ constinit char16_t HostExecutablePath[kHostPathUnits] = {};
 constinit char16_t HostDirectory[kHostPathUnits] = {};
 constinit platform::Handle ReplyEvent = platform::kNullHandle;
 constinit std::atomic<platform::Handle> ExchangeLock{platform::kNullHandle};
+constinit OwedPostRecord OwnOwedPost = {};
 
 void OpenReplyEvent(platform::Platform& os) {
   if (ReplyEvent == platform::kNullHandle)
@@ -23,6 +24,7 @@ void ResetHostLinkState() {
   HostDirectory[0] = u'\0';
   ReplyEvent = platform::kNullHandle;
   ExchangeLock = platform::kNullHandle;
+  OwnOwedPost = {};
 }
 
 }  // namespace orvek::hostlink

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "OrvekPORT/OrvekPORT.h"
+#include "hostlink/owed_post_record.h"
 #include "platform/platform.h"
 
 namespace orvek::hostlink {
@@ -46,6 +47,10 @@ void OpenReplyEvent(platform::Platform& os);
 // The named mutex that serialises exchanges across threads and processes.
 // Opened once per process by whichever thread comes first; never closed.
 extern std::atomic<platform::Handle> ExchangeLock;
+// This process's own post while it is owed, as it wrote the record: kept
+// for when the record can't be read back.
+extern OwedPostRecord OwnOwedPost;
+
 // Back to the state at load. For tests, whose fake platform changes between
 // cases; the library itself never forgets its link.
 void ResetHostLinkState();

@@ -127,18 +127,23 @@ bool LinkRecord::late_answer_came() {
 }
 
 void LinkRecord::give_up() {
-  record_.owed = 0;
+  record_.owed = OwnOwedPost.owed = 0;
   write(record_);
 }
 
+// Only the record's word counts where it has one: a post of this process
+// that it says nothing of was settled by another.
 StatusCode LinkRecord::settle() {
   switch (read()) {
     case Says::kNothingOwed:
+      OwnOwedPost.owed = 0;
       return ORVEKPORT_OK;
     case Says::kOwed:
       return settle_owed();
     case Says::kUnknown:
-      return settle_unknown();
+      if (OwnOwedPost.owed == 0) return settle_unknown();
+      record_ = OwnOwedPost;
+      return settle_owed();
   }
   return ORVEKPORT_OK;
 }
@@ -168,7 +173,8 @@ StatusCode LinkRecord::settle_owed() {
   return ORVEKPORT_E_BUSY;
 }
 
-// No record to say: the packet files and the host are asked. A request
+// No record to say, nor a post of this process's own: the packet files and
+// the host are asked. A request
 // that the reply is older than may still be answered, so its answer is
 // awaited as an owed one's; and whatever was owed, a host back at its
 // messages after that wait has no more to give. A window that has gone, or
@@ -191,14 +197,14 @@ StatusCode LinkRecord::settle_unknown() {
 }
 
 void LinkRecord::owe() {
-  record_ = OwedPostRecord{1, static_cast<std::uint32_t>(HostWindow),
-                           HostOwner.process_id, 0,
-                           HostOwner.process_started};
+  record_ = OwnOwedPost = OwedPostRecord{
+      1, static_cast<std::uint32_t>(HostWindow), HostOwner.process_id, 0,
+      HostOwner.process_started};
   write(record_);
 }
 
 void LinkRecord::answered() {
-  record_.owed = 0;
+  record_.owed = OwnOwedPost.owed = 0;
   if (file_) write(record_);
 }
 

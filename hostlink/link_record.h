@@ -12,33 +12,21 @@
 // done to an earlier file there.
 //
 // Where the record says nothing (no file, a file cut short or holding
-// values no writer writes, a file that can't be opened), the packet files
-// and the host are asked instead. Only the lock holder reads or writes it.
+// values no writer writes, a file that can't be opened), this process's
+// own post, if it owes one, is settled as the record would have it, and
+// otherwise the packet files and the host are asked. Only the lock holder
+// reads or writes it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "hostlink/owed_post_record.h"
 #include "hostlink/status.h"
 #include "platform/platform.h"
 #include "platform/unique_handle.h"
 
 namespace orvek::hostlink {
-
-// The bytes of the file, little-endian, the same for 32- and 64-bit builds.
-struct OwedPostRecord {
-  std::uint32_t owed;        // 1 from its post until its answer, else 0
-  std::uint32_t window;      // where it went; a window's low 32 bits name it
-  std::uint32_t process_id;  // the window's owner then (0: not known)
-  std::uint32_t reserved;    // 0
-  std::uint64_t process_started;  // that process's start, FILETIME (0: not known)
-};
-static_assert(sizeof(OwedPostRecord) == 24);
-static_assert(offsetof(OwedPostRecord, owed) == 0);
-static_assert(offsetof(OwedPostRecord, window) == 4);
-static_assert(offsetof(OwedPostRecord, process_id) == 8);
-static_assert(offsetof(OwedPostRecord, reserved) == 12);
-static_assert(offsetof(OwedPostRecord, process_started) == 16);
 
 // The record for one exchange, held under the exchange lock. Its file
 // handle is closed on every path out.

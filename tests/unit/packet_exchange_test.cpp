@@ -511,14 +511,14 @@ TEST_F(LateAnswerTest, AHostThatHasMovedOnOwesNothing) {
          ASSERT_EQ(os.wait(theirs.get(), 0), platform::kWaitObject0);
        },
        true, true, 600},
-      // Where no record can be had, the packet files and the host say:
-      // a post it dropped is given up after one wait.
-      {"post dropped, no record to be had",
+      // Where no record can be had, another process asks the packet files
+      // and the host: a post it dropped is given up after one wait.
+      {"post dropped, no record to be had, Init in another process",
        [&] {
          os.hold_file(RecordPath());
          host.signal = host.write_reply = false;
        },
-       [] {}, false, false, 3000},
+       [] {}, true, true, 3000},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -634,6 +634,20 @@ TEST_F(LateAnswerTest, AnOwedAnswerOutlivesItsProcess) {
     ExpectEachReadOnce({"F|1\n", "F|0\n"});
     Query("2");
   }
+}
+
+// A record that can't be read back while this process's own post is owed
+// (another program holds it): the post is settled as the record would have
+// it, its late answer awaited, though the packet files could not tell (the
+// request shares its tick with the reply before it).
+TEST_F(LateAnswerTest, OwnPostOwedWhenTheRecordCantBeRead) {
+  host.pumps_while_delayed = true;
+  Query("0");
+  std::uint64_t timed_out = TimeOutAnsweredLate(2000);
+  os.hold_file(RecordPath());
+  Query("2");
+  EXPECT_EQ(os.posted.back().time_ms, timed_out + 2000);
+  ExpectEachReadOnce({"F|0\n", "F|1\n", "F|2\n"});
 }
 
 // The record is read at its path by every call: one removed or cut short
