@@ -218,6 +218,20 @@ TEST_F(LinkRecordTest, BothArchitecturesOnOneHostAtOnce) {
   std::wstring other = other_architecture_program();
   if (other.empty()) GTEST_SKIP() << "no build of the other architecture here";
   start_and_init();
+  // Each build reads Path_EXE in its own registry view: both name the host.
+  std::wstring exe = host().path_of(kEmulatorExe);
+  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+    tools::RegistryKey key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                              tools::as_wide(protocol::kHostRegistryKey), 0,
+                              nullptr, 0, KEY_SET_VALUE | view, nullptr,
+                              key.put(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key.get(), tools::as_wide(protocol::kHostPathValue),
+                             0, REG_SZ, reinterpret_cast<const BYTE*>(exe.c_str()),
+                             static_cast<DWORD>((exe.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+  }
   std::size_t mark = host().log_mark();
   tools::StartedProcess clients[] = {
       start_client(L"1", L"SendsFixesAndRawRequests"),

@@ -6,6 +6,11 @@
 // median of its exchanges, and the ratio compares those medians.
 //
 //   orvek-exchange-bench [--blocks N] [--per-block N] [--pair NAME]
+//                        [--floor safe|lock]
+//
+// The raw side is the floor of a safe shared exchange: the exchange lock
+// and the owed-post record around the exchange's own calls; `--floor lock`
+// leaves the record out.
 //
 // Path_EXE must name the host (the emulator); OrvekGPSPort_Init starts it
 // when it is not running. Prints figures; exit 1 when an exchange fails.
@@ -49,6 +54,7 @@ struct RawLink {
   // a safe exchange reads before it posts and writes around its wait.
   std::wstring record_path;
   DWORD window_process = 0;
+  bool keep_record = true;
 };
 
 // Holds the exchange lock for one raw exchange.
@@ -97,20 +103,21 @@ bool open_raw_link(RawLink* link) {
 // its start), closed at the end.
 class RawRecord {
  public:
-  explicit RawRecord(const RawLink& link)
-      : link_(link),
-        file_(orvek::tools::file_handle(CreateFileW(
-            link.record_path.c_str(), GENERIC_READ | GENERIC_WRITE,
-            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))) {
+  explicit RawRecord(const RawLink& link) : link_(link) {
+    if (!link.keep_record) return;
+    file_ = orvek::tools::file_handle(CreateFileW(
+        link.record_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     char bytes[25];
     DWORD read = 0;
-    nothing_owed_ = file_ && ReadFile(file_.get(), bytes, sizeof bytes, &read,
-                                      nullptr) &&
+    nothing_owed_ = file_ &&
+                    ReadFile(file_.get(), bytes, sizeof bytes, &read, nullptr) &&
                     read == 24 && bytes[0] == 0;
   }
-  explicit operator bool() const { return nothing_owed_; }
+  explicit operator bool() const { return nothing_owed_ || !link_.keep_record; }
   bool write(bool owed) {
+    if (!link_.keep_record) return true;
     std::uint32_t record[6] = {owed ? 1u : 0u,
                                static_cast<std::uint32_t>(
                                    reinterpret_cast<std::uintptr_t>(link_.window)),
@@ -220,6 +227,7 @@ struct Options {
   int blocks = 200;
   int per_block = 10;
   std::string pair = "all";
+  bool record = true;
 };
 
 double mean(const std::vector<double>& values) {
@@ -293,6 +301,9 @@ bool parse_options(int argc, char** argv, Options* options) {
       options->per_block = std::atoi(value);
     else if (name == "--pair")
       options->pair = value;
+    else if (name == "--floor" && (std::string(value) == "safe" ||
+                                   std::string(value) == "lock"))
+      options->record = std::string(value) == "safe";
     else
       return false;
   }
@@ -308,7 +319,7 @@ int main(int argc, char** argv) {
   if (!parse_options(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: orvek-exchange-bench [--blocks N] [--per-block N] "
-                 "[--pair exchange|newpoint|all]\n");
+                 "[--pair exchange|newpoint|all] [--floor safe|lock]\n");
     return 2;
   }
   const char* wine = orvek::tools::wine_version();
@@ -326,6 +337,9 @@ int main(int argc, char** argv) {
     std::printf("the host link can't be opened by hand\n");
     return 1;
   }
+  link.keep_record = options.record;
+  std::printf("raw side: the exchange lock%s around the exchange's calls\n",
+              options.record ? " and the owed-post record" : "");
 
   // Query capacity of both sides; the handshake's reply is short.
   constexpr DWORD kQueryCapacity = 100;
