@@ -30,7 +30,7 @@ declare -A allowed=(
   # The native benchmark measures the core's own number and sentence code.
   [tools/orvek-bench/sentence_bench.cpp]="public api platform tests/support/coordinate_cases.h"
   # Unit tests, fuzz harnesses and their support test the core from inside.
-  [tests/unit]="public protocol hostlink api device platform tests/support"
+  [tests/unit]="public protocol hostlink api device platform tests/support OrvekPORT/arm"
   [tests/support]="public protocol hostlink api device platform"
   [fuzz]="public protocol hostlink api device platform tests/support"
   [tests/checks]="public api tests/support"
@@ -43,6 +43,10 @@ declare -A allowed=(
   [tests/client]="public protocol tools/common tools/orvekport"
   [tests/gpx]="tools/common tools/orvekport tools/orvek-feed"
   [tests/release]="public"
+  # The ARM runs: the call table through the public header against a host
+  # made of the wire facts; the helpers' run on the DLL's own number writer
+  # and division code, held to the unit tests' texts.
+  [tests/arm]="public protocol api OrvekPORT/arm tests/support/fixed_text_cases.h"
   [tests/package]="public"
 )
 # The folder rule for a file: the longest key that is the file or a folder
