@@ -56,9 +56,39 @@ configure_and_build() {
   cmake --build "$build_root/$preset" -j "$jobs"
 }
 
+# Jobs started in the background end with the script, whatever the way out,
+# and so do the Wine processes of the prefix.
+background=()
+finish() {
+  local pid
+  for pid in "${background[@]}"; do kill "$pid" 2>/dev/null || true; done
+  if declare -F wine_stop >/dev/null; then wine_stop; fi
+}
+trap finish EXIT
+# Waits for a background job; prints its log and stops the script when it
+# failed.
+join() {
+  local pid="$1" log="$2" what="$3"
+  if ! wait "$pid"; then
+    cat "$log"
+    printf '\n%s failed\ntests: %d passed, %d failed\n' "$what" "$passed" "$((failed + 1))"
+    exit 1
+  fi
+}
+
 section "dependencies"
 wine32_error_file="$build_root/wine32-install-error.txt"
 ORVEK_WINE32_ERROR_FILE="$wine32_error_file" bash scripts/install-deps.sh
+
+# The ARM64 Wine's slow set-up (its packages into the machine's cache when
+# they are not there yet, then its prefix: wineboot under qemu) runs in the
+# background from here on; the ARM stage joins it.
+mkdir -p "$build_root"
+export ORVEK_ARM64_WINEPREFIX="$build_root/wineprefix-arm64"
+arm64_log="$build_root/arm64-wine-prepare.log"
+bash tests/arm/arm64-wine.sh prepare >"$arm64_log" 2>&1 &
+arm64_pid=$!
+background+=("$arm64_pid")
 
 configure_and_build native
 section "unit tests and source checks (native)"
@@ -68,7 +98,17 @@ configure_and_build native-asan
 section "unit tests (native, AddressSanitizer + UndefinedBehaviorSanitizer)"
 run_ctest --test-dir "$build_root/native-asan" --output-on-failure -j "$jobs"
 
-section "fuzz smoke (each harness ${ORVEK_FUZZ_SECONDS:-10} s)"
+# The fuzz harnesses run one at a time, so the ARM builds take the other
+# core meanwhile.
+arm_build_log="$build_root/arm-builds.log"
+(for preset in winarm64 winarmv7; do
+   section "configure and build: $preset"
+   cmake --preset "$preset" -B "$build_root/$preset" && cmake --build "$build_root/$preset" -j 1
+ done) >"$arm_build_log" 2>&1 &
+arm_build_pid=$!
+background+=("$arm_build_pid")
+
+section "fuzz smoke (each harness ${ORVEK_FUZZ_SECONDS:-10} s; the ARM builds beside it)"
 fuzz_log="$(mktemp)"
 set +e
 bash scripts/fuzz.sh "${ORVEK_FUZZ_SECONDS:-10}" 2>&1 | tee "$fuzz_log"
@@ -84,14 +124,15 @@ if ((fuzz_rc != 0)); then
   exit "$fuzz_rc"
 fi
 
+join "$arm_build_pid" "$arm_build_log" "the ARM builds (winarm64, winarmv7)"
+cat "$arm_build_log"
+
 configure_and_build win64
 configure_and_build win32
 
 section "Wine prefix"
 # shellcheck source=wine-env.sh
 . scripts/wine-env.sh
-# Whatever happens from here on, no Wine process of ours outlives the run.
-trap wine_stop EXIT
 echo "WINEPREFIX=$WINEPREFIX"
 
 # The two builds share the prefix (WoW64) and with it the emulator's window
@@ -108,6 +149,30 @@ if [[ -f "$wine32_error_file" ]]; then
 else
   section "Wine integration, client, heap check, DLL tables and package (win32, WoW64)"
   run_ctest --test-dir "$build_root/win32" --output-on-failure
+fi
+
+# Windows on ARM: both DLLs' tables, the compiler helpers and the "%f"
+# writer run as ARM code under qemu-user, and the call table under the
+# ARM64 Wine, whose requests must be those of the x86_64 run above (or one
+# line saying why it could not run here).
+section "ARM: DLL tables, helpers under qemu, the call table under ARM64 Wine"
+run_ctest --test-dir "$build_root/winarmv7" --output-on-failure
+run_ctest --test-dir "$build_root/winarm64" --output-on-failure
+join "$arm64_pid" "$arm64_log" "the ARM64 Wine's set-up"
+cat "$arm64_log"
+if ! grep -q '^ARM64: not run:' "$arm64_log"; then
+  arm64_table_log="$build_root/arm64-call-table.log"
+  set +e
+  timeout 300 bash tests/arm/call-table.sh arm64 "$build_root/winarm64/tests/arm/table" \
+    "$build_root/winarm64/tests/arm/run" "$build_root/win64/tests/arm/run" 2>&1 |
+    tee "$arm64_table_log"
+  arm64_rc=${PIPESTATUS[0]}
+  set -e
+  if ((arm64_rc != 0)); then
+    printf '\ntests: %d passed, %d failed\n' "$passed" "$((failed + 1))"
+    exit "$arm64_rc"
+  fi
+  passed=$((passed + $(grep -c 'requests byte-identical' "$arm64_table_log" || true)))
 fi
 
 # The SDK archive from these two builds (their DLLs, unchanged), unpacked

@@ -153,6 +153,8 @@ if [[ "${BASH_SOURCE[0]}" == "$0" ]]; then
   [[ ${1:-} == prepare ]] || { echo "usage: arm64-wine.sh prepare" >&2; exit 2; }
   trap arm64_wine_leave EXIT
   trap 'exit 143' INT TERM
+  root_state="from the cache"
+  [[ -f $ARM64_WINE_ROOT/.orvek-root-ready ]] || root_state="downloaded and unpacked"
   arm64_wine_enter || exit "$ARM64_WINE_SKIP"
-  echo "ARM64: Wine ready in $WINEPREFIX"
+  echo "ARM64: Wine ready in $SECONDS s (packages $root_state; prefix $WINEPREFIX)"
 fi
