@@ -190,7 +190,8 @@ if [[ -f "$wine32_error_file" ]]; then
   echo "release consumers skipped: no wine32"
   release_rc=0
 else
-  timeout 300 bash tests/release/run.sh "$archive" "$build_root/release-test" 2>&1 |
+  timeout 300 bash tests/release/run.sh "$archive" "$build_root/release-test" \
+    "$build_root/winarm64/tests/arm/table/host/script-host.exe" 2>&1 |
     tee "$release_log"
   release_rc=${PIPESTATUS[0]}
 fi

@@ -34,6 +34,17 @@ void Show(Out& out, const char* name, double value) {
   out.add(" ").add(name).add("=").hex(std::bit_cast<std::uint64_t>(value), 16);
 }
 
+// Texts read back are shown with their control bytes as \xNN.
+void Show(Out& out, const char* name, const char* text) {
+  out.add(" ").add(name).add("=");
+  for (; *text != '\0'; ++text) {
+    if (static_cast<unsigned char>(*text) < 0x20)
+      out.add("\\x").hex(static_cast<unsigned char>(*text), 2);
+    else
+      out.add(*text);
+  }
+}
+
 // A text of `length` copies of `c`, in a buffer of its own per use.
 template <int Use>
 const char* Filled(char c, int length) {
@@ -58,12 +69,12 @@ constexpr Row kRows[] = {
     {"init", "now G|script-host", 0, [](Out&) { return OrvekGPSPort_Init(); }},
     {"query", "now G|x|y,z", 0, [](Out& out) {
        uint32_t status = OrvekGPSPort_GetString("lastfix", sizeof result, result);
-       out.add(" result=").add(result);
+       Show(out, "result", result);
        return status;
      }},
     {"query shortest", "now G|", 0, [](Out& out) {
        uint32_t status = OrvekGPSPort_GetString("", sizeof result, result);
-       out.add(" result=").add(result);
+       Show(out, "result", result);
        return status;
      }},
     {"query longest", "now G|long", 0, [](Out&) {
@@ -158,7 +169,9 @@ constexpr Row kRows[] = {
     {"waypoint", "now G|WP1,Gate 3,-3.500000,-40.250000,1e23,flag", 0, [](Out& out) {
        uint32_t status = OrvekGPSPort_Get_Waypoint(0, id, description, &longitude,
                                                    &latitude, &altitude, icon);
-       out.add(" ").add(id).add("/").add(description).add("/").add(icon);
+       Show(out, "id", id);
+       Show(out, "description", description);
+       Show(out, "icon", icon);
        Show(out, "lon", longitude);
        Show(out, "lat", latitude);
        Show(out, "alt", altitude);
@@ -175,7 +188,8 @@ constexpr Row kRows[] = {
      [](Out& out) {
        uint32_t status = OrvekGPSPort_GetMovingMapPosition(
            0, id, &longitude, &latitude, &altitude, sizeof id, description);
-       out.add(" ").add(id).add("/").add(description);
+       Show(out, "name", id);
+       Show(out, "description", description);
        Show(out, "lon", longitude);
        Show(out, "lat", latitude);
        Show(out, "alt", altitude);
@@ -190,7 +204,8 @@ constexpr Row kRows[] = {
        uint32_t length = 0;
        const void* text = nullptr;
        uint32_t status = GetPocketIDItvCe(0, nullptr, &length, &text);
-       out.add(" length=").number(length).add(" id=").add(static_cast<const char*>(text));
+       out.add(" length=").number(length);
+       Show(out, "id", static_cast<const char*>(text));
        return status;
      }},
     {"disk free", nullptr, 0, [](Out& out) {
