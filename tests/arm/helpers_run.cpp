@@ -94,7 +94,10 @@ template <typename T>
 void Check(T n, T d, Tally& tally) {
   if (d == 0 || (std::is_signed_v<T> && d == static_cast<T>(-1))) return;
   using U = std::make_unsigned_t<T>;
-  const T q = n / d, r = n % d;
+  // Through memory the compiler can't see into, or it would prove the
+  // rules from its own definition of / and % and drop the calls.
+  volatile T quotient = n / d, remainder = n % d;
+  const T q = quotient, r = remainder;
   const bool sum = static_cast<U>(n) == static_cast<U>(static_cast<U>(q) * static_cast<U>(d) + static_cast<U>(r));
   const U r_size = r < 0 ? 0 - static_cast<U>(r) : static_cast<U>(r);
   const U d_size = d < 0 ? 0 - static_cast<U>(d) : static_cast<U>(d);

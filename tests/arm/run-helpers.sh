@@ -75,7 +75,7 @@ ld.lld-14 -m "$emulation" -static -e _start --allow-multiple-definition -o "$wor
 
 label=ARMv7
 [[ $arch == aarch64 ]] && label=ARM64
-output="$("$qemu" "$work/helpers-run")" || { echo "FAIL: $label: $output"; exit 1; }
+output="$("$qemu" "$work/helpers-run" 2>&1)" || { echo "$label: $output"; echo "FAIL: the $label helpers run"; exit 1; }
 echo "$label: $output"
 if [[ $arch == armv7 ]]; then
   set +e
