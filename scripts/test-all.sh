@@ -10,13 +10,23 @@
 # under Wine (feed_replay, feed_picture, feed_tcp, feed_serial, feed_gpsd,
 # feed_failures, feed_bounds: tests/feed/feed-tests.sh), the tools in shell
 # pipes (shell_pipes, shell_hints: tests/wine/shell-tests.sh) and the GPX
-# files checked with gpsbabel (gpx_files: tests/gpx/gpx-tests.sh); then the
-# release archive (scripts/release.sh from these builds) and its consumers
-# (tests/release/run.sh). Exits non-zero on the first failure.
+# files checked with gpsbabel (gpx_files: tests/gpx/gpx-tests.sh); the call
+# table for x86_64 (call_table_x86_64: tests/arm); then Windows on ARM: the
+# ARM64 and ARMv7 builds (made beside the fuzz smoke), their DLL tables,
+# their compiler helpers and "%f" writer run under qemu-user
+# (arm_helpers_run), and the call table under the ARM64 Wine, whose requests
+# must be byte-identical to the x86_64 run's ("ARM64: N calls, requests
+# byte-identical to x86_64", or one line why it could not run here); its
+# Wine is made ready in the background from the start
+# (tests/arm/arm64-wine.sh). Last the release archive (scripts/release.sh
+# from these builds) and its consumers (tests/release/run.sh), ARM64 ones
+# included. Exits non-zero on the first failure.
 #
-# Build directories are build/native, build/win64 and build/win32 (the
-# presets' own); ORVEK_BUILD_ROOT puts them elsewhere, and WINEPREFIX, when
-# set, chooses the Wine prefix (default build/wineprefix).
+# Build directories are build/native, build/win64, build/win32,
+# build/winarm64 and build/winarmv7 (the presets' own); ORVEK_BUILD_ROOT puts
+# them elsewhere, and WINEPREFIX, when set, chooses the Wine prefix (default
+# build/wineprefix; the ARM64 one is build/wineprefix-arm64, its packages in
+# /var/cache/orvekport/arm64-wine or ORVEK_ARM64_WINE_CACHE).
 set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

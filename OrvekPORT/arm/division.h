@@ -1,10 +1,9 @@
 // The arithmetic of the ARMv7 division helpers (division_armv7.S holds their
 // entry points and says how they are called). A division on ARMv7 becomes a
 // call of those helpers, so this code divides without the / and %
-// operators: long division, one bit at a time. It is plain C++, built into
-// the ARMv7 DLL and natively into the unit tests, which check it against
-// the machine's own division. The divisor is never 0 here: the entry points
-// trap first.
+// operators: long division, one bit at a time. tests/arm/helpers_run.cpp
+// checks it through the compiler's own division calls on ARMv7 under
+// emulation. The divisor is never 0 here: the entry points trap first.
 #pragma once
 
 #include <cstdint>

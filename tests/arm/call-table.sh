@@ -46,9 +46,8 @@ if ((code != 0)); then
 fi
 calls="$(grep -c ': ' "$out/transcript.txt" || true)"
 calls=$((calls - 1))  # the summary line
-requests="$(grep -c '' "$out/requests.log" || true)"
 if [[ -z $reference ]]; then
-  echo "ok: $arch: $calls calls as the table says, $requests requests logged"
+  echo "ok: $arch: $calls calls as the table says"
   exit 0
 fi
 for file in requests.log transcript.txt; do

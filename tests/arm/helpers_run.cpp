@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <type_traits>
 
 #include "api/number_format.h"
@@ -18,18 +19,18 @@
 // What the compiler and the writer call of a C runtime, for this program.
 extern "C" {
 void* memcpy(void* to, const void* from, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) static_cast<char*>(to)[i] = static_cast<const char*>(from)[i];
+  auto* out = static_cast<unsigned char*>(to);
+  for (auto* in = static_cast<const unsigned char*>(from); count-- > 0;) *out++ = *in++;
   return to;
 }
 void* memset(void* to, int byte, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) static_cast<char*>(to)[i] = static_cast<char>(byte);
+  for (auto* out = static_cast<unsigned char*>(to); count-- > 0;) *out++ = static_cast<unsigned char>(byte);
   return to;
 }
 int memcmp(const void* a, const void* b, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    const int difference = static_cast<const unsigned char*>(a)[i] - static_cast<const unsigned char*>(b)[i];
-    if (difference != 0) return difference;
-  }
+  auto *x = static_cast<const unsigned char*>(a), *y = static_cast<const unsigned char*>(b);
+  for (; count-- > 0; ++x, ++y)
+    if (*x != *y) return *x - *y;
   return 0;
 }
 std::size_t strlen(const char* text) {
@@ -41,27 +42,29 @@ std::size_t strlen(const char* text) {
 
 namespace {
 
-// Linux system calls; long is 32 bits on Windows, so intptr_t.
+// Linux system calls: the number in x8 or r7, arguments from x0 or r0. long
+// is 32 bits on Windows, so intptr_t.
 using Word = std::intptr_t;
 #if defined(__aarch64__)
 constexpr Word kWrite = 64, kExit = 93;
-Word Syscall(Word number, Word a, Word b, Word c) {
-  register Word x8 asm("x8") = number;
-  register Word x0 asm("x0") = a, x1 asm("x1") = b, x2 asm("x2") = c;
-  asm volatile("svc #0" : "+r"(x0) : "r"(x8), "r"(x1), "r"(x2) : "memory");
-  return x0;
-}
+#define ORVEK_REGISTER(arm64, armv7) arm64
 #else
 constexpr Word kWrite = 4, kExit = 1;
+#define ORVEK_REGISTER(arm64, armv7) armv7
+#endif
 Word Syscall(Word number, Word a, Word b, Word c) {
-  register Word r7 asm("r7") = number;
-  register Word r0 asm("r0") = a, r1 asm("r1") = b, r2 asm("r2") = c;
-  asm volatile("svc #0" : "+r"(r0) : "r"(r7), "r"(r1), "r"(r2) : "memory");
+  register Word n asm(ORVEK_REGISTER("x8", "r7")) = number;
+  register Word r0 asm(ORVEK_REGISTER("x0", "r0")) = a;
+  register Word r1 asm(ORVEK_REGISTER("x1", "r1")) = b;
+  register Word r2 asm(ORVEK_REGISTER("x2", "r2")) = c;
+  asm volatile("svc #0" : "+r"(r0) : "r"(n), "r"(r1), "r"(r2) : "memory");
   return r0;
 }
-#endif
 
-void Print(const char* text) { Syscall(kWrite, 1, reinterpret_cast<Word>(text), static_cast<Word>(strlen(text))); }
+void Print(std::initializer_list<const char*> texts) {
+  for (const char* text : texts)
+    Syscall(kWrite, 1, reinterpret_cast<Word>(text), static_cast<Word>(strlen(text)));
+}
 [[noreturn]] void Exit(int code) {
   Syscall(kExit, code, 0, 0);
   __builtin_unreachable();
@@ -70,13 +73,14 @@ void PrintNumber(std::uint32_t value) {
   char digits[12] = {};
   int at = 10;
   do digits[at--] = static_cast<char>('0' + value % 10); while ((value /= 10) != 0);
-  Print(digits + at + 1);
+  Print({digits + at + 1});
 }
 
 // Kept out of the compiler's sight, so each division is a helper call.
 volatile std::uint64_t kValues[] = {
-    1, 2, 3, 7, 10, 60, 1000, 1000000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF,
-    0x100000000, 0x123456789ABCDEF, 10000000000000000000u, 0x7FFFFFFFFFFFFFFF,
+    1, 2, 3, 7, 10, 60, 1000, 1000000, 1000000000, 0x7FFFFFFF, 0x80000000,
+    0xFFFFFFFF, 0x100000000, 0x1FFFFFFFF, 0x123456789ABCDEF, 0xDEADBEEFCAFEF00D,
+    10000000000000000000u, 0x7FFFFFFFFFFFFFFE, 0x7FFFFFFFFFFFFFFF,
     0x8000000000000000, 0xFFFFFFFFFFFFFFFE, 0xFFFFFFFFFFFFFFFF, 0xFFFFFFFF80000000};
 
 #if !defined(__aarch64__)
@@ -113,7 +117,7 @@ extern "C" [[noreturn]] void Main(long* stack) {
     Exit(3);  // ARM64 divides in hardware: no helper to try
 #else
     __rt_udiv64(kValues[0] - 1, 1);
-    Print("a zero divisor did not trap\n");
+    Print({"a zero divisor did not trap\n"});
     Exit(1);
 #endif
   }
@@ -128,26 +132,19 @@ extern "C" [[noreturn]] void Main(long* stack) {
       }
     }
   }
-  std::uint32_t texts = 0;
   for (const auto& c : orvek::testing::kFixedCases) {
-    ++texts;
     const orvek::api::NumberText number = orvek::api::FixedText(c.value);
-    if (number.view() != c.text) {
-      Print("\"%f\" wrote ");
-      Print(number.text);
-      Print(" for ");
-      Print(c.text);
-      Print("\n");
-      ++tally.failures;
-    }
+    if (number.view() == c.text) continue;
+    Print({"\"%f\" wrote ", number.text, " for ", c.text, "\n"});
+    ++tally.failures;
   }
-  Print(tally.failures == 0 ? "ok: " : "FAIL: ");
+  Print({tally.failures == 0 ? "ok: " : "FAIL: "});
   PrintNumber(tally.divisions);
-  Print(" divisions of every width and sign, ");
-  PrintNumber(texts);
-  Print(" \"%f\" texts as on x86_64; failures: ");
+  Print({" divisions of every width and sign, "});
+  PrintNumber(sizeof orvek::testing::kFixedCases / sizeof orvek::testing::kFixedCases[0]);
+  Print({" \"%f\" texts as on x86_64; failures: "});
   PrintNumber(tally.failures);
-  Print("\n");
+  Print({"\n"});
   Exit(tally.failures == 0 ? 0 : 1);
 }
 
