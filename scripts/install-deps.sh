@@ -29,7 +29,11 @@ packages=(cmake ninja-build g++ mingw-w64 wine wine64 googletest
           # MSVC-ABI consumers (lld-link), the API reference, unpacking.
           llvm-14 lld-14 doxygen unzip
           # The independent reader and writer of the GPX tests.
-          gpsbabel)
+          gpsbabel
+          # ARM code run under emulation: the helpers' run and, through
+          # binfmt_misc, the ARM64 Wine (whose packages tests/arm/arm64-wine.sh
+          # fetches apart, never adding an architecture).
+          qemu-user-static)
 wine32=wine32:i386
 
 installed() {

@@ -7,12 +7,15 @@
 #     a message when pointed at the other architecture's folder;
 #   - msvc_consumer.c for each architecture, compiled for the MSVC ABI by
 #     clang without a C runtime and linked by lld-link against the archive's
-#     OrvekPORT.lib and a kernel32 import library made here.
+#     OrvekPORT.lib and a kernel32 import library made here;
+#   - arm64/ through find_package and msvc_consumer.c for ARM64, run under
+#     the ARM64 Wine against ARM64_HOST where it runs here
+#     (arm64-consumer.sh).
 # All are built; the i686 ones run only where 32-bit Wine runs
 # (scripts/machine-32bit.sh), and a line says why when they don't.
 # Each check passed prints a line beginning "ok:".
 #
-#   run.sh ARCHIVE WORK_DIR
+#   run.sh ARCHIVE WORK_DIR [ARM64_HOST]
 set -euo pipefail
 
 archive="$1" work="$2"
@@ -29,8 +32,8 @@ fail() {
 
 unzip -q "$archive" -d "$work/unpacked"
 sdk="$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d)"
-[[ -d $sdk/x64 && -d $sdk/x86 && -f $sdk/include/OrvekPORT/OrvekPORT.h ]] ||
-  fail "the archive has no OrvekPORT-<version>/ with x64/, x86/ and include/"
+[[ -d $sdk/x64 && -d $sdk/x86 && -d $sdk/arm64 && -f $sdk/include/OrvekPORT/OrvekPORT.h ]] ||
+  fail "the archive has no OrvekPORT-<version>/ with x64/, x86/, arm64/ and include/"
 [[ -f $sdk/doc/reference/index.html && -f $sdk/README.md && -f $sdk/LICENSE ]] ||
   fail "the archive lacks the reference, its README or the licence"
 echo "ok: unpacked $(find "$sdk" -type f | wc -l) files"
@@ -125,4 +128,5 @@ for arch in "${run_archs[@]}"; do
   fi
   echo "ok: MSVC-ABI $arch consumer ran $(grep -c ': 0' "$work/msvc-$arch/output.txt") calls with arguments"
 done
+bash "$here/arm64-consumer.sh" "$sdk" "$work/arm64" "${3:-}" || fail "arm64/ failed"
 echo "release test: passed"
