@@ -174,12 +174,11 @@ StatusCode LinkRecord::settle_owed() {
 }
 
 // No record to say, nor a post of this process's own: the packet files and
-// the host are asked. A request
-// that the reply is older than may still be answered, so its answer is
-// awaited as an owed one's; and whatever was owed, a host back at its
-// messages after that wait has no more to give. A window that has gone, or
-// one this process does not know of, is owed nothing that this exchange
-// could meet.
+// the host are asked. A request that the reply is older than may still be
+// answered, so its answer is awaited as an owed one's; and whatever was
+// owed, a host back at its messages after that wait has no more to give. A
+// window that has gone, or one this process does not know of, is owed
+// nothing that this exchange could meet.
 StatusCode LinkRecord::settle_unknown() {
   Platform::WindowOwner owner;
   if (HostWindow == platform::kNullHandle ||

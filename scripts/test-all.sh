@@ -37,19 +37,13 @@ started=$SECONDS
 
 section() { printf '\n==== %s (at %d s) ====\n' "$*" "$((SECONDS - started))"; }
 
-# Runs ctest, adds its counts to the totals, and stops the script on a
-# failure after saying how far it got.
+# Adds the counts of a ctest run (its log and exit code) to the totals, and
+# stops the script on a failure after saying how far it got.
 passed=0
 failed=0
-run_ctest() {
-  local log rc counts
-  log="$(mktemp)"
-  set +e
-  ctest "$@" 2>&1 | tee "$log"
-  rc=${PIPESTATUS[0]}
-  set -e
+tally_ctest() {
+  local log="$1" rc="$2" counts
   counts="$(grep -Eo '[0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)"
-  rm -f "$log"
   if [[ $counts =~ ^([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+)$ ]]; then
     failed=$((failed + BASH_REMATCH[1]))
     passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
@@ -58,6 +52,16 @@ run_ctest() {
     printf '\ntests: %d passed, %d failed\n' "$passed" "$((failed > 0 ? failed : 1))"
     exit "$rc"
   fi
+}
+run_ctest() {
+  local log rc
+  log="$(mktemp)"
+  set +e
+  ctest "$@" 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  set -e
+  tally_ctest "$log" "$rc"
+  rm -f "$log"
 }
 
 configure_and_build() {
@@ -74,6 +78,7 @@ finish() {
   local pid
   for pid in "${background[@]}"; do kill "$pid" 2>/dev/null || true; done
   if declare -F wine_stop >/dev/null; then wine_stop; fi
+  WINEPREFIX="$build_root/wineprefix-i686" wineserver -k 2>/dev/null || true
 }
 trap finish EXIT
 # Waits for a background job; prints its log and stops the script when it
@@ -142,21 +147,41 @@ configure_and_build win64
 configure_and_build win32
 
 section "Wine prefix"
+# The i686 Wine runs take a prefix of their own, so that they run beside
+# the x86_64 ones: each prefix has its own Wine server, and with it its
+# own windows, named objects and registry, which an emulator's window
+# class, event and Path_EXE would otherwise share. Both runs mostly wait
+# on the emulator's time-outs.
+note=""
+# shellcheck source=machine-32bit.sh
+. scripts/machine-32bit.sh
+i686_prefix="$build_root/wineprefix-i686"
+i686_log="$build_root/wine-i686.log"
+if orvek_wine32_usable; then
+  (
+    export WINEPREFIX="$i686_prefix"
+    # shellcheck source=wine-env.sh
+    . scripts/wine-env.sh
+    set +e
+    ctest --test-dir "$build_root/win32" --output-on-failure >"$i686_log" 2>&1
+    echo $? >"$i686_log.rc"
+    wine_stop
+  ) &
+  i686_pid=$!
+  background+=("$i686_pid")
+fi
 # shellcheck source=wine-env.sh
 . scripts/wine-env.sh
 echo "WINEPREFIX=$WINEPREFIX"
 
-# The two builds share the prefix (WoW64) and with it the emulator's window
-# class, event and registry value: one after the other, never together.
-section "Wine integration, client, feed runs, heap check, DLL tables and package (win64)"
+section "Wine integration, client, feed runs, heap check, DLL tables and package (win64; win32 beside it)"
 run_ctest --test-dir "$build_root/win64" --output-on-failure
 
-note=""
-# shellcheck source=machine-32bit.sh
-. scripts/machine-32bit.sh
 if orvek_wine32_usable; then
-  section "Wine integration, client, heap check, DLL tables and package (win32, WoW64)"
-  run_ctest --test-dir "$build_root/win32" --output-on-failure
+  section "Wine integration, client, heap check, DLL tables and package (win32, WoW64, prefix $i686_prefix)"
+  wait "$i686_pid" || true
+  cat "$i686_log"
+  tally_ctest "$i686_log" "$(cat "$i686_log.rc" 2>/dev/null || echo 1)"
 else
   # Without 32-bit Wine the i686 build is checked but not run.
   note="NOTE: $(orvek_no_32bit_note)."
