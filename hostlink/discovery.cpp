@@ -1,7 +1,6 @@
 #include "hostlink/discovery.h"
 
 #include <cstring>
-#include <string_view>
 
 #include "hostlink/envelopes.h"
 #include "hostlink/host_link_state.h"
@@ -30,19 +29,15 @@ bool ReadHostPath(platform::Platform& os) {
 }
 
 // "C:\Orvek\orvek.exe" gives "C:\Orvek"; a value without a backslash serves
-// whole, and one ending in a backslash loses only that. A host found at
-// another directory has its own link record there.
-void DeriveHostDirectory(platform::Platform& os) {
+// whole, and one ending in a backslash loses only that.
+void DeriveHostDirectory() {
   char16_t directory[kHostPathUnits];
   std::memcpy(directory, HostExecutablePath, sizeof(directory));
   char16_t* last_backslash = nullptr;
   for (char16_t* c = directory; *c != u'\0'; ++c)
     if (*c == u'\\') last_backslash = c;
   if (last_backslash) *last_backslash = u'\0';
-  if (std::u16string_view(directory) == std::u16string_view(HostDirectory))
-    return;
   std::memcpy(HostDirectory, directory, sizeof(directory));
-  ForgetLinkRecord(os);
 }
 
 // Only an existing file is worth starting: the shell opens a folder in a
@@ -61,7 +56,7 @@ StatusCode Init(platform::Platform& os) {
   LinkLock lock(os);
   if (StatusCode status = lock.take(); status != ORVEKPORT_OK) return status;
   if (!ReadHostPath(os)) return ORVEKPORT_E_REGISTRY;
-  DeriveHostDirectory(os);
+  DeriveHostDirectory();
 
   HostWindow = os.find_window(kHostWindowClass);
   if (HostWindow == platform::kNullHandle &&

@@ -1,5 +1,7 @@
 #include "hostlink/host_link_state.h"
 
+#include "protocol/host_protocol.h"
+
 namespace orvek::hostlink {
 
 constinit platform::Handle HostWindow = platform::kNullHandle;
@@ -8,7 +10,12 @@ constinit char16_t HostExecutablePath[kHostPathUnits] = {};
 constinit char16_t HostDirectory[kHostPathUnits] = {};
 constinit platform::Handle ReplyEvent = platform::kNullHandle;
 constinit std::atomic<platform::Handle> ExchangeLock{platform::kNullHandle};
-constinit OwedPost* LinkRecord = nullptr;
+constinit OwedPostRecord OwnOwedPost = {};
+
+void OpenReplyEvent(platform::Platform& os) {
+  if (ReplyEvent == platform::kNullHandle)
+    ReplyEvent = os.create_event(protocol::kReplyEventName);
+}
 
 void ResetHostLinkState() {
   HostWindow = platform::kNullHandle;
@@ -17,7 +24,7 @@ void ResetHostLinkState() {
   HostDirectory[0] = u'\0';
   ReplyEvent = platform::kNullHandle;
   ExchangeLock = platform::kNullHandle;
-  LinkRecord = nullptr;
+  OwnOwedPost = {};
 }
 
 }  // namespace orvek::hostlink

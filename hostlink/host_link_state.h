@@ -5,7 +5,7 @@
 // It stays process state rather than an object passed down from the
 // exports: the exports take no handle that could carry one, the lock, the
 // event and the host window belong to every thread of the process alike,
-// and the owed post is shared by every process through its file. An object
+// and a post still owed is shared by every process through its file. An object
 // would be one process-wide instance all the same, threaded through every
 // call. Tests start from load's state with ResetHostLinkState.
 #pragma once
@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "OrvekPORT/OrvekPORT.h"
+#include "hostlink/owed_post_record.h"
 #include "platform/platform.h"
 
 namespace orvek::hostlink {
@@ -40,23 +41,15 @@ extern char16_t HostExecutablePath[kHostPathUnits];
 extern char16_t HostDirectory[kHostPathUnits];
 // EventOrvekAPI, created by the first exchange and never closed.
 extern platform::Handle ReplyEvent;
+// Creates ReplyEvent unless it exists; a failed creation leaves it null and
+// is tried again next time.
+void OpenReplyEvent(platform::Platform& os);
 // The named mutex that serialises exchanges across threads and processes.
 // Opened once per process by whichever thread comes first; never closed.
 extern std::atomic<platform::Handle> ExchangeLock;
-// The post that the host has not answered yet, if any. The protocol has no
-// request ids, so a post answered late would take the next request's place:
-// until its answer comes (or its window is gone) nothing else is posted, so
-// at most one post is ever owed. The record lives in a mapped file beside
-// the packet files: every process of either architecture reads the same
-// bytes without a system call, and they outlast the process that posted.
-struct OwedPost {
-  std::uint32_t owed;        // 1 from just before a post until its answer
-  std::uint32_t window;      // where it went; a window's low 32 bits name it
-  std::uint32_t process_id;  // the window's owner then
-  std::uint32_t reserved;
-  std::uint64_t process_started;
-};
-extern OwedPost* LinkRecord;
+// This process's own post while it is owed, as it wrote the record: kept
+// for when the record can't be read back.
+extern OwedPostRecord OwnOwedPost;
 
 // Back to the state at load. For tests, whose fake platform changes between
 // cases; the library itself never forgets its link.

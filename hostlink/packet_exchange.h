@@ -34,19 +34,17 @@ class LinkLock {
 // to 3000 ms for the reply event and reads at most `capacity` bytes of the
 // reply file into `reply`, followed by a NUL at index `*bytesRead`; `reply`
 // must hold capacity + 1 bytes.
-// 0; 5 request file not created, 6 not written, 7 no signal in time (or
-// the post failed: nobody heard the request), 8 reply
-// file not opened, 9 not read; 11 line over 199 bytes and 12 null `body`
-// (both before any file is touched); 14 the lock was not had within
-// kLockWaitMs, or an earlier answer is still owed (nothing sent). No file
-// stays open and the lock is released on every path.
+// 0; 5 request file not created, 6 not written, 7 no signal in time (or no
+// window known, or the post failed: nobody heard the request, and the
+// 3000 ms are waited without the lock), 8 reply file not opened, 9 not read;
+// 11 line over 199 bytes and 12 null `body` (both before any file is
+// touched); 14 the lock was not had within kLockWaitMs, or an earlier
+// post is still owed (nothing sent). No file stays open and the lock is
+// released on every path.
 StatusCode ExchangePacket(platform::Platform& os, const char* prefix,
                           const char* body, char* reply, std::uint32_t capacity,
                           std::uint32_t* bytesRead);
 
-// Init found the host at another directory: the link record there is
-// mapped by the next exchange.
-void ForgetLinkRecord(platform::Platform& os);
 // Posts WM_PORT_REQUEST with PORT_WPARAM_MOVINGMAP_INIT to HostWindow: no
 // packet, no wait, and the post's outcome is not looked at (the host never
 // answers this message).

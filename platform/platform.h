@@ -24,6 +24,8 @@ inline constexpr Handle kInvalidFile = ~Handle{0};
 inline constexpr std::uint32_t kGenericRead = 0x80000000u;
 inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
 inline constexpr std::uint32_t kFileShareRead = 1;
+inline constexpr std::uint32_t kFileShareWrite = 2;
+inline constexpr std::uint32_t kFileShareDelete = 4;
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 enum class Disposition : std::uint32_t {
   CreateAlways = 2,  // create, or replace and empty an existing file
@@ -90,12 +92,10 @@ class Platform {
   virtual Handle create_mutex(const char16_t* name) = 0;
   virtual bool release_mutex(Handle mutex) = 0;
 
-  // A file of `bytes` bytes mapped into memory: every process that maps the
-  // same path sees the same bytes, reading and writing them costs no system
-  // call, and they stay on disk when no process has the file open. Made
-  // (zero) when missing; nullptr on failure. unmap_file gives a view up.
-  virtual void* map_file(const char16_t* path, std::uint32_t bytes) = 0;
-  virtual void unmap_file(void* view) = 0;
+  // When the file at `path` was last written, as a FILETIME (100 ns units);
+  // false when nothing is there. Only compared with other files' times: a
+  // file written after another never reads as written before it.
+  virtual bool file_write_time(const char16_t* path, std::uint64_t* time) = 0;
 
   // The process that owns a window and when it started (0 when that can't
   // be read): together they name one window's owner for good, even when
@@ -108,6 +108,14 @@ class Platform {
   };
   enum class WindowCheck { kOwned, kGone, kUnknown };
   virtual WindowCheck window_owner(Handle window, WindowOwner* owner) = 0;
+
+  // Sends a message that does nothing (WM_NULL) to a window and waits up to
+  // `timeout_ms` for its thread to take it, which that thread does only
+  // where it looks at its messages: between the messages it handles.
+  // kBusy: not in time, or its thread looks hung; kGone: not a window.
+  enum class WindowReply { kAnswered, kBusy, kGone };
+  virtual WindowReply send_null_message(Handle window,
+                                        std::uint32_t timeout_ms) = 0;
 
   // Starts a program by its full path: no command line, no inherited
   // handles, no flags, no environment or directory of its own.

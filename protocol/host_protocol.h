@@ -90,13 +90,23 @@ inline constexpr std::uint32_t kHostStartPollIntervalMs = 100;
 inline constexpr std::uint32_t kHostStartPollMs = 10000;
 
 // What callers of the library share besides the host's own names. Init and
-// exchanges are serialised by a named mutex; a caller waits for it as long
-// as the longest holder can keep it (an Init that starts the host and polls
-// for its window, then waits for an owed answer and for the handshake's).
+// exchanges are serialised by a named mutex.
 inline constexpr char16_t kExchangeLockName[] = u"OrvekPORT.ExchangeLock";
+// How long the next call waits for the answer to a post that is still
+// owed, and how long a host's window may take to show that its thread is
+// back at its messages (a message that does nothing, sent twice: a host
+// between messages answers it at once).
 inline constexpr std::uint32_t kOwedAnswerWaitMs = 3000;
+inline constexpr std::uint32_t kIdleProbeMs = 250;
+// The longest that settling an owed post takes: two rounds of two probes
+// around the wait for its answer.
+inline constexpr std::uint32_t kSettleMaxMs =
+    kOwedAnswerWaitMs + 4 * kIdleProbeMs;
+// A caller waits for the lock as long as the longest holder can keep it: an
+// Init that starts the host and polls for its window, settles an owed post
+// and waits for the handshake's answer.
 inline constexpr std::uint32_t kLockWaitMs =
-    kHostStartPollMs + kOwedAnswerWaitMs + kReplyWaitMs + 1000;
+    kHostStartPollMs + kSettleMaxMs + kReplyWaitMs + 1000;
 // The record of a post the host has not answered yet, beside the packet
 // files.
 inline constexpr char16_t kLinkFileName[] = u"\\OrvekPORT.link";

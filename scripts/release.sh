@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Builds the x86_64 and i686 presets (win64, win32: MinSizeRel, the builds
-# whose DLL sizes the table check measures) and writes the SDK archive
-# dist/OrvekPORT-<version>.zip:
+# Builds the x86_64, i686 and ARM64 presets (win64, win32, winarm64:
+# MinSizeRel, the builds whose DLL sizes the table checks measure) and
+# writes the SDK archive dist/OrvekPORT-<version>.zip:
 #
 #   OrvekPORT-<version>/
 #     README.md  LICENSE
 #     include/OrvekPORT/OrvekPORT.h
-#     cmake/                      package config: picks x64/ or x86/
+#     cmake/                      package config: picks x64/, x86/ or arm64/
 #     doc/reference/index.html    the API reference
 #     x64/ and x86/
 #       bin/  OrvekPORT.dll orvek-host.exe orvekport.exe orvek-feed.exe
 #       lib/  OrvekPORT.lib (MSVC) libOrvekPORT.dll.a (mingw) OrvekPORT.def
 #             cmake/OrvekPORT/
+#     arm64/                      the same without the tools (Windows on
+#                                 ARM runs the x64 ones emulated)
 #
 # ORVEK_BUILD_ROOT puts the build directories elsewhere (as for
 # test-all.sh, which builds both presets and then calls this), ORVEK_DIST_DIR
@@ -31,7 +33,7 @@ fi
 
 # A build that is up to date is only checked, so the archive's DLLs are the
 # very files the tests ran and measured.
-for preset in win64 win32; do
+for preset in win64 win32 winarm64; do
   if [[ ! -f $build_root/$preset/CMakeCache.txt ]]; then
     cmake --preset "$preset" -B "$build_root/$preset"
   fi
@@ -49,12 +51,16 @@ mkdir -p "$stage" "$dist"
 echo "-- staging $name"
 cmake --install "$build_root/win64" --prefix "$stage/x64" >/dev/null
 cmake --install "$build_root/win32" --prefix "$stage/x86" >/dev/null
+cmake --install "$build_root/winarm64" --prefix "$stage/arm64" >/dev/null
 # One header and one licence for both: the package configs look for the
 # header beside their architecture's folder.
 mv "$stage/x64/include" "$stage/include"
-cmp "$stage/include/OrvekPORT/OrvekPORT.h" "$stage/x86/include/OrvekPORT/OrvekPORT.h"
+for arch in x86 arm64; do
+  cmp "$stage/include/OrvekPORT/OrvekPORT.h" "$stage/$arch/include/OrvekPORT/OrvekPORT.h"
+done
 mv "$stage/x64/share/doc/OrvekPORT/LICENSE" "$stage/LICENSE"
-rm -r "$stage/x86/include" "$stage/x64/share" "$stage/x86/share"
+rm -r "$stage/x86/include" "$stage/arm64/include" "$stage/x64/share" \
+  "$stage/x86/share" "$stage/arm64/share"
 mkdir -p "$stage/cmake"
 cp "$build_root/win64/release/OrvekPORTConfig.cmake" \
    "$build_root/win64/release/OrvekPORTConfigVersion.cmake" "$stage/cmake/"
@@ -72,8 +78,13 @@ for arch in x64 x86; do
     [[ -f $stage/$arch/$file ]] || { echo "release: $arch/$file missing" >&2; exit 1; }
   done
 done
+for file in bin/OrvekPORT.dll lib/OrvekPORT.lib lib/libOrvekPORT.dll.a \
+            lib/OrvekPORT.def lib/cmake/OrvekPORT/OrvekPORTConfig.cmake; do
+  [[ -f $stage/arm64/$file ]] || { echo "release: arm64/$file missing" >&2; exit 1; }
+done
 cmp "$stage/x64/bin/OrvekPORT.dll" "$build_root/win64/OrvekPORT/OrvekPORT.dll"
 cmp "$stage/x86/bin/OrvekPORT.dll" "$build_root/win32/OrvekPORT/OrvekPORT.dll"
+cmp "$stage/arm64/bin/OrvekPORT.dll" "$build_root/winarm64/OrvekPORT/OrvekPORT.dll"
 
 archive="$dist/$name.zip"
 # Every entry dated by the last commit, not by when this run copied it.
@@ -83,8 +94,9 @@ stamp="$(TZ=UTC git -C "$repo" log -1 --format=%cd \
    cmake -E tar cf "$archive.part" --format=zip --mtime="$stamp" \
      --files-from=files.txt)
 mv "$archive.part" "$archive"
-printf -- '-- DLL sizes: x64 %s bytes, x86 %s bytes\n' \
+printf -- '-- DLL sizes: x64 %s bytes, x86 %s bytes, arm64 %s bytes\n' \
   "$(stat -c %s "$stage/x64/bin/OrvekPORT.dll")" \
-  "$(stat -c %s "$stage/x86/bin/OrvekPORT.dll")"
+  "$(stat -c %s "$stage/x86/bin/OrvekPORT.dll")" \
+  "$(stat -c %s "$stage/arm64/bin/OrvekPORT.dll")"
 printf -- '-- %s files, %s bytes\n' "$(wc -l <"$work/files.txt")" "$(stat -c %s "$archive")"
 echo "$archive"

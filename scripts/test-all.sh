@@ -2,7 +2,8 @@
 # Builds everything and runs every test: the native unit tests (plain and
 # under AddressSanitizer and UndefinedBehaviorSanitizer) and source checks
 # (layers, public header, ARM compile), a short run of each fuzz harness,
-# the x86_64 and i686 Windows builds, and for each of them the Wine
+# the x86_64 and i686 Windows builds, and for each of them (for i686 only
+# where the machine runs 32-bit Wine: scripts/machine-32bit.sh) the Wine
 # integration tests, the client's tests, the heap check, the DLL table
 # checks and the package consumers (install, find_package and
 # add_subdirectory, run under Wine), and for x86_64 the position feed's runs
@@ -10,13 +11,23 @@
 # feed_failures, feed_bounds: tests/feed/feed-tests.sh), the tools in shell
 # pipes (shell_pipes, shell_hints: tests/wine/shell-tests.sh), the GPX
 # files checked with gpsbabel (gpx_files: tests/gpx/gpx-tests.sh) and a
-# minute of the chaos soak (soak_chaos: scripts/soak.sh --chaos); then the
-# release archive (scripts/release.sh from these builds) and its consumers
-# (tests/release/run.sh). Exits non-zero on the first failure.
+# minute of the chaos soak (soak_chaos: scripts/soak.sh --chaos); the call
+# table for x86_64 (call_table_x86_64: tests/arm); then Windows on ARM: the
+# ARM64 and ARMv7 builds (made beside the fuzz smoke), their DLL tables,
+# their compiler helpers and "%f" writer run under qemu-user
+# (arm_helpers_run), and the call table under the ARM64 Wine, whose requests
+# must be byte-identical to the x86_64 run's ("ARM64: N calls, requests
+# byte-identical to x86_64", or one line why it could not run here); its
+# Wine is made ready in the background from the start
+# (tests/arm/arm64-wine.sh). Last the release archive (scripts/release.sh
+# from these builds) and its consumers (tests/release/run.sh), ARM64 ones
+# included. Exits non-zero on the first failure.
 #
-# Build directories are build/native, build/win64 and build/win32 (the
-# presets' own); ORVEK_BUILD_ROOT puts them elsewhere, and WINEPREFIX, when
-# set, chooses the Wine prefix (default build/wineprefix).
+# Build directories are build/native, build/win64, build/win32,
+# build/winarm64 and build/winarmv7 (the presets' own); ORVEK_BUILD_ROOT puts
+# them elsewhere, and WINEPREFIX, when set, chooses the Wine prefix (default
+# build/wineprefix; the ARM64 one is build/wineprefix-arm64, its packages in
+# /var/cache/orvekport/arm64-wine or ORVEK_ARM64_WINE_CACHE).
 set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -27,19 +38,13 @@ started=$SECONDS
 
 section() { printf '\n==== %s (at %d s) ====\n' "$*" "$((SECONDS - started))"; }
 
-# Runs ctest, adds its counts to the totals, and stops the script on a
-# failure after saying how far it got.
+# Adds the counts of a ctest run (its log and exit code) to the totals, and
+# stops the script on a failure after saying how far it got.
 passed=0
 failed=0
-run_ctest() {
-  local log rc counts
-  log="$(mktemp)"
-  set +e
-  ctest "$@" 2>&1 | tee "$log"
-  rc=${PIPESTATUS[0]}
-  set -e
+tally_ctest() {
+  local log="$1" rc="$2" counts
   counts="$(grep -Eo '[0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)"
-  rm -f "$log"
   if [[ $counts =~ ^([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+)$ ]]; then
     failed=$((failed + BASH_REMATCH[1]))
     passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
@@ -49,6 +54,16 @@ run_ctest() {
     exit "$rc"
   fi
 }
+run_ctest() {
+  local log rc
+  log="$(mktemp)"
+  set +e
+  ctest "$@" 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  set -e
+  tally_ctest "$log" "$rc"
+  rm -f "$log"
+}
 
 configure_and_build() {
   local preset="$1"
@@ -57,9 +72,40 @@ configure_and_build() {
   cmake --build "$build_root/$preset" -j "$jobs"
 }
 
+# Jobs started in the background end with the script, whatever the way out,
+# and so do the Wine processes of the prefix.
+background=()
+finish() {
+  local pid
+  for pid in "${background[@]}"; do kill "$pid" 2>/dev/null || true; done
+  if declare -F wine_stop >/dev/null; then wine_stop; fi
+  WINEPREFIX="$build_root/wineprefix-i686" wineserver -k 2>/dev/null || true
+}
+trap finish EXIT
+# Waits for a background job; prints its log and stops the script when it
+# failed.
+join() {
+  local pid="$1" log="$2" what="$3"
+  if ! wait "$pid"; then
+    cat "$log"
+    printf '\n%s failed\ntests: %d passed, %d failed\n' "$what" "$passed" "$((failed + 1))"
+    exit 1
+  fi
+}
+
 section "dependencies"
 wine32_error_file="$build_root/wine32-install-error.txt"
 ORVEK_WINE32_ERROR_FILE="$wine32_error_file" bash scripts/install-deps.sh
+
+# The ARM64 Wine's slow set-up (its packages into the machine's cache when
+# they are not there yet, then its prefix: wineboot under qemu) runs in the
+# background from here on; the ARM stage joins it.
+mkdir -p "$build_root"
+export ORVEK_ARM64_WINEPREFIX="$build_root/wineprefix-arm64"
+arm64_log="$build_root/arm64-wine-prepare.log"
+bash tests/arm/arm64-wine.sh prepare >"$arm64_log" 2>&1 &
+arm64_pid=$!
+background+=("$arm64_pid")
 
 configure_and_build native
 section "unit tests and source checks (native)"
@@ -69,7 +115,17 @@ configure_and_build native-asan
 section "unit tests (native, AddressSanitizer + UndefinedBehaviorSanitizer)"
 run_ctest --test-dir "$build_root/native-asan" --output-on-failure -j "$jobs"
 
-section "fuzz smoke (each harness ${ORVEK_FUZZ_SECONDS:-10} s)"
+# The fuzz harnesses run one at a time, so the ARM builds take the other
+# core meanwhile.
+arm_build_log="$build_root/arm-builds.log"
+(for preset in winarm64 winarmv7; do
+   section "configure and build: $preset"
+   cmake --preset "$preset" -B "$build_root/$preset" && cmake --build "$build_root/$preset" -j 1
+ done) >"$arm_build_log" 2>&1 &
+arm_build_pid=$!
+background+=("$arm_build_pid")
+
+section "fuzz smoke (each harness ${ORVEK_FUZZ_SECONDS:-10} s; the ARM builds beside it)"
 fuzz_log="$(mktemp)"
 set +e
 bash scripts/fuzz.sh "${ORVEK_FUZZ_SECONDS:-10}" 2>&1 | tee "$fuzz_log"
@@ -85,30 +141,78 @@ if ((fuzz_rc != 0)); then
   exit "$fuzz_rc"
 fi
 
+join "$arm_build_pid" "$arm_build_log" "the ARM builds (winarm64, winarmv7)"
+cat "$arm_build_log"
+
 configure_and_build win64
 configure_and_build win32
 
 section "Wine prefix"
+# The i686 Wine runs take a prefix of their own, so that they run beside
+# the x86_64 ones: each prefix has its own Wine server, and with it its
+# own windows, named objects and registry, which an emulator's window
+# class, event and Path_EXE would otherwise share. Both runs mostly wait
+# on the emulator's time-outs.
+note=""
+# shellcheck source=machine-32bit.sh
+. scripts/machine-32bit.sh
+i686_prefix="$build_root/wineprefix-i686"
+i686_log="$build_root/wine-i686.log"
+if orvek_wine32_usable; then
+  (
+    export WINEPREFIX="$i686_prefix"
+    # shellcheck source=wine-env.sh
+    . scripts/wine-env.sh
+    set +e
+    ctest --test-dir "$build_root/win32" --output-on-failure >"$i686_log" 2>&1
+    echo $? >"$i686_log.rc"
+    wine_stop
+  ) &
+  i686_pid=$!
+  background+=("$i686_pid")
+fi
 # shellcheck source=wine-env.sh
 . scripts/wine-env.sh
-# Whatever happens from here on, no Wine process of ours outlives the run.
-trap wine_stop EXIT
 echo "WINEPREFIX=$WINEPREFIX"
 
-# The two builds share the prefix (WoW64) and with it the emulator's window
-# class, event and registry value: one after the other, never together.
-section "Wine integration, client, feed runs, heap check, DLL tables and package (win64)"
+section "Wine integration, client, feed runs, heap check, DLL tables and package (win64; win32 beside it)"
 run_ctest --test-dir "$build_root/win64" --output-on-failure
 
-note=""
-if [[ -f "$wine32_error_file" ]]; then
-  # Without 32-bit Wine the i686 build is checked but not run.
-  section "DLL tables (win32); its Wine tests skipped: no wine32"
-  run_ctest --test-dir "$build_root/win32" --output-on-failure -R '^dll_tables_'
-  note="NOTE: the i686 Wine tests did not run. $(cat "$wine32_error_file")"
+if orvek_wine32_usable; then
+  section "Wine integration, client, heap check, DLL tables and package (win32, WoW64, prefix $i686_prefix)"
+  wait "$i686_pid" || true
+  cat "$i686_log"
+  tally_ctest "$i686_log" "$(cat "$i686_log.rc" 2>/dev/null || echo 1)"
 else
-  section "Wine integration, client, heap check, DLL tables and package (win32, WoW64)"
-  run_ctest --test-dir "$build_root/win32" --output-on-failure
+  # Without 32-bit Wine the i686 build is checked but not run.
+  note="NOTE: $(orvek_no_32bit_note)."
+  [[ -f "$wine32_error_file" ]] && note+=" apt's words: $wine32_error_file"
+  section "DLL tables (win32); its Wine tests skipped: $ORVEK_32BIT_REASON"
+  run_ctest --test-dir "$build_root/win32" --output-on-failure -R '^dll_tables_'
+fi
+
+# Windows on ARM: both DLLs' tables, the compiler helpers and the "%f"
+# writer run as ARM code under qemu-user, and the call table under the
+# ARM64 Wine, whose requests must be those of the x86_64 run above (or one
+# line saying why it could not run here).
+section "ARM: DLL tables, helpers under qemu, the call table under ARM64 Wine"
+run_ctest --test-dir "$build_root/winarmv7" --output-on-failure
+run_ctest --test-dir "$build_root/winarm64" --output-on-failure
+join "$arm64_pid" "$arm64_log" "the ARM64 Wine's set-up"
+cat "$arm64_log"
+if ! grep -q '^ARM64: not run:' "$arm64_log"; then
+  arm64_table_log="$build_root/arm64-call-table.log"
+  set +e
+  timeout 300 bash tests/arm/call-table.sh arm64 "$build_root/winarm64/tests/arm/table" \
+    "$build_root/winarm64/tests/arm/run" "$build_root/win64/tests/arm/run" 2>&1 |
+    tee "$arm64_table_log"
+  arm64_rc=${PIPESTATUS[0]}
+  set -e
+  if ((arm64_rc != 0)); then
+    printf '\ntests: %d passed, %d failed\n' "$passed" "$((failed + 1))"
+    exit "$arm64_rc"
+  fi
+  passed=$((passed + $(grep -c 'requests byte-identical' "$arm64_table_log" || true)))
 fi
 
 # The SDK archive from these two builds (their DLLs, unchanged), unpacked
@@ -122,14 +226,13 @@ ORVEK_BUILD_ROOT="$build_root" ORVEK_DEPS_CHECKED=1 bash scripts/release.sh |
 # release.sh prints the archive's path last.
 archive="$(tail -n 1 "$release_log")"
 set +e
-if [[ -f "$wine32_error_file" ]]; then
-  echo "release consumers skipped: no wine32"
-  release_rc=0
-else
-  timeout 300 bash tests/release/run.sh "$archive" "$build_root/release-test" 2>&1 |
-    tee "$release_log"
-  release_rc=${PIPESTATUS[0]}
-fi
+# The x86_64 consumers run on any machine; the i686 ones where 32-bit Wine
+# runs (run.sh asks the same question); the ARM64 one where the ARM64 Wine
+# does, against the call table's scripted ARM64 host.
+timeout 300 bash tests/release/run.sh "$archive" "$build_root/release-test" \
+  "$build_root/winarm64/tests/arm/table/host/script-host.exe" 2>&1 |
+  tee "$release_log"
+release_rc=${PIPESTATUS[0]}
 set -e
 passed=$((passed + $(grep -c '^ok:' "$release_log" || true)))
 rm -f "$release_log"

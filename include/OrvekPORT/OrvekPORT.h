@@ -18,23 +18,41 @@
  *   file to reply read) holds the named mutex "OrvekPORT.ExchangeLock", and
  *   OrvekGPSPort_Init holds it from the registry read to the handshake's
  *   reply, so callers that start together start one host. A call waits at
- *   most 17 s for it (an Init that starts the host, and its waits), then
+ *   most 18 s for it (an Init that starts the host, and its waits), then
  *   returns ORVEKPORT_E_BUSY (14) having sent nothing. A lock whose owner
- *   died is taken over.
+ *   died is taken over. A call that reaches no host (no host window known
+ *   yet, or one that has gone, so that the post fails) waits out its
+ *   3000 ms without the lock: other callers go on meanwhile.
  * - An answer is never taken for another request's, and no request is read
  *   twice: after a time-out (7) the host may still answer, and nothing is
  *   posted until it has. The post is recorded as owed in the file
- *   OrvekPORT.link beside the packet files, so every process of either
+ *   OrvekPORT.link beside the packet files (24 bytes, the same for every
+ *   build), which every call reads at its path, so every process of either
  *   architecture knows, also after the one that posted has gone. The next
  *   call (Init included) waits up to 3000 ms for the late answer and
- *   discards it; if it has not come, the call returns 14 without sending,
- *   and the next call waits again. An answer is given up only when the
- *   window it was owed by is gone (the host exited or was restarted): then
- *   the next call goes at once. So a time-out can cost each following call
- *   up to 3000 ms for as long as the host stays silent, and a host that
- *   never answers keeps the link refused until it is restarted. 14 always
- *   means that nothing reached the host: retrying is safe. After 7, 8 or 9
- *   the host may have acted on the request.
+ *   discards it. The post is given up without its answer when its window
+ *   is gone (the host exited or was restarted), and when the host has
+ *   answered it and is back at its messages though its signal never came or
+ *   another client of the host took it: the reply file was written after
+ *   the request, and the window's thread takes two messages sent to it (250
+ *   ms each at most). This assumes a host that writes each reply, file first
+ *   and then the signal, while it handles the request's message or later
+ *   from its message loop, on its window's thread, and handles no other
+ *   message within a request. While the host stays inside the post or has
+ *   not taken it, a call returns 14 after that wait, and the next call
+ *   waits again; a host that takes a request and never answers it at all
+ *   (no reply file, no signal) keeps the link refused until it exits. 14
+ *   always means that nothing reached the host: retrying is safe. After 7,
+ *   8 or 9 the host may have acted on the request.
+ * - Where the record can't be had (a read-only folder, a file or folder of
+ *   that name held by another program, a file cut short or holding values
+ *   no writer writes), a call asks the packet files and the host instead:
+ *   while the reply is older than the request, the answer is awaited as an
+ *   owed one, and a host back at its messages after that wait owes nothing.
+ *   Calls then go on with their own answers; only an answer that a host
+ *   gives from its message loop more than 3000 ms after a time-out can
+ *   reach the next call. The next post writes such a record afresh where it
+ *   can; a post that no host heard makes none.
  * - Results are unsigned status codes, 0 for success (ORVEKPORT_STATUS_MAP).
  * - Texts sent to the host are NUL-terminated 8-bit texts in the ANSI code
  *   page, passed byte for byte. Paths and the raw requests of
@@ -106,7 +124,7 @@ extern "C" {
                             "cannot be represented")                          \
   X(E_NO_MEMORY, 13, "a per-call buffer could not be allocated")           \
   X(E_BUSY, 14, "nothing was sent: another caller held the link for over "  \
-                "17 s, or the host still owes an earlier answer")
+                "18 s, or the host still owes an earlier answer")
 
 /**
  * @brief The parse statuses of the record readers,
@@ -199,9 +217,9 @@ uint32_t ORVEKPORT_CALL OrvekGPSPort_Version(void);
  * finds the host's window (class ORVEKPOCKETMAINW) or starts the host and
  * polls for it (100 x 100 ms), then sends the handshake query "0". A
  * Path_EXE that names a folder or a missing file gives 1 at once; nothing
- * is started. An answer still owed to the window found is awaited as by
- * any exchange (14 while it stays owed); one owed to a window that has
- * gone is given up at once. Holds the exchange lock throughout, so callers
+ * is started. An answer still owed is awaited as by any exchange (14 while
+ * it stays owed); one owed to a window that has gone, or by a host that
+ * has answered and moved on, is given up at once. Holds the exchange lock throughout, so callers
  * that come together start one host.
  * @par Request line
  * `F|0`
@@ -209,7 +227,7 @@ uint32_t ORVEKPORT_CALL OrvekGPSPort_Version(void);
  * @retval 1 no host window, and starting the host failed or timed out
  * @retval 4 Path_EXE can't be read (missing, or over
  *         ORVEKPORT_HOST_PATH_MAX characters)
- * @retval 14 the lock was not had within 17 s, or an answer is still owed
+ * @retval 14 the lock was not had within 18 s, or an answer is still owed
  *         to the host's window (nothing sent)
  * @retval 5..10 the handshake's status (exchange statuses, 10 no "|")
  */

@@ -60,9 +60,9 @@ struct WaitDetail {
   X(Wait, WaitDetail)            \
   X(CreateMutex, NoDetail)       \
   X(ReleaseMutex, NoDetail)      \
-  X(MapFile, ByteCount)          \
-  X(UnmapFile, NoDetail)         \
+  X(FileWriteTime, NoDetail)     \
   X(WindowOwner, NoDetail)       \
+  X(SendNullMessage, Duration)   \
   X(CreateProcess, NoDetail)     \
   X(DeviceId, ByteCount)         \
   X(DiskFreeSpace, NoDetail)     \

@@ -1,5 +1,6 @@
 // Files and folders: in-memory contents, the sharing rules that decide
-// whether an open succeeds, and a file another program holds.
+// whether an open succeeds, a file another program holds, and files that
+// others remove or cut short from outside while they are open here.
 #include "platform/fake/fake_platform.h"
 
 #include <algorithm>
@@ -18,27 +19,42 @@ void FakePlatform::add_directory(const std::u16string& path) {
   directories_.insert(normalise(path));
 }
 
+FakePlatform::FileNode& FakePlatform::node_at(const std::u16string& path) {
+  std::shared_ptr<FileNode>& node = files_[path];
+  if (!node) node = std::make_shared<FileNode>();
+  return *node;
+}
+
 void FakePlatform::set_file(const std::u16string& path, std::string contents) {
-  files_[normalise(path)].data = std::move(contents);
+  FileNode& node = node_at(normalise(path));
+  node.data = std::move(contents);
+  node.written_ms = now_ms_;
 }
 
 void FakePlatform::remove_file(const std::u16string& path) {
   files_.erase(normalise(path));
 }
 
+void FakePlatform::truncate_file(const std::u16string& path,
+                                 std::size_t bytes) {
+  FileNode& node = node_at(normalise(path));
+  if (node.data.size() > bytes) node.data.resize(bytes);
+  node.written_ms = now_ms_;
+}
+
 std::optional<std::string> FakePlatform::file(const std::u16string& path) const {
   auto found = files_.find(normalise(path));
   if (found == files_.end()) return std::nullopt;
-  return found->second.data;
+  return found->second->data;
 }
 
 void FakePlatform::hold_file(const std::u16string& path) {
-  files_[normalise(path)].held = true;
+  node_at(normalise(path)).held = true;
 }
 
 void FakePlatform::release_file(const std::u16string& path) {
   auto found = files_.find(normalise(path));
-  if (found != files_.end()) found->second.held = false;
+  if (found != files_.end()) found->second->held = false;
 }
 
 bool FakePlatform::parent_exists(const std::u16string& path) const {
@@ -50,15 +66,16 @@ bool FakePlatform::sharing_allows(const std::u16string& path,
                                   std::uint32_t access,
                                   std::uint32_t share) const {
   auto node = files_.find(path);
-  if (node != files_.end() && node->second.held) return false;
+  if (node == files_.end()) return true;
+  if (node->second->held) return false;
   for (const auto& [handle, object] : objects_) {
-    if (object.kind != Kind::File || object.file.path != path) continue;
+    if (object.kind != Kind::File || object.file.node != node->second) continue;
     const OpenFile& open = object.file;
     bool new_writes = access & kGenericWrite;
     bool new_reads = access & kGenericRead;
-    if (new_writes && !(open.share & 2)) return false;
+    if (new_writes && !(open.share & kFileShareWrite)) return false;
     if (new_reads && !(open.share & kFileShareRead)) return false;
-    if ((open.access & kGenericWrite) && !(share & 2)) return false;
+    if ((open.access & kGenericWrite) && !(share & kFileShareWrite)) return false;
     if ((open.access & kGenericRead) && !(share & kFileShareRead)) return false;
   }
   return true;
@@ -70,16 +87,22 @@ Handle FakePlatform::create_file(const char16_t* path, std::uint32_t access,
                                     FileOpen{access, share, disposition});
   std::u16string key = normalise(path);
   bool exists = files_.count(key) != 0;
-  bool ok = !should_fail(Op::CreateFile) && sharing_allows(key, access, share);
+  // A folder is not a file: opening one as a file is refused.
+  bool ok = !should_fail(Op::CreateFile) && !directories_.count(key) &&
+            sharing_allows(key, access, share);
   if (ok && disposition == Disposition::OpenExisting) ok = exists;
   if (ok && !exists) ok = parent_exists(key);
   if (!ok) {
     call.ok = false;
     return kInvalidFile;
   }
-  FileNode& node = files_[key];
-  if (disposition == Disposition::CreateAlways) node.data.clear();
-  Handle handle = new_handle(Object{Kind::File, OpenFile{key, access, share}, {}});
+  FileNode& node = node_at(key);
+  if (disposition == Disposition::CreateAlways || !exists) {
+    node.data.clear();
+    node.written_ms = now_ms_;
+  }
+  Handle handle = new_handle(
+      Object{Kind::File, OpenFile{key, access, share, 0, files_[key]}, {}});
   call.handle = handle;
   return handle;
 }
@@ -94,11 +117,12 @@ bool FakePlatform::write_file(Handle file, const void* data, std::uint32_t size,
             (object->second.file.access & kGenericWrite);
   if (!call.ok) return false;
   OpenFile& open = object->second.file;
-  std::string& contents = files_[open.path].data;
+  std::string& contents = open.node->data;
   if (contents.size() < open.position + size)
     contents.resize(open.position + size);
   std::memcpy(contents.data() + open.position, data, size);
   open.position += size;
+  open.node->written_ms = now_ms_;
   *written = size;
   return true;
 }
@@ -113,7 +137,7 @@ bool FakePlatform::read_file(Handle file, void* data, std::uint32_t size,
             (object->second.file.access & kGenericRead);
   if (!call.ok) return false;
   OpenFile& open = object->second.file;
-  const std::string& contents = files_[open.path].data;
+  const std::string& contents = open.node->data;
   std::uint32_t available =
       open.position < contents.size()
           ? static_cast<std::uint32_t>(contents.size() - open.position)
@@ -142,6 +166,15 @@ bool FakePlatform::file_attributes(const char16_t* path,
                 : files_.count(key)     ? 0x80u  // FILE_ATTRIBUTE_NORMAL
                                         : 0u;
   call.ok = !should_fail(Op::FileAttributes) && *attributes != 0;
+  return call.ok;
+}
+
+// The clock's milliseconds as FILETIME units.
+bool FakePlatform::file_write_time(const char16_t* path, std::uint64_t* time) {
+  Call& call = record<Op::FileWriteTime>(path);
+  auto found = files_.find(normalise(path));
+  call.ok = !should_fail(Op::FileWriteTime) && found != files_.end();
+  if (call.ok) *time = found->second->written_ms * 10000;
   return call.ok;
 }
 

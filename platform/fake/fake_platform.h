@@ -47,7 +47,9 @@ class FakePlatform final : public Platform {
   void remove_registry_value(const std::u16string& key,
                              const std::u16string& name);
 
-  // A top-level window that FindWindow sees from `appears_at_ms` on.
+  // A top-level window that FindWindow sees from `appears_at_ms` on. Window
+  // numbers alternate below and above 2^31 (sign-extended, as 64-bit
+  // Windows gives them), so that code keeping 32 bits of one is tried.
   Handle add_window(const std::u16string& class_name,
                     std::uint64_t appears_at_ms = 0);
   void remove_window(Handle window);
@@ -56,8 +58,14 @@ class FakePlatform final : public Platform {
   void give_window_new_owner(Handle window);
 
   void add_directory(const std::u16string& path);
+  // Writes the whole file, as another program would: the content of an
+  // existing file is replaced, and handles open on it see the new bytes.
   void set_file(const std::u16string& path, std::string contents);
+  // Removed from outside: the path is free at once, and handles still open
+  // on the file read and write it unseen, as on a Unix file system.
   void remove_file(const std::u16string& path);
+  // Cut to `bytes` from outside.
+  void truncate_file(const std::u16string& path, std::size_t bytes);
   std::optional<std::string> file(const std::u16string& path) const;
   // Another program keeps the file open with no sharing at all, so every
   // open here fails until release_file.
@@ -83,6 +91,10 @@ class FakePlatform final : public Platform {
   std::function<bool(const std::u16string& path)> on_shell_open;
   std::function<bool(const std::u16string& path)> on_create_process;
   std::function<void(const PostedMessage&)> on_post;
+  // When the thread of `window` next looks at its messages (now or later;
+  // UINT64_MAX: not while the test runs). Without it every window does so
+  // at once.
+  std::function<std::uint64_t(Handle window)> window_free_at;
 
   std::optional<std::vector<std::uint8_t>> device_id_record;
   std::map<std::u16string, std::uint64_t> free_space;
@@ -143,9 +155,10 @@ class FakePlatform final : public Platform {
   std::uint32_t wait(Handle object, std::uint32_t timeout_ms) override;
   Handle create_mutex(const char16_t* name) override;
   bool release_mutex(Handle mutex) override;
-  void* map_file(const char16_t* path, std::uint32_t bytes) override;
-  void unmap_file(void* view) override;
+  bool file_write_time(const char16_t* path, std::uint64_t* time) override;
   WindowCheck window_owner(Handle window, WindowOwner* owner) override;
+  WindowReply send_null_message(Handle window,
+                                std::uint32_t timeout_ms) override;
   bool create_process(const char16_t* path, Handle* process,
                       Handle* thread) override;
   bool device_id(void* buffer, std::uint32_t size,
@@ -161,12 +174,14 @@ class FakePlatform final : public Platform {
   struct FileNode {
     std::string data;
     bool held = false;
+    std::uint64_t written_ms = 0;
   };
   struct OpenFile {
     std::u16string path;  // normalised
     std::uint32_t access;
     std::uint32_t share;
     std::uint32_t position = 0;
+    std::shared_ptr<FileNode> node;  // outlives a removal of its path
   };
   struct EventNode {
     bool signaled = false;
@@ -204,6 +219,7 @@ class FakePlatform final : public Platform {
   }
   Handle new_handle(Object object);
   bool parent_exists(const std::u16string& path) const;
+  FileNode& node_at(const std::u16string& path);
   bool sharing_allows(const std::u16string& path, std::uint32_t access,
                       std::uint32_t share) const;
   void settle_events();
@@ -213,17 +229,15 @@ class FakePlatform final : public Platform {
 
   std::uint64_t now_ms_ = 0;
   Handle next_handle_ = 0x100;
-  Handle next_window_ = 0x10000;
+  int windows_made_ = 0;
   std::map<std::u16string, std::map<std::u16string, std::vector<std::uint8_t>>>
       registry_;
   std::map<Handle, Window> windows_;
   std::set<std::u16string> directories_;
-  std::map<std::u16string, FileNode> files_;
+  std::map<std::u16string, std::shared_ptr<FileNode>> files_;
   std::map<std::u16string, EventNode> events_;
   std::map<std::u16string, MutexNode> mutexes_;
   std::multimap<std::uint64_t, std::function<void()>> timers_;
-  // Mapped files, by path: they outlive every view, as files on disk do.
-  std::map<std::u16string, std::vector<std::uint8_t>> mapped_files_;
   std::uint32_t next_process_id_ = 0x400;
   std::map<Handle, Object> objects_;
   std::map<Op, FailRule> fail_rules_;

@@ -131,24 +131,6 @@ bool FakePlatform::release_mutex(Handle mutex) {
   return call.ok;
 }
 
-void* FakePlatform::map_file(const char16_t* path, std::uint32_t bytes) {
-  Call& call = record<Op::MapFile>(path, kNullHandle, ByteCount{bytes});
-  std::u16string key = normalise(path);
-  call.ok = !should_fail(Op::MapFile) && parent_exists(key) &&
-            !(files_.count(key) && files_[key].held);
-  if (!call.ok) return nullptr;
-  std::vector<std::uint8_t>& bytes_on_disk = mapped_files_[key];
-  if (bytes_on_disk.size() < bytes) bytes_on_disk.resize(bytes);
-  return bytes_on_disk.data();
-}
-
-void FakePlatform::unmap_file(void* view) {
-  Call& call = record<Op::UnmapFile>();
-  call.ok = false;
-  for (auto& [path, bytes_on_disk] : mapped_files_)
-    call.ok = call.ok || bytes_on_disk.data() == view;
-}
-
 bool FakePlatform::create_process(const char16_t* path, Handle* process,
                                   Handle* thread) {
   std::size_t index = calls_.size();

@@ -72,8 +72,12 @@ void FakePlatform::reg_close_key(Handle key) {
 
 Handle FakePlatform::add_window(const std::u16string& class_name,
                                 std::uint64_t appears_at_ms) {
-  Handle window = next_window_;
-  next_window_ += 0x10;
+  // Odd windows get bit 31, sign-extended where handles have 64 bits.
+  std::uint32_t number =
+      0x10000u + 0x10u * static_cast<std::uint32_t>(windows_made_);
+  if (windows_made_++ % 2 == 1) number |= 0x80000000u;
+  Handle window = static_cast<Handle>(
+      static_cast<std::intptr_t>(static_cast<std::int32_t>(number)));
   windows_[window] = Window{class_name, appears_at_ms,
                             WindowOwner{next_process_id_, now_ms_}};
   next_process_id_ += 4;
@@ -99,6 +103,36 @@ Platform::WindowCheck FakePlatform::window_owner(Handle window,
   call.ok = true;
   *owner = found->second.owner;
   return WindowCheck::kOwned;
+}
+
+// The window's thread takes the message when it next looks at its
+// messages, if that comes within the time-out; the clock moves on to then.
+Platform::WindowReply FakePlatform::send_null_message(Handle window,
+                                                      std::uint32_t timeout_ms) {
+  Call& call = record<Op::SendNullMessage>({}, window, Duration{timeout_ms});
+  auto found = windows_.find(window);
+  if (found == windows_.end() || found->second.appears_at_ms > now_ms_) {
+    call.ok = false;
+    return WindowReply::kGone;
+  }
+  std::uint64_t deadline = now_ms_ + timeout_ms;
+  for (;;) {
+    std::uint64_t free_at = window_free_at ? window_free_at(window) : now_ms_;
+    if (free_at <= now_ms_) break;
+    if (free_at > deadline) {
+      advance_ms(deadline - now_ms_);
+      call.ok = false;
+      return WindowReply::kBusy;
+    }
+    // What happens meanwhile may keep the thread busy longer, or end it.
+    advance_ms(free_at - now_ms_);
+    if (!windows_.count(window)) {
+      call.ok = false;
+      return WindowReply::kGone;
+    }
+  }
+  call.ok = !should_fail(Op::SendNullMessage);
+  return call.ok ? WindowReply::kAnswered : WindowReply::kBusy;
 }
 
 Handle FakePlatform::find_window(const char16_t* class_name) {

@@ -124,25 +124,14 @@ class Win32Platform final : public Platform {
   bool release_mutex(Handle mutex) override {
     return ReleaseMutex(to_native(mutex)) != FALSE;
   }
-  // The section's handle stays open with its view, for the rest of the
-  // process, so its name stays known to every process that maps it.
-  void* map_file(const char16_t* path, std::uint32_t bytes) override {
-    HANDLE file = CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    // The section grows a new or short file to `bytes`; the view keeps both
-    // the section and the file alive once their handles are closed.
-    HANDLE section =
-        CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, bytes, nullptr);
-    CloseHandle(file);
-    if (section == nullptr) return nullptr;
-    void* view = MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, bytes);
-    CloseHandle(section);
-    return view;
+  bool file_write_time(const char16_t* path, std::uint64_t* time) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wide(path), GetFileExInfoStandard, &data))
+      return false;
+    *time = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+            data.ftLastWriteTime.dwLowDateTime;
+    return true;
   }
-
-  void unmap_file(void* view) override { UnmapViewOfFile(view); }
 
   WindowCheck window_owner(Handle window, WindowOwner* owner) override {
     DWORD process_id = 0;
@@ -165,6 +154,21 @@ class Win32Platform final : public Platform {
       CloseHandle(process);
     }
     return WindowCheck::kOwned;
+  }
+
+  // SMTO_BLOCK: nothing is sent to this thread's own windows meanwhile;
+  // SMTO_ABORTIFHUNG: a thread that has not looked at its messages for
+  // seconds is not waited for.
+  WindowReply send_null_message(Handle window,
+                                std::uint32_t timeout_ms) override {
+    DWORD_PTR result = 0;
+    SetLastError(ERROR_SUCCESS);
+    if (SendMessageTimeoutW(reinterpret_cast<HWND>(window), WM_NULL, 0, 0,
+                            SMTO_BLOCK | SMTO_ABORTIFHUNG, timeout_ms,
+                            &result) != 0)
+      return WindowReply::kAnswered;
+    return GetLastError() == ERROR_INVALID_WINDOW_HANDLE ? WindowReply::kGone
+                                                         : WindowReply::kBusy;
   }
 
   bool create_process(const char16_t* path, Handle* process,

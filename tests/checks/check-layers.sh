@@ -46,6 +46,10 @@ declare -A allowed=(
   [tests/client]="public protocol tools/common tools/orvekport hostlink api device platform tests/support"
   [tests/gpx]="tools/common tools/orvekport tools/orvek-feed"
   [tests/release]="public"
+  # The ARM runs: the call table through the public header against a host
+  # made of the wire facts; the helpers' run on the DLL's own number writer
+  # and division code, held to the unit tests' texts.
+  [tests/arm]="public protocol api tests/support/fixed_text_cases.h"
   [tests/package]="public"
 )
 # The folder rule for a file: the longest key that is the file or a folder

@@ -140,6 +140,7 @@ class FakeSystem final : public cli::System {
   std::uint64_t now_ms() override { return os_.now_ms(); }
   void sleep_ms(std::uint32_t ms) override { os_.sleep_ms(ms); }
   bool under_wine() override { return true; }
+  std::string wine_command() override { return "wine"; }
   bool display_set() override { return false; }
   std::string graphics_driver() override { return "null"; }
 

@@ -7,10 +7,15 @@
 #     a message when pointed at the other architecture's folder;
 #   - msvc_consumer.c for each architecture, compiled for the MSVC ABI by
 #     clang without a C runtime and linked by lld-link against the archive's
-#     OrvekPORT.lib and a kernel32 import library made here.
+#     OrvekPORT.lib and a kernel32 import library made here;
+#   - arm64/ through find_package and msvc_consumer.c for ARM64, run under
+#     the ARM64 Wine against ARM64_HOST where it runs here
+#     (arm64-consumer.sh).
+# All are built; the i686 ones run only where 32-bit Wine runs
+# (scripts/machine-32bit.sh), and a line says why when they don't.
 # Each check passed prints a line beginning "ok:".
 #
-#   run.sh ARCHIVE WORK_DIR
+#   run.sh ARCHIVE WORK_DIR [ARM64_HOST]
 set -euo pipefail
 
 archive="$1" work="$2"
@@ -27,8 +32,8 @@ fail() {
 
 unzip -q "$archive" -d "$work/unpacked"
 sdk="$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d)"
-[[ -d $sdk/x64 && -d $sdk/x86 && -f $sdk/include/OrvekPORT/OrvekPORT.h ]] ||
-  fail "the archive has no OrvekPORT-<version>/ with x64/, x86/ and include/"
+[[ -d $sdk/x64 && -d $sdk/x86 && -d $sdk/arm64 && -f $sdk/include/OrvekPORT/OrvekPORT.h ]] ||
+  fail "the archive has no OrvekPORT-<version>/ with x64/, x86/, arm64/ and include/"
 [[ -f $sdk/doc/reference/index.html && -f $sdk/README.md && -f $sdk/LICENSE ]] ||
   fail "the archive lacks the reference, its README or the licence"
 echo "ok: unpacked $(find "$sdk" -type f | wc -l) files"
@@ -88,6 +93,12 @@ done
 # shellcheck source=../../scripts/wine-env.sh
 . "$repo/scripts/wine-env.sh"
 trap wine_stop EXIT
+run_archs=(x64)
+if orvek_wine32_usable; then
+  run_archs+=(x86)
+else
+  echo "release test: the x86 consumers were built, not run: $ORVEK_32BIT_REASON"
+fi
 host_folder='C:\orvek-release-host'
 client="$sdk/x64/bin/orvekport.exe"
 # The emulator holds on to the stderr of its starter: a file, not a pipe.
@@ -101,7 +112,7 @@ echo "ok: the archive's client and emulator exchanged the handshake"
 timeout 60 wine reg add 'HKLM\SOFTWARE\OrvekGPS\General' /v Path_EXE \
   /d "$host_folder\\orvek-host.exe" /reg:32 /f >/dev/null
 
-for arch in x64 x86; do
+for arch in "${run_archs[@]}"; do
   output="$(timeout 60 wine "$work/mingw-$arch/consumer.exe" 2>&1)" ||
     fail "the mingw $arch consumer exited with $?: $output"
   [[ $output == *"result orvek-host 3"* ]] || fail "mingw $arch consumer: $output"
@@ -117,4 +128,5 @@ for arch in x64 x86; do
   fi
   echo "ok: MSVC-ABI $arch consumer ran $(grep -c ': 0' "$work/msvc-$arch/output.txt") calls with arguments"
 done
+bash "$here/arm64-consumer.sh" "$sdk" "$work/arm64" "${3:-}" || fail "arm64/ failed"
 echo "release test: passed"

@@ -26,6 +26,10 @@ FakeHost::FakeHost(platform::fake::FakePlatform& os, std::u16string directory)
   os_.on_post = [this](const platform::fake::PostedMessage& message) {
     on_post(message);
   };
+  os_.window_free_at = [this](platform::Handle asked) {
+    bool busy = asked == window && !pumps_while_delayed;
+    return busy ? std::max(busy_until_ms_, os_.now_ms()) : os_.now_ms();
+  };
   answer = [](const std::string& line) -> std::string {
     return line.rfind("F|", 0) == 0 ? "G|\n" : "A\n";
   };

@@ -46,8 +46,11 @@ class FakeHost {
 
   // Faults. Like the real host, it serves one request at a time: a message
   // that arrives while an answer is delayed waits, and its request file is
-  // read only when its turn comes.
+  // read only when its turn comes. While an answer is delayed its thread is
+  // busy and takes no message sent to it either, unless it answers from a
+  // timer (`pumps_while_delayed`), as the emulator's `delay` does.
   std::uint32_t reply_delay_ms = 0;  // answer this long after the read
+  bool pumps_while_delayed = false;
   bool write_reply = true;           // false: the reply file is not written
   bool signal = true;                // false: the event is never set
   bool hold_reply_open = false;      // the reply file stays open, unshared

@@ -29,6 +29,12 @@ struct ContractWorld {
   std::function<void(const std::u16string& name, bool die_holding)>
       hold_mutex_elsewhere;
   std::function<void()> release_mutex_elsewhere;
+  // Time passes, as it does between two writes of a file.
+  std::function<void(std::uint32_t ms)> pass_ms;
+  // A window whose thread looks at its messages, and one whose thread is
+  // busy for the rest of the test.
+  platform::Handle answering_window;
+  platform::Handle busy_window;
 };
 
 inline void RunPlatformContract(const ContractWorld& world) {
@@ -117,24 +123,16 @@ inline void RunPlatformContract(const ContractWorld& world) {
     EXPECT_EQ(os.wait(event.get(), 0), kWaitTimeout);
   }
   {
-    SCOPED_TRACE("mapped file: zero at first, the same bytes by path, kept "
-                 "when no view is left");
-    std::u16string name = world.directory + u"\\contract.link";
-    auto* first = static_cast<std::uint32_t*>(os.map_file(name.c_str(), 4));
-    auto* second = static_cast<std::uint32_t*>(os.map_file(name.c_str(), 4));
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(*first, 0u);
-    *first = 0x5EED;
-    EXPECT_EQ(*second, 0x5EEDu);
-    os.unmap_file(first);
-    os.unmap_file(second);
-    auto* again = static_cast<std::uint32_t*>(os.map_file(name.c_str(), 4));
-    ASSERT_NE(again, nullptr);
-    EXPECT_EQ(*again, 0x5EEDu);
-    os.unmap_file(again);
-    std::u16string nowhere = world.directory + u"\\missing\\x.link";
-    EXPECT_EQ(os.map_file(nowhere.c_str(), 4), nullptr);
+    SCOPED_TRACE("write times: none for a missing file, later for a later write");
+    std::uint64_t first = 0, second = 0;
+    std::u16string missing = world.directory + u"\\missing.dat";
+    EXPECT_FALSE(os.file_write_time(missing.c_str(), &first));
+    write_all(Disposition::CreateAlways, "first\n");
+    ASSERT_TRUE(os.file_write_time(path.c_str(), &first));
+    world.pass_ms(50);
+    write_all(Disposition::OpenExisting, "second\n");
+    ASSERT_TRUE(os.file_write_time(path.c_str(), &second));
+    EXPECT_GT(second, first);
   }
   {
     SCOPED_TRACE("named mutex: taken by a wait, refused while held elsewhere, "
@@ -180,6 +178,14 @@ inline void RunPlatformContract(const ContractWorld& world) {
     EXPECT_FALSE(os.post_message(0x7FFF0, 0x4522, 15, 0));
     Platform::WindowOwner owner;
     EXPECT_EQ(os.window_owner(0x7FFF0, &owner), Platform::WindowCheck::kGone);
+  }
+  {
+    SCOPED_TRACE("a message sent to a window is taken by a thread that looks "
+                 "at its messages, and waited for in vain from a busy one");
+    using Reply = Platform::WindowReply;
+    EXPECT_EQ(os.send_null_message(0x7FFF0, 100), Reply::kGone);
+    EXPECT_EQ(os.send_null_message(world.answering_window, 100), Reply::kAnswered);
+    EXPECT_EQ(os.send_null_message(world.busy_window, 100), Reply::kBusy);
   }
   {
     SCOPED_TRACE("code-page conversions fail when the output does not fit");

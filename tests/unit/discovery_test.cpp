@@ -56,8 +56,7 @@ TEST_F(DiscoveryTest, PathValueAndTheDirectoryCutFromIt) {
     if (!c.directory) continue;
     EXPECT_EQ(Directory(), *c.directory);
     EXPECT_EQ(std::u16string(hostlink::HostExecutablePath), c.path);
-    EXPECT_EQ(os.calls_of(Op::CreateFile).at(0).text,
-              *c.directory + u"\\PACKETTX.DAT");
+    EXPECT_EQ(os.file(*c.directory + u"\\PACKETTX.DAT"), "F|0\n");
   }
 }
 
@@ -139,7 +138,7 @@ TEST_F(DiscoveryTest, FindOrStartHandshakeThenQuery) {
       // is read in 20 bytes.
       EXPECT_GT(fresh.index_of(Op::PostMessage),
                 fresh.index_of(Op::FindWindow, c.sleeps));
-      EXPECT_EQ(fresh.details_of<Op::ReadFile>().at(0).bytes, 20u);
+      EXPECT_EQ(testing::ReadSizes(fresh, fresh_host.reply_path()).at(0), 20u);
     } else {
       EXPECT_STREQ(result, "untouched");
     }
@@ -153,7 +152,7 @@ TEST_F(DiscoveryTest, FindOrStartHandshakeThenQuery) {
 }
 
 // Every Init reads the registry, looks the window up and shakes hands
-// again; the reply event, the lock and the link record are made once.
+// again; the reply event and the lock are made once.
 // A registry failure leaves the link as it was; a lookup that finds nothing
 // forgets the window known.
 TEST_F(DiscoveryTest, EveryInitStartsOver) {
@@ -164,7 +163,6 @@ TEST_F(DiscoveryTest, EveryInitStartsOver) {
   EXPECT_EQ(host.requests.size(), 2u);
   EXPECT_EQ(os.count(Op::CreateEvent), 1u);
   EXPECT_EQ(os.count(Op::CreateMutex), 1u);
-  EXPECT_EQ(os.count(Op::MapFile), 1u);
 
   os.set_registry_string(protocol::kHostRegistryKey, protocol::kHostPathValue,
                          std::u16string(120, u'x'));

@@ -133,10 +133,11 @@ TEST_F(EnvelopeTest, OnlyLargeRepliesUseTheHeap) {
 // commands). A failed exchange's status passes through every envelope
 // unchanged; time-outs do so in the discovery and map command tests.
 TEST_F(EnvelopeTest, ExchangeStatusPassesThrough) {
-  os.fail(Op::ReadFile, 0, 3);
+  os.fail(Op::ReadFile, 0, -1);
   ExpectRows({{Command("K", "1,2"), "K|1,2\n", ORVEKPORT_E_READ_REPLY},
               {Query("2", 8), "F|2\n", ORVEKPORT_E_READ_REPLY, "#"},
               {Raw(u"x", 8), "x\n", ORVEKPORT_E_READ_REPLY, "#"}});
+  os.fail(Op::ReadFile, 0, 0);
   hostlink::ResetHostLinkState();
   EXPECT_EQ(Raw(u"x", 8)(), ORVEKPORT_E_TIMEOUT);
   EXPECT_EQ(os.count(Op::RegOpenKey) + os.count(Op::FindWindow), 0u);

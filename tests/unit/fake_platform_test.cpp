@@ -12,6 +12,11 @@ using platform::fake::FakePlatform;
 TEST(FakePlatformTest, KeepsThePlatformContract) {
   FakePlatform os;
   os.add_directory(u"C:\\Contract");
+  platform::Handle answering = os.add_window(u"Answering");
+  platform::Handle busy = os.add_window(u"Busy");
+  os.window_free_at = [&](platform::Handle window) {
+    return window == busy ? UINT64_MAX : os.now_ms();
+  };
   testing::ContractWorld world{
       os,
       u"C:\\Contract",
@@ -25,7 +30,10 @@ TEST(FakePlatformTest, KeepsThePlatformContract) {
         else
           os.hold_mutex(name);
       },
-      [&] { os.hold_mutex(u"ContractEvent.lock", 0); }};
+      [&] { os.hold_mutex(u"ContractEvent.lock", 0); },
+      [&](std::uint32_t ms) { os.advance_ms(ms); },
+      answering,
+      busy};
   testing::RunPlatformContract(world);
   EXPECT_EQ(os.open_handle_count(), 0u);
 }

@@ -1,21 +1,25 @@
-// One request/reply exchange: the bytes, the order of the platform calls,
-// the limits, and what each failure leaves behind.
+// One request/reply exchange: the bytes, the files and message of the
+// protocol and the orderings that matter, the limits, what each failure
+// leaves behind, and the record of a post that the host has not answered.
 #include <algorithm>
-#include <stdexcept>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
-#include "protocol/host_protocol.h"
 #include "hostlink/packet_exchange.h"
+#include "platform/unique_handle.h"
+#include "protocol/host_protocol.h"
 #include "tests/support/host_link_fixture.h"
 
 namespace orvek {
 namespace {
 
+using platform::fake::Call;
 using platform::fake::Op;
 
 constexpr char16_t kLock[] = u"OrvekPORT.ExchangeLock";
+constexpr char16_t kEvent[] = u"EventOrvekAPI";
 
 class PacketExchangeTest : public testing::ConnectedHostTest {
  protected:
@@ -48,6 +52,21 @@ class PacketExchangeTest : public testing::ConnectedHostTest {
   std::string RequestFile() {
     return os.file(host.request_path()).value_or("<none>");
   }
+  std::u16string RecordPath() const {
+    return host.directory() + u"\\OrvekPORT.link";
+  }
+  // Index in the record of calls of the first call that `matches`, or -1.
+  long IndexWhere(const std::function<bool(const Call&)>& matches) const {
+    const auto& calls = os.calls();
+    auto found = std::find_if(calls.begin(), calls.end(), matches);
+    return found == calls.end() ? -1 : static_cast<long>(found - calls.begin());
+  }
+  const Call* OpenOf(const std::u16string& path) const {
+    long at = IndexWhere([&](const Call& c) {
+      return c.op == Op::CreateFile && c.ok && c.text == path;
+    });
+    return at < 0 ? nullptr : &os.calls()[static_cast<std::size_t>(at)];
+  }
 
   std::string reply;
   std::uint32_t bytes_read = 0;
@@ -78,97 +97,97 @@ TEST_F(PacketExchangeTest, RequestLineAndReplyBytes) {
   });
 }
 
+// The files, message and event of the protocol, and the orderings that
+// matter: the request complete and closed before the post, the event reset
+// before it, the reply opened only after the wait, all under the lock.
 TEST_F(PacketExchangeTest, FilesAndMessageOfTheProtocol) {
   ASSERT_EQ(Exchange("F", "4"), ORVEKPORT_OK);
-  const auto& calls = os.calls();
-  ASSERT_EQ(calls.size(), 11u) << os.describe_calls();
-  EXPECT_EQ(calls[0].handle, hostlink::ExchangeLock.load());
-  EXPECT_EQ(calls[0].detail_of<Op::Wait>().timeout_ms, 17000u);
-  // The request file is replaced, read-write, shared for reading only.
-  EXPECT_EQ(calls[1].text, host.request_path());
-  const auto& request_open = calls[1].detail_of<Op::CreateFile>();
-  EXPECT_EQ(request_open.access, 0xC0000000u);  // GENERIC_READ | GENERIC_WRITE
-  EXPECT_EQ(request_open.share, 1u);            // FILE_SHARE_READ
-  EXPECT_EQ(request_open.disposition, platform::Disposition::CreateAlways);
-  EXPECT_EQ(calls[3].handle, calls[1].handle);  // closed before the post
-  const auto& post = calls[5].detail_of<Op::PostMessage>();
-  EXPECT_EQ(post.message, 0x4522u);
-  EXPECT_EQ(post.wparam, 15u);
-  EXPECT_EQ(post.lparam, 0);
-  EXPECT_EQ(calls[5].handle, host.window);
-  EXPECT_EQ(calls[6].detail_of<Op::Wait>().timeout_ms, 3000u);
-  EXPECT_EQ(calls[7].text, host.reply_path());
-  EXPECT_EQ(calls[7].detail_of<Op::CreateFile>().disposition,
+  const Call& lock_wait = os.calls().front();
+  ASSERT_EQ(lock_wait.op, Op::Wait) << os.describe_calls();
+  EXPECT_EQ(lock_wait.handle, hostlink::ExchangeLock.load());
+  EXPECT_EQ(lock_wait.detail_of<Op::Wait>().timeout_ms, 18000u);
+  EXPECT_EQ(os.calls().back().op, Op::ReleaseMutex);
+
+  // Both files: read-write, shared for reading only; the request replaced.
+  const Call* request = OpenOf(host.request_path());
+  const Call* answer = OpenOf(host.reply_path());
+  ASSERT_TRUE(request && answer) << os.describe_calls();
+  for (const Call* open : {request, answer}) {
+    EXPECT_EQ(open->detail_of<Op::CreateFile>().access, 0xC0000000u);
+    EXPECT_EQ(open->detail_of<Op::CreateFile>().share, 1u);
+  }
+  EXPECT_EQ(request->detail_of<Op::CreateFile>().disposition,
+            platform::Disposition::CreateAlways);
+  EXPECT_EQ(answer->detail_of<Op::CreateFile>().disposition,
             platform::Disposition::OpenExisting);
-  EXPECT_EQ(calls[9].handle, calls[7].handle);
+
+  long post = IndexWhere([](const Call& c) { return c.op == Op::PostMessage; });
+  ASSERT_GE(post, 0);
+  const Call& posted = os.calls()[static_cast<std::size_t>(post)];
+  EXPECT_EQ(posted.handle, host.window);
+  EXPECT_EQ(posted.detail_of<Op::PostMessage>().message, 0x4522u);
+  EXPECT_EQ(posted.detail_of<Op::PostMessage>().wparam, 15u);
+  EXPECT_EQ(posted.detail_of<Op::PostMessage>().lparam, 0);
+  long request_closed = IndexWhere([&](const Call& c) {
+    return c.op == Op::CloseHandle && c.handle == request->handle;
+  });
+  long reset = IndexWhere([](const Call& c) { return c.op == Op::ResetEvent; });
+  long reply_wait = IndexWhere([](const Call& c) {
+    return c.op == Op::Wait && c.handle == hostlink::ReplyEvent;
+  });
+  ASSERT_GE(reply_wait, 0);
+  EXPECT_EQ(os.calls()[static_cast<std::size_t>(reply_wait)]
+                .detail_of<Op::Wait>()
+                .timeout_ms,
+            3000u);
+  EXPECT_LT(request_closed, post);
+  EXPECT_LT(reset, post);
+  EXPECT_LT(post, reply_wait);
+  EXPECT_LT(reply_wait, IndexWhere([&](const Call& c) { return &c == answer; }));
 }
 
-// Each path through the exchange: its status, the platform calls in their
-// order (the lock taken first and released last, the link record read
-// without a call, each file closed before the next step) and the time it
-// takes.
-TEST_F(PacketExchangeTest, EveryPathInOrder) {
-  const std::string sent =
-      "Wait CreateFile WriteFile CloseHandle ResetEvent PostMessage Wait";
-  const std::string read =
-      sent + " CreateFile ReadFile CloseHandle ReleaseMutex";
-  // The lock, the link record and the reply event are opened by the
-  // first exchange that needs them, and again after a failure.
-  const std::string opening =
-      " CreateFile WriteFile CloseHandle CreateEvent ResetEvent PostMessage "
-      "Wait CreateFile ReadFile CloseHandle ReleaseMutex";
+// Each path through the exchange: its status and how long it takes, with
+// nothing left open, every file closed before the lock is let go, and the
+// lock held throughout but for a wait for an answer nobody can give.
+TEST_F(PacketExchangeTest, EveryPath) {
   auto close = [&](platform::Handle handle) {  // keeps the leak count true
     if (handle != platform::kNullHandle) os.close_handle(handle);
   };
-  auto forget_link = [&] {
-    close(hostlink::ReplyEvent);
+  auto forget_lock = [&] {
     close(hostlink::ExchangeLock.load());
-    hostlink::ResetHostLinkState();
-    hostlink::HostWindow = host.window;
-    std::memcpy(hostlink::HostDirectory, u"C:\\Orvek", 18);
+    hostlink::ExchangeLock = platform::kNullHandle;
   };
   const struct {
     const char* name;
     std::function<void()> fault;
     StatusCode status;
-    std::string ops;
     std::uint64_t elapsed_ms;
   } cases[] = {
-      {"answered", [] {}, ORVEKPORT_OK, read, 0},
+      {"answered", [] {}, ORVEKPORT_OK, 0},
       {"answered just in time", [&] { host.reply_delay_ms = 3000; },
-       ORVEKPORT_OK, read, 3000},
-      // Another holder's lock is awaited 17 s at most (the refusal comes
-      // last: the lock is still held when it returns).
+       ORVEKPORT_OK, 3000},
       {"lock held elsewhere for 2 s",
-       [&] { os.hold_mutex(kLock, os.now_ms() + 2000); }, ORVEKPORT_OK, read,
-       2000},
+       [&] { os.hold_mutex(kLock, os.now_ms() + 2000); }, ORVEKPORT_OK, 2000},
       {"request file held by the host",
-       [&] { os.hold_file(host.request_path()); }, ORVEKPORT_E_CREATE_REQUEST,
-       "Wait CreateFile ReleaseMutex", 0},
+       [&] { os.hold_file(host.request_path()); }, ORVEKPORT_E_CREATE_REQUEST, 0},
       {"no such directory", [&] { hostlink::HostDirectory[0] = u'Q'; },
-       ORVEKPORT_E_CREATE_REQUEST, "Wait CreateFile ReleaseMutex", 0},
+       ORVEKPORT_E_CREATE_REQUEST, 0},
       {"write fails", [&] { os.fail(Op::WriteFile); },
-       ORVEKPORT_E_WRITE_REQUEST,
-       "Wait CreateFile WriteFile CloseHandle ReleaseMutex", 0},
+       ORVEKPORT_E_WRITE_REQUEST, 0},
       {"no reply file",
        [&] {
          os.remove_file(host.reply_path());
          host.write_reply = false;
        },
-       ORVEKPORT_E_OPEN_REPLY, sent + " CreateFile ReleaseMutex", 0},
+       ORVEKPORT_E_OPEN_REPLY, 0},
       {"reply file held", [&] { host.hold_reply_open = true; },
-       ORVEKPORT_E_OPEN_REPLY, sent + " CreateFile ReleaseMutex", 0},
-      {"read fails", [&] { os.fail(Op::ReadFile); }, ORVEKPORT_E_READ_REPLY,
-       read, 0},
-      {"lock cannot be opened",
-       [&] { forget_link(); os.fail(Op::CreateMutex); }, ORVEKPORT_E_BUSY,
-       "CreateMutex", 0},
-      {"lock opened next time", [] {}, ORVEKPORT_OK,
-       "CreateMutex Wait MapFile" + opening, 0},
-      {"record cannot be mapped", [&] { forget_link(); os.fail(Op::MapFile); },
-       ORVEKPORT_E_BUSY, "CreateMutex Wait MapFile ReleaseMutex", 0},
-      {"record mapped next time", [] {}, ORVEKPORT_OK, "Wait MapFile" + opening,
-       0},
+       ORVEKPORT_E_OPEN_REPLY, 0},
+      // The first read is the record's.
+      {"reply read fails", [&] { os.fail(Op::ReadFile, 1); },
+       ORVEKPORT_E_READ_REPLY, 0},
+      {"lock cannot be opened", [&] { forget_lock(); os.fail(Op::CreateMutex); },
+       ORVEKPORT_E_BUSY, 0},
+      {"lock opened next time", [] {}, ORVEKPORT_OK, 0},
       // Reset and wait fail at once; the reply file is read as it stands.
       {"event cannot be created",
        [&] {
@@ -176,35 +195,167 @@ TEST_F(PacketExchangeTest, EveryPathInOrder) {
          hostlink::ReplyEvent = platform::kNullHandle;
          os.fail(Op::CreateEvent);
        },
-       ORVEKPORT_OK, "Wait" + opening, 0},
-      {"event created next time", [] {}, ORVEKPORT_OK, "Wait" + opening, 0},
-      {"no signal", [&] { host.signal = false; }, ORVEKPORT_E_TIMEOUT,
-       sent + " ReleaseMutex", 3000},
+       ORVEKPORT_OK, 0},
+      {"event created next time", [] {}, ORVEKPORT_OK, 0},
+      {"no signal", [&] { host.signal = host.write_reply = false; },
+       ORVEKPORT_E_TIMEOUT, 3000},
       {"lock held elsewhere too long",
-       [&] { os.hold_mutex(kLock, os.now_ms() + 17001); }, ORVEKPORT_E_BUSY,
-       "Wait", 17000},
+       [&] { os.hold_mutex(kLock, os.now_ms() + 18001); }, ORVEKPORT_E_BUSY,
+       18000},
+      {"host gone: the post fails", [&] { host.exit(); }, ORVEKPORT_E_TIMEOUT,
+       3000},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     host.signal = host.write_reply = true;
     host.hold_reply_open = false;
     host.reply_delay_ms = 0;
+    if (host.window == platform::kNullHandle) host.start();
+    hostlink::HostWindow = host.window;
+    // Owing nothing, whatever the case before left.
+    os.set_file(RecordPath(), std::string(24, '\0'));
     os.release_file(host.request_path());
     os.release_file(host.reply_path());
     std::memcpy(hostlink::HostDirectory, u"C:\\Orvek", 18);
+    os.advance_ms(10);
     c.fault();
     os.clear_calls();
     std::uint64_t started = os.now_ms();
     EXPECT_EQ(Exchange("F", "4"), c.status);
-    EXPECT_EQ(testing::OpNames(os), c.ops);
     EXPECT_EQ(os.now_ms() - started, c.elapsed_ms);
     EXPECT_EQ(testing::LeakedHandles(os), 0u);
-    // Every process maps the same record beside the packet files.
-    for (const auto& map : os.calls_of(Op::MapFile)) {
-      EXPECT_EQ(map.text, host.directory() + u"\\OrvekPORT.link");
-      EXPECT_EQ(map.detail_of<Op::MapFile>().bytes, 24u);
+    long released = IndexWhere([](const Call& call) {
+      return call.op == Op::ReleaseMutex;
+    });
+    if (released < 0) continue;  // the lock was never had
+    for (std::size_t i = static_cast<std::size_t>(released); i < os.calls().size(); ++i)
+      EXPECT_TRUE(os.calls()[i].op == Op::ReleaseMutex ||
+                  os.calls()[i].op == Op::Sleep)
+          << "after the lock: " << os.describe_calls();
+  }
+}
+
+// ---- The record of a post the host has not answered -----------------------
+
+// Whatever is wrong with the record, with packet files that work the
+// exchange goes on and gets its own answer; a record it can write is a
+// whole one afterwards, owing nothing.
+TEST_F(PacketExchangeTest, ARecordThatCantBeHadIsNeverBusy) {
+  const std::string zeros(20, '\0');
+  const struct {
+    const char* name;
+    std::function<void()> fault;
+    bool written_afresh;
+  } cases[] = {
+      {"no record yet", [&] { os.remove_file(RecordPath()); }, true},
+      {"held by another program", [&] { os.hold_file(RecordPath()); }, false},
+      {"a value no writer writes",
+       [&] { os.set_file(RecordPath(), std::string("\x07\0\0\0", 4) + zeros); },
+       true},
+      {"cut short", [&] { os.set_file(RecordPath(), "\x01"); }, true},
+      {"longer than a record",
+       [&] { os.set_file(RecordPath(), std::string(100, '\x01')); }, true},
+      {"its read fails", [&] { os.fail(Op::ReadFile); }, true},
+      // The first write is the request's, the second says the post is owed.
+      {"owing can't be written", [&] { os.fail(Op::WriteFile, 1); }, true},
+      {"a folder of its name",
+       [&] {
+         os.remove_file(RecordPath());
+         os.add_directory(RecordPath());
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    os.release_file(RecordPath());
+    c.fault();
+    os.advance_ms(10);
+    std::uint64_t started = os.now_ms();
+    ASSERT_EQ(Exchange("F", c.name), ORVEKPORT_OK);
+    EXPECT_EQ(std::string(reply.c_str()), "G|\n");
+    EXPECT_EQ(host.requests.back(), std::string("F|") + c.name + "\n");
+    EXPECT_EQ(os.now_ms(), started) << "a host back at its messages owes nothing";
+    EXPECT_EQ(testing::LeakedHandles(os), 0u);
+    if (c.written_afresh) {
+      std::string record = os.file(RecordPath()).value_or("<none>");
+      ASSERT_EQ(record.size(), 24u);
+      EXPECT_EQ(record.substr(0, 4), std::string(4, '\0')) << "owing nothing";
     }
   }
+}
+
+// With Path_EXE in a folder that does not exist, Init ends at once in 5:
+// the request file can't be made, nor can the record.
+TEST_F(PacketExchangeTest, AMissingHostFolderIsNotBusy) {
+  os.set_registry_string(protocol::kHostRegistryKey, protocol::kHostPathValue,
+                         u"C:\\Missing\\orvek.exe");
+  std::uint64_t started = os.now_ms();
+  EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_CREATE_REQUEST);
+  EXPECT_EQ(os.now_ms(), started);
+  EXPECT_EQ(os.file(u"C:\\Missing\\OrvekPORT.link"), std::nullopt);
+}
+
+// A post that no host can hear (no window known yet, or one that has gone)
+// owes nothing: no record is made for it, its caller's 3000 ms are waited
+// without the lock, and a signal that comes meanwhile is left to the
+// caller it was meant for.
+TEST_F(PacketExchangeTest, NobodyHeardOwesNothingAndHoldsNothing) {
+  for (bool stale : {false, true}) {
+    SCOPED_TRACE(stale ? "window gone" : "no window known yet");
+    os.remove_file(RecordPath());
+    if (stale)
+      host.exit();
+    else
+      hostlink::ResetHostLinkState();  // as before Init: files at the root
+    std::uint64_t started = os.now_ms();
+    os.signal_event(kEvent, started + 100);
+    bool lock_free_meanwhile = false;
+    os.at(started + 1000,
+          [&] { lock_free_meanwhile = os.mutex_owned(kLock) == 0; });
+    EXPECT_EQ(Exchange("I", "1"), ORVEKPORT_E_TIMEOUT);
+    EXPECT_EQ(os.now_ms() - started, 3000u);
+    EXPECT_TRUE(lock_free_meanwhile);
+    platform::UniqueObject event(os, os.create_event(kEvent));
+    EXPECT_EQ(os.wait(event.get(), 0), platform::kWaitObject0)
+        << "the signal was taken";
+    EXPECT_EQ(os.file(RecordPath()), std::nullopt);
+    EXPECT_EQ(os.file(u"\\OrvekPORT.link"), std::nullopt);
+    if (!stale) {
+      EXPECT_EQ(os.file(u"\\PACKETTX.DAT"), "I|1\n");
+      EXPECT_EQ(os.calls_of(Op::PostMessage).back().handle,
+                platform::kNullHandle);
+    }
+    host.start();
+    ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
+  }
+}
+
+// The record's bytes are the same for every build, 32-bit or 64-bit, and
+// for the library's earlier versions: what a post to a window numbered
+// above 2^31 leaves owed.
+TEST_F(PacketExchangeTest, TheRecordsBytes) {
+  host.exit();
+  host.start();
+  ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
+  ASSERT_GE(static_cast<std::uint32_t>(host.window), 0x80000000u);
+  platform::Platform::WindowOwner owner;
+  ASSERT_EQ(os.window_owner(host.window, &owner),
+            platform::Platform::WindowCheck::kOwned);
+  host.signal = host.write_reply = false;
+  ASSERT_EQ(Exchange("F", "1"), ORVEKPORT_E_TIMEOUT);
+  std::string bytes = os.file(RecordPath()).value_or("");
+  ASSERT_EQ(bytes.size(), 24u);
+  auto u32_at = [&](std::size_t at) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+      value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+  };
+  EXPECT_EQ(u32_at(0), 1u);
+  EXPECT_EQ(u32_at(4), static_cast<std::uint32_t>(host.window));
+  EXPECT_EQ(u32_at(8), owner.process_id);
+  EXPECT_EQ(u32_at(12), 0u);
+  EXPECT_EQ(u32_at(16) | std::uint64_t{u32_at(20)} << 32, owner.process_started);
 }
 
 // ---- Posts the host has not answered ---------------------------------------
@@ -224,6 +375,8 @@ class LateAnswerTest : public PacketExchangeTest {
       }
       on_post(message);
     };
+    // The handshake's reply and the next request lie in different ticks.
+    os.advance_ms(100);
   }
   // "F|1" times out; the host answers it `late_ms` after the library gave
   // up. Returns the time of the time-out.
@@ -262,7 +415,8 @@ class LateAnswerTest : public PacketExchangeTest {
 // The next exchange (or Init) waits for a late answer and discards it,
 // however the answer falls against it: between the calls, within the
 // wait, or after it (then 14 and nothing sent, and the next call waits
-// again). A call never posts while an earlier post is unanswered.
+// again); a host that answers from a timer while it takes its messages is
+// no different. A call never posts while an earlier post is unanswered.
 TEST_F(LateAnswerTest, EveryOrderOfALateAnswerAndTheNextCalls) {
   struct {
     const char* name;
@@ -280,19 +434,108 @@ TEST_F(LateAnswerTest, EveryOrderOfALateAnswerAndTheNextCalls) {
       {"Init refused, then answered", 3500, 0, true, 1, 3500},
       {"Init 12 s late, as a feed retries", 12000, 0, true, 3, 12000},
   };
+  for (bool pumps : {false, true}) {
+    host.pumps_while_delayed = pumps;
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (pumps ? ", host answering from a timer" : ""));
+      host.requests.clear();
+      posts_heard = 0;
+      os.advance_ms(100);
+      std::uint64_t timed_out = TimeOutAnsweredLate(c.late_ms);
+      os.advance_ms(c.pause_ms);
+      for (int i = 0; i < c.refused; ++i) {
+        std::size_t posts = os.posted.size();
+        EXPECT_EQ(c.init ? hostlink::Init(os) : Exchange("F", "2"),
+                  ORVEKPORT_E_BUSY);
+        EXPECT_EQ(os.posted.size(), posts);
+        EXPECT_EQ(RequestFile(), "F|1\n") << "nothing may be written either";
+      }
+      if (c.init) {
+        ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
+        ExpectEachReadOnce({"F|1\n", "F|0\n"});
+      } else {
+        Query("2");
+        ExpectEachReadOnce({"F|1\n", "F|2\n"});
+      }
+      EXPECT_EQ(os.posted.back().time_ms, timed_out + c.waited_ms);
+      // And the link runs on in step.
+      for (const char* text : {"3", "4", "5"}) Query(text);
+      EXPECT_EQ(host.requests.size(), 5u);
+    }
+  }
+}
+
+// A host that has answered and gone back to its messages owes nothing,
+// although its signal never came (lost) or another client of the host took
+// it: the next call, in this process or another, Init included, goes
+// through with its own answer, at once when the reply was written in a
+// later tick than the request, else after one wait for the signal. A host
+// still inside the post keeps it owed.
+TEST_F(LateAnswerTest, AHostThatHasMovedOnOwesNothing) {
+  struct {
+    const char* name;
+    std::function<void()> fault;        // before the exchange that times out
+    std::function<void()> meanwhile;    // after it
+    bool new_process, init;
+    std::uint64_t waited_ms;            // from the time-out to the next post
+  } cases[] = {
+      {"signal lost", [&] { host.signal = false; }, [] {}, false, false, 3000},
+      {"signal lost, then Init in another process",
+       [&] { host.signal = false; }, [] {}, true, true, 3000},
+      {"signal lost, reply a tick after the request",
+       [&] {
+         host.signal = false;
+         host.pumps_while_delayed = true;
+         host.reply_delay_ms = 1;
+       },
+       [] {}, false, false, 0},
+      {"late signal taken by another client",
+       [&] {
+         host.pumps_while_delayed = true;
+         host.reply_delay_ms = 3500;
+       },
+       [&] {
+         os.advance_ms(600);
+         platform::UniqueObject theirs(os, os.create_event(kEvent));
+         ASSERT_EQ(os.wait(theirs.get(), 0), platform::kWaitObject0);
+       },
+       false, false, 600},
+      {"the same, then Init in another process",
+       [&] {
+         host.pumps_while_delayed = true;
+         host.reply_delay_ms = 3500;
+       },
+       [&] {
+         os.advance_ms(600);
+         platform::UniqueObject theirs(os, os.create_event(kEvent));
+         ASSERT_EQ(os.wait(theirs.get(), 0), platform::kWaitObject0);
+       },
+       true, true, 600},
+      // Where no record can be had, another process asks the packet files
+      // and the host: a post it dropped is given up after one wait.
+      {"post dropped, no record to be had, Init in another process",
+       [&] {
+         os.hold_file(RecordPath());
+         host.signal = host.write_reply = false;
+       },
+       [] {}, true, true, 3000},
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     host.requests.clear();
     posts_heard = 0;
-    std::uint64_t timed_out = TimeOutAnsweredLate(c.late_ms);
-    os.advance_ms(c.pause_ms);
-    for (int i = 0; i < c.refused; ++i) {
-      std::size_t posts = os.posted.size();
-      EXPECT_EQ(c.init ? hostlink::Init(os) : Exchange("F", "2"),
-                ORVEKPORT_E_BUSY);
-      EXPECT_EQ(os.posted.size(), posts);
-      EXPECT_EQ(RequestFile(), "F|1\n") << "nothing may be written either";
-    }
+    host.signal = host.write_reply = true;
+    host.pumps_while_delayed = false;
+    host.reply_delay_ms = 0;
+    os.release_file(RecordPath());
+    os.advance_ms(100);
+    c.fault();
+    EXPECT_EQ(Exchange("F", "1"), ORVEKPORT_E_TIMEOUT);
+    std::uint64_t timed_out = os.now_ms();
+    host.signal = host.write_reply = true;
+    host.reply_delay_ms = 0;
+    c.meanwhile();
+    if (c.new_process) NewProcess();
     if (c.init) {
       ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
       ExpectEachReadOnce({"F|1\n", "F|0\n"});
@@ -301,16 +544,15 @@ TEST_F(LateAnswerTest, EveryOrderOfALateAnswerAndTheNextCalls) {
       ExpectEachReadOnce({"F|1\n", "F|2\n"});
     }
     EXPECT_EQ(os.posted.back().time_ms, timed_out + c.waited_ms);
-    // And the link runs on in step.
-    for (const char* text : {"3", "4", "5"}) Query(text);
-    EXPECT_EQ(host.requests.size(), 5u);
+    Query("3");
   }
 }
 
-// A post whose answer never comes keeps the link refused (14, within a
-// bounded wait) for as long as its window lives; once that window is gone,
-// or its number belongs to another process's window, the link is given
-// back at once, to an exchange or to Init with the new window.
+// A post whose answer never comes (no reply written, no signal) keeps the
+// link refused (14, within a bounded wait) for as long as its window lives;
+// once that window is gone, or its number belongs to another process's
+// window, the link is given back at once, to an exchange or to Init with
+// the new window.
 TEST_F(LateAnswerTest, AnAnswerNeverComingIsGivenUpOnlyWithItsWindow) {
   struct {
     const char* name;
@@ -326,9 +568,10 @@ TEST_F(LateAnswerTest, AnAnswerNeverComingIsGivenUpOnlyWithItsWindow) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    host.signal = false;
+    host.signal = host.write_reply = false;
+    os.advance_ms(100);
     TimeOutAnsweredLate(0);
-    host.signal = true;
+    host.signal = host.write_reply = true;
     for (int i = 0; i < 3; ++i) {
       std::uint64_t started = os.now_ms();
       EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_E_BUSY);
@@ -341,14 +584,15 @@ TEST_F(LateAnswerTest, AnAnswerNeverComingIsGivenUpOnlyWithItsWindow) {
     if (c.init) {
       ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
       Query("3");
+      EXPECT_EQ(os.calls_of(Op::PostMessage).back().time_ms, started)
+          << "no wait for a gone window";
+    } else if (hostlink::HostWindow == host.window) {
+      Query("3");
+      EXPECT_EQ(os.calls_of(Op::PostMessage).back().time_ms, started);
     } else {
-      // A stale window's post fails; nothing is owed for it.
-      EXPECT_EQ(Exchange("F", "3"),
-                hostlink::HostWindow == host.window ? ORVEKPORT_OK
-                                                    : ORVEKPORT_E_TIMEOUT);
+      // The stale window's post fails: no host heard it.
+      EXPECT_EQ(Exchange("F", "3"), ORVEKPORT_E_TIMEOUT);
     }
-    EXPECT_EQ(os.calls_of(Op::PostMessage).back().time_ms, started)
-        << "no wait for a gone window";
     hostlink::HostWindow = host.window;
     os.on_shell_open = nullptr;
     hostlink::Init(os);
@@ -364,13 +608,16 @@ TEST_F(LateAnswerTest, AnOwedAnswerOutlivesItsProcess) {
     SCOPED_TRACE(died_waiting ? "died holding the lock" : "exited after 7");
     host.requests.clear();
     posts_heard = 0;
+    os.advance_ms(100);
     if (died_waiting) {
       // The post is made; the process dies before the answer, 2 s on.
       host.reply_delay_ms = 2000;
       os.on_post = [this](const platform::fake::PostedMessage& message) {
         on_post(message);
-        os.abandon_mutex(kLock);
-        throw std::runtime_error("died");
+        os.at(os.now_ms(), [this] {
+          os.abandon_mutex(kLock);
+          throw std::runtime_error("died");
+        });
       };
       EXPECT_THROW(Exchange("F", "1"), std::runtime_error);
       os.on_post = on_post;
@@ -386,35 +633,57 @@ TEST_F(LateAnswerTest, AnOwedAnswerOutlivesItsProcess) {
     ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
     ExpectEachReadOnce({"F|1\n", "F|0\n"});
     Query("2");
-    EXPECT_EQ(testing::LeakedHandles(os), 0u);
   }
 }
 
-// A stale window's post fails, and a null window posts to this thread's own
-// queue: either way no host heard, so the next exchange waits for nothing.
-// A signal that comes while a failed post waits is somebody else's.
-TEST_F(LateAnswerTest, NobodyOwesAnAnswerThatNoHostHeard) {
-  for (bool stale : {true, false}) {
-    SCOPED_TRACE(stale ? "stale window" : "no window yet");
-    if (stale) host.exit();
-    hostlink::HostWindow = stale ? hostlink::HostWindow : platform::kNullHandle;
-    if (stale) os.signal_event(u"EventOrvekAPI", os.now_ms() + 100);
-    EXPECT_EQ(Exchange("F", "1"), ORVEKPORT_E_TIMEOUT);
-    EXPECT_EQ(os.calls_of(Op::PostMessage).back().ok, !stale);
-    if (stale) host.start();
-    hostlink::HostWindow = host.window;
-    std::uint64_t started = os.now_ms();
-    EXPECT_EQ(Exchange("F", "2"), ORVEKPORT_OK);
-    EXPECT_EQ(os.now_ms(), started);
-  }
+// A record that can't be read back while this process's own post is owed
+// (another program holds it): the post is settled as the record would have
+// it, its late answer awaited, though the packet files could not tell (the
+// request shares its tick with the reply before it).
+TEST_F(LateAnswerTest, OwnPostOwedWhenTheRecordCantBeRead) {
+  host.pumps_while_delayed = true;
+  Query("0");
+  std::uint64_t timed_out = TimeOutAnsweredLate(2000);
+  os.hold_file(RecordPath());
+  Query("2");
+  EXPECT_EQ(os.posted.back().time_ms, timed_out + 2000);
+  ExpectEachReadOnce({"F|0\n", "F|1\n", "F|2\n"});
 }
 
-TEST_F(PacketExchangeTest, BeforeDiscoveryFilesAreAtTheRootAndNobodyHears) {
-  hostlink::ResetHostLinkState();
-  EXPECT_EQ(Exchange("I", "1"), ORVEKPORT_E_TIMEOUT);
-  EXPECT_EQ(os.calls_of(Op::CreateFile)[0].text, u"\\PACKETTX.DAT");
-  EXPECT_EQ(os.calls_of(Op::PostMessage)[0].handle, platform::kNullHandle);
-  EXPECT_EQ(os.file(u"\\PACKETTX.DAT"), "I|1\n");
+// The record is read at its path by every call: one removed or cut short
+// from outside while a post is owed (during its wait, or between the
+// calls) is no reason for two processes to disagree, and nothing is
+// posted while a stalled host still owes.
+TEST_F(LateAnswerTest, ARecordRemovedOrCutShortFromOutside) {
+  for (bool remove : {true, false}) {
+    for (bool during_wait : {true, false}) {
+      SCOPED_TRACE(std::string(remove ? "removed" : "cut short") +
+                   (during_wait ? " during the wait" : " between the calls"));
+      host.requests.clear();
+      posts_heard = 0;
+      os.advance_ms(100);
+      auto outside = [&, remove] {
+        if (remove)
+          os.remove_file(RecordPath());
+        else
+          os.truncate_file(RecordPath(), 3);
+      };
+      if (during_wait) os.at(os.now_ms() + 1500, outside);
+      TimeOutAnsweredLate(4000);  // a host stalled inside the post
+      EXPECT_EQ(os.file(RecordPath()).value_or("").substr(0, 4),
+                std::string("\x01\0\0\0", 4))
+          << "owed again at the path after the wait";
+      if (!during_wait) outside();
+      NewProcess();
+      std::uint64_t started = os.now_ms();
+      EXPECT_EQ(hostlink::Init(os), ORVEKPORT_E_BUSY);
+      EXPECT_GE(os.now_ms() - started, 3000u);
+      ASSERT_EQ(hostlink::Init(os), ORVEKPORT_OK);
+      Query("2");
+      ExpectEachReadOnce({"F|1\n", "F|0\n", "F|2\n"});
+      EXPECT_EQ(testing::LeakedHandles(os), 0u);
+    }
+  }
 }
 
 }  // namespace

@@ -55,23 +55,6 @@ TEST_F(LinkIntegrityTest, BusyHostReadsEveryRequestOnce) {
   EXPECT_EQ(fixes_named(lines, "THIRD"), 1);
 }
 
-// Raw requests that each name themselves: how many came back with status 0
-// and an answer that was not their own; other statuses count in `failed`.
-int foreign_answers(const std::string& tag, int count, int* failed) {
-  int foreign = 0;
-  for (int i = 0; i < count; ++i) {
-    std::wstring request =
-        L"ask " + std::wstring(tag.begin(), tag.end()) + L"-" +
-        std::to_wstring(i);
-    wchar_t result[64] = {};
-    if (OrvekGPSPort_StringProtocolW(request.c_str(), 64, result) != 0)
-      ++*failed;
-    else if (std::wstring(result) != L"R|" + request)
-      ++foreign;
-  }
-  return foreign;
-}
-
 // The host stalls past the request's wait and past Init's own wait, as
 // when a feed calls Init after failures in a row: Init must neither give
 // the owed answer up nor post its handshake behind it, or the host answers
@@ -153,28 +136,6 @@ TEST(LinkClient, DISABLED_InitsAndAsks) {
   int failed = 0;
   EXPECT_EQ(foreign_answers(to_ansi(role), 20, &failed), 0);
   EXPECT_EQ(failed, 0);
-}
-
-tools::StartedProcess start_client(const wchar_t* role, const wchar_t* test) {
-  SetEnvironmentVariableW(L"ORVEK_LINK_CLIENT", role);
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  tools::StartedProcess client = tools::start_process(
-      exe,
-      L"--gtest_also_run_disabled_tests --gtest_filter=LinkClient.DISABLED_" +
-          std::wstring(test),
-      nullptr);
-  SetEnvironmentVariableW(L"ORVEK_LINK_CLIENT", nullptr);
-  return client;
-}
-
-// The exit code of a client run to its end within `timeout_ms`, else 99.
-DWORD finish_client(const tools::StartedProcess& client, DWORD timeout_ms) {
-  DWORD code = 99;
-  if (client && WaitForSingleObject(client.process.get(), timeout_ms) ==
-                    WAIT_OBJECT_0)
-    GetExitCodeProcess(client.process.get(), &code);
-  return code;
 }
 
 TEST_F(LinkIntegrityTest, TwoProcessesCallingAtOnceLoseAndMixNothing) {

@@ -56,8 +56,46 @@ struct MutexHolder {
   }
 };
 
+// A window of a class of its own, on the thread that makes it.
+HWND MakeWindow() {
+  static const wchar_t kClass[] = L"OrvekContractWindow";
+  WNDCLASSW window_class{};
+  window_class.lpfnWndProc = DefWindowProcW;
+  window_class.hInstance = GetModuleHandleW(nullptr);
+  window_class.lpszClassName = kClass;
+  RegisterClassW(&window_class);  // the second thread finds it registered
+  return CreateWindowW(kClass, L"", 0, 0, 0, 0, 0, nullptr, nullptr,
+                       window_class.hInstance, nullptr);
+}
+
+// A window whose thread never looks at its messages until told to end.
+struct BusyWindow {
+  HWND window = nullptr;
+  HANDLE made = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE end = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, run, this, 0, nullptr);
+
+  BusyWindow() { WaitForSingleObject(made, 5000); }
+  ~BusyWindow() {
+    SetEvent(end);
+    WaitForSingleObject(thread, 5000);
+    for (HANDLE handle : {thread, made, end}) CloseHandle(handle);
+  }
+  static DWORD WINAPI run(void* self_pointer) {
+    auto* self = static_cast<BusyWindow*>(self_pointer);
+    self->window = MakeWindow();
+    SetEvent(self->made);
+    WaitForSingleObject(self->end, INFINITE);
+    DestroyWindow(self->window);
+    return 0;
+  }
+};
+
 TEST(Win32PlatformTest, KeepsThePlatformContract) {
   MutexHolder holder;
+  BusyWindow busy;
+  HWND answering = MakeWindow();
+  ASSERT_TRUE(answering && busy.window);
   wchar_t temp[MAX_PATH];
   ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
   std::wstring directory = std::wstring(temp) + L"orvek-contract-" +
@@ -87,8 +125,12 @@ TEST(Win32PlatformTest, KeepsThePlatformContract) {
       [&](const std::u16string& name, bool die_holding) {
         holder.start(Wide(name), die_holding);
       },
-      [&] { holder.finish(); }};
+      [&] { holder.finish(); },
+      [](std::uint32_t ms) { Sleep(ms); },
+      reinterpret_cast<orvek::platform::Handle>(answering),
+      reinterpret_cast<orvek::platform::Handle>(busy.window)};
   orvek::testing::RunPlatformContract(world);
+  DestroyWindow(answering);
 
   DeleteFileW((directory + L"\\contract.dat").c_str());
   DeleteFileW((directory + L"\\contract.link").c_str());

@@ -51,6 +51,43 @@ LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
+int foreign_answers(const std::string& tag, int count, int* failed) {
+  int foreign = 0;
+  for (int i = 0; i < count; ++i) {
+    std::wstring request =
+        L"ask " + std::wstring(tag.begin(), tag.end()) + L"-" +
+        std::to_wstring(i);
+    wchar_t result[64] = {};
+    if (OrvekGPSPort_StringProtocolW(request.c_str(), 64, result) != 0)
+      ++*failed;
+    else if (std::wstring(result) != L"R|" + request)
+      ++foreign;
+  }
+  return foreign;
+}
+
+tools::StartedProcess start_client(const wchar_t* role, const wchar_t* test,
+                                   const std::wstring& exe) {
+  SetEnvironmentVariableW(L"ORVEK_LINK_CLIENT", role);
+  wchar_t own[MAX_PATH];
+  GetModuleFileNameW(nullptr, own, MAX_PATH);
+  tools::StartedProcess client = tools::start_process(
+      exe.empty() ? std::wstring(own) : exe,
+      L"--gtest_also_run_disabled_tests --gtest_filter=LinkClient.DISABLED_" +
+          std::wstring(test),
+      nullptr);
+  SetEnvironmentVariableW(L"ORVEK_LINK_CLIENT", nullptr);
+  return client;
+}
+
+DWORD finish_client(const tools::StartedProcess& client, DWORD timeout_ms) {
+  DWORD code = 99;
+  if (client && WaitForSingleObject(client.process.get(), timeout_ms) ==
+                    WAIT_OBJECT_0)
+    GetExitCodeProcess(client.process.get(), &code);
+  return code;
+}
+
 void EmulatorTest::SetUp() {
   CreateTimerQueueTimer(&watchdog_, nullptr, time_out, nullptr, 30'000, 0,
                         WT_EXECUTEONLYONCE);

@@ -57,6 +57,20 @@ inline std::string to_ansi(std::wstring_view text) {
 }
 // A query through the DLL: the result text, or "status N" when it fails.
 std::string query(const char* request, std::uint32_t capacity = 1000);
+// Raw requests that each name themselves ("ask <tag>-<i>", echoed with
+// "R|"): how many came back with status 0 and an answer not their own;
+// other statuses count in `failed`.
+int foreign_answers(const std::string& tag, int count, int* failed);
+
+// This test program again, as another client of the host: it runs the
+// disabled test LinkClient.DISABLED_<test> with ORVEK_LINK_CLIENT=<role>.
+// `exe`: another build of this program (the other architecture's), else
+// this one.
+tools::StartedProcess start_client(const wchar_t* role, const wchar_t* test,
+                                   const std::wstring& exe = L"");
+// The exit code of a client run to its end within `timeout_ms`, else 99.
+DWORD finish_client(const tools::StartedProcess& client, DWORD timeout_ms);
+
 // Milliseconds since an arbitrary start, for loose timing checks.
 inline double now_ms() { return static_cast<double>(GetTickCount64()); }
 

@@ -6,6 +6,11 @@
 // median of its exchanges, and the ratio compares those medians.
 //
 //   orvek-exchange-bench [--blocks N] [--per-block N] [--pair NAME]
+//                        [--floor safe|lock]
+//
+// The raw side is the floor of a safe shared exchange: the exchange lock
+// and the owed-post record around the exchange's own calls; `--floor lock`
+// leaves the record out.
 //
 // Path_EXE must name the host (the emulator); OrvekGPSPort_Init starts it
 // when it is not running. Prints figures; exit 1 when an exchange fails.
@@ -14,6 +19,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +50,11 @@ struct RawLink {
   // The named mutex any safe exchange holds: part of the floor, since no
   // exchange that two callers share can do without it.
   orvek::tools::ObjectHandle lock;
+  // The record of a post not yet answered, beside the packet files, which
+  // a safe exchange reads before it posts and writes around its wait.
+  std::wstring record_path;
+  DWORD window_process = 0;
+  bool keep_record = true;
 };
 
 // Holds the exchange lock for one raw exchange.
@@ -77,13 +88,50 @@ bool open_raw_link(RawLink* link) {
                        : directory.rfind(L'\\'));
   link->request_path = directory + as_wide(protocol::kRequestFileName);
   link->reply_path = directory + as_wide(protocol::kReplyFileName);
+  link->record_path = directory + as_wide(protocol::kLinkFileName);
   link->window = FindWindowW(as_wide(protocol::kHostWindowClass), nullptr);
+  GetWindowThreadProcessId(link->window, &link->window_process);
   link->event.reset(CreateEventW(nullptr, FALSE, FALSE,
                                  as_wide(protocol::kReplyEventName)));
   link->lock.reset(
       CreateMutexW(nullptr, FALSE, as_wide(protocol::kExchangeLockName)));
   return link->window != nullptr && link->event && link->lock;
 }
+
+// The owed-post record as a safe exchange keeps it: read by path, owed
+// from the post until the answer (24 bytes: owed, window, its process, 0,
+// its start), closed at the end.
+class RawRecord {
+ public:
+  explicit RawRecord(const RawLink& link) : link_(link) {
+    if (!link.keep_record) return;
+    file_ = orvek::tools::file_handle(CreateFileW(
+        link.record_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    char bytes[25];
+    DWORD read = 0;
+    nothing_owed_ = file_ &&
+                    ReadFile(file_.get(), bytes, sizeof bytes, &read, nullptr) &&
+                    read == 24 && bytes[0] == 0;
+  }
+  explicit operator bool() const { return nothing_owed_ || !link_.keep_record; }
+  bool write(bool owed) {
+    if (!link_.keep_record) return true;
+    std::uint32_t record[6] = {owed ? 1u : 0u,
+                               static_cast<std::uint32_t>(
+                                   reinterpret_cast<std::uintptr_t>(link_.window)),
+                               link_.window_process, 0, 0, 0};
+    DWORD written = 0;
+    return SetFilePointer(file_.get(), 0, nullptr, FILE_BEGIN) == 0 &&
+           WriteFile(file_.get(), record, sizeof record, &written, nullptr);
+  }
+
+ private:
+  const RawLink& link_;
+  orvek::tools::FileHandle file_;
+  bool nothing_owed_ = false;
+};
 
 // One exchange by hand: the calls the library makes, in its order, inside
 // the exchange lock and with nothing else around them. The reply and its
@@ -92,6 +140,8 @@ bool raw_exchange(const RawLink& link, const std::string& line, char* reply,
                   DWORD capacity, DWORD* read) {
   RawLock held(link.lock.get());
   if (!held) return false;
+  RawRecord record(link);
+  if (!record) return false;
   BOOL wrote = FALSE;
   {
     orvek::tools::FileHandle request = orvek::tools::file_handle(
@@ -107,9 +157,11 @@ bool raw_exchange(const RawLink& link, const std::string& line, char* reply,
   ResetEvent(link.event.get());
   PostMessageW(link.window, protocol::WM_PORT_REQUEST,
                protocol::PORT_WPARAM_PACKET, 0);
+  record.write(true);
   if (WaitForSingleObject(link.event.get(), protocol::kReplyWaitMs) !=
       WAIT_OBJECT_0)
     return false;
+  record.write(false);
   orvek::tools::FileHandle answer = orvek::tools::file_handle(
       CreateFileW(link.reply_path.c_str(), GENERIC_READ | GENERIC_WRITE,
                   FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -175,6 +227,7 @@ struct Options {
   int blocks = 200;
   int per_block = 10;
   std::string pair = "all";
+  bool record = true;
 };
 
 double mean(const std::vector<double>& values) {
@@ -248,6 +301,9 @@ bool parse_options(int argc, char** argv, Options* options) {
       options->per_block = std::atoi(value);
     else if (name == "--pair")
       options->pair = value;
+    else if (name == "--floor" && (std::string(value) == "safe" ||
+                                   std::string(value) == "lock"))
+      options->record = std::string(value) == "safe";
     else
       return false;
   }
@@ -263,7 +319,7 @@ int main(int argc, char** argv) {
   if (!parse_options(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: orvek-exchange-bench [--blocks N] [--per-block N] "
-                 "[--pair exchange|newpoint|all]\n");
+                 "[--pair exchange|newpoint|all] [--floor safe|lock]\n");
     return 2;
   }
   const char* wine = orvek::tools::wine_version();
@@ -281,6 +337,9 @@ int main(int argc, char** argv) {
     std::printf("the host link can't be opened by hand\n");
     return 1;
   }
+  link.keep_record = options.record;
+  std::printf("raw side: the exchange lock%s around the exchange's calls\n",
+              options.record ? " and the owed-post record" : "");
 
   // Query capacity of both sides; the handshake's reply is short.
   constexpr DWORD kQueryCapacity = 100;

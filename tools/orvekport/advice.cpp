@@ -13,9 +13,10 @@ namespace {
 // Wine is installed, so the hint names the view rather than trusting it.
 constexpr const char* kRegistryView = sizeof(void*) == 8 ? "/reg:64" : "/reg:32";
 
-std::string set_path_advice() {
+std::string set_path_advice(System& system) {
   return "set it with 'orvekport host start FOLDER' (installs the emulator "
-         "there), or point it at the host with: wine reg add 'HKLM\\" +
+         "there), or point it at the host with: " + system.wine_command() +
+         " reg add 'HKLM\\" +
          protocol_name(protocol::kHostRegistryKey) + "' /v " +
          protocol_name(protocol::kHostPathValue) +
          " /d 'C:\\path\\to\\host.exe' " + kRegistryView + " /f";
@@ -72,6 +73,7 @@ NoWindowFacts no_window_facts(System& system, const std::string& exe) {
   facts.wine = system.under_wine();
   facts.display = system.display_set();
   facts.graphics_driver = system.graphics_driver();
+  facts.wine_command = system.wine_command();
   return facts;
 }
 
@@ -83,8 +85,9 @@ std::vector<std::string> no_window_advice(const NoWindowFacts& facts) {
   if (facts.wine && !facts.display && !null_driver)
     lines.push_back(
         "likely cause: no display (DISPLAY is not set) and the prefix's "
-        "graphics driver is not the null one; set it with: wine reg add "
-        "'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f");
+        "graphics driver is not the null one; set it with: " +
+        facts.wine_command +
+        " reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f");
   else if (!facts.log_error)
     lines.push_back(
         "a window needs a display: under Wine without one, the prefix needs "
@@ -105,13 +108,13 @@ void explain_link_status(std::uint32_t status, System& system, Report& report) {
                     " at most: move the host to a shorter path");
       else
         report.note("Path_EXE under " + host_key_text() +
-                    " is not set or can't be read; " + set_path_advice());
+                    " is not set or can't be read; " + set_path_advice(system));
       break;
     case ORVEKPORT_E_NO_HOST:
       if (!path) break;
       if (!system.exists(*path)) {
         report.note("Path_EXE is '" + *path + "', which does not exist; " +
-                    set_path_advice());
+                    set_path_advice(system));
       } else {
         report.note("started '" + *path +
                     "' (Path_EXE), but no window of class " +

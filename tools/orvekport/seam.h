@@ -134,7 +134,10 @@ class System {
 
   // What may explain a host that showed no window: Wine (and its graphics
   // driver setting, HKCU\Software\Wine\Drivers Graphics) and a display.
+  // wine_command() is how a shell here starts a Wine program, for the
+  // commands the client suggests.
   virtual bool under_wine() = 0;
+  virtual std::string wine_command() = 0;
   virtual bool display_set() = 0;
   virtual std::string graphics_driver() = 0;
 };

@@ -315,10 +315,27 @@ void Win32System::sleep_ms(std::uint32_t ms) { Sleep(ms); }
 
 bool Win32System::under_wine() { return tools::wine_version() != nullptr; }
 
-bool Win32System::display_set() {
+std::optional<std::wstring> environment(const wchar_t* name) {
   wchar_t value[512];
-  DWORD length = GetEnvironmentVariableW(L"DISPLAY", value, 512);
-  return length != 0 && length < 512;
+  DWORD length = GetEnvironmentVariableW(name, value, 512);
+  if (length == 0 || length >= 512) return std::nullopt;
+  return std::wstring(value, length);
+}
+
+bool Win32System::display_set() { return environment(L"DISPLAY").has_value(); }
+
+// `wine`, unless this process came through the 64-bit loader named in
+// WINELOADER. That is how it runs on a machine that can't execute 32-bit
+// programs, where Debian's `wine` picks the 32-bit loader whenever wine32
+// is installed, and fails.
+std::string Win32System::wine_command() {
+  std::optional<std::wstring> loader = environment(L"WINELOADER");
+  const std::wstring suffix = L"wine64";
+  if (!loader || loader->size() < suffix.size() ||
+      loader->compare(loader->size() - suffix.size(), suffix.size(), suffix) != 0)
+    return "wine";
+  std::string path = utf8(*loader);
+  return path.find_first_of(" '") == std::string::npos ? path : "'" + path + "'";
 }
 
 std::string Win32System::graphics_driver() {

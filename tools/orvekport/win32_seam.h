@@ -79,6 +79,7 @@ class Win32System final : public System {
   std::uint64_t now_ms() override;
   void sleep_ms(std::uint32_t ms) override;
   bool under_wine() override;
+  std::string wine_command() override;
   bool display_set() override;
   std::string graphics_driver() override;
 };
