@@ -5,6 +5,7 @@
 #include "hostlink/discovery.h"
 #include "hostlink/envelopes.h"
 #include "hostlink/packet_exchange.h"
+#include "protocol/host_protocol.h"
 
 namespace orvek::api {
 namespace {
@@ -36,22 +37,22 @@ StatusCode SendTextCommand(platform::Platform& os, const char* letter,
 }
 
 StatusCode OpenFile(platform::Platform& os, const char* fileName) {
-  return SendTextCommand(os, "D", fileName);
+  return SendTextCommand(os, protocol::kOpenFileCommand, fileName);
 }
 
 StatusCode DeleteMobile(platform::Platform& os, const char* mobileName) {
-  return SendTextCommand(os, "H", mobileName);
+  return SendTextCommand(os, protocol::kDeleteMobileCommand, mobileName);
 }
 
 StatusCode ExportViewFile(platform::Platform& os, const char* fileName) {
-  return SendTextCommand(os, "J", fileName);
+  return SendTextCommand(os, protocol::kExportViewCommand, fileName);
 }
 
 StatusCode ExecCommand(platform::Platform& os, std::int32_t command) {
   char buffer[kFormattedBodyRoom];
   BoundedText body(buffer, sizeof(buffer));
   body.append(DecimalText(command).view());  // I|12
-  return SendFormatted(os, "I", body);
+  return SendFormatted(os, protocol::kExecCommand, body);
 }
 
 StatusCode SetViewportLen(platform::Platform& os, std::int32_t len1,
@@ -61,7 +62,7 @@ StatusCode SetViewportLen(platform::Platform& os, std::int32_t len1,
   // K|320,-240
   body.append(DecimalText(len1).view()).append(",").append(
       DecimalText(len2).view());
-  return SendFormatted(os, "K", body);
+  return SendFormatted(os, protocol::kViewportCommand, body);
 }
 
 StatusCode CenterWaypoint(platform::Platform& os, const char* waypoint,
@@ -71,7 +72,7 @@ StatusCode CenterWaypoint(platform::Platform& os, const char* waypoint,
   BoundedText body(buffer, sizeof(buffer));
   // L|WP1,2.500000
   body.append(waypoint).append(",").append(FixedText(value).view());
-  return SendFormatted(os, "L", body);
+  return SendFormatted(os, protocol::kCenterWaypointCommand, body);
 }
 
 StatusCode CenterCoordinate(platform::Platform& os, double value1,
@@ -84,7 +85,7 @@ StatusCode CenterCoordinate(platform::Platform& os, double value1,
       .append(FixedText(value2).view())
       .append(",")
       .append(FixedText(value3).view());
-  return SendFormatted(os, "O", body);
+  return SendFormatted(os, protocol::kCenterCoordinateCommand, body);
 }
 
 }  // namespace orvek::api

@@ -6,6 +6,7 @@
 #include "api/record_fields.h"
 #include "hostlink/discovery.h"
 #include "platform/scratch_buffer.h"
+#include "protocol/host_protocol.h"
 
 namespace orvek::api {
 namespace {
@@ -16,15 +17,17 @@ constexpr std::uint32_t kRecordSpare = 100;
 // Keeps textSize + kRecordSpare, and the ten spare bytes that the query
 // adds to it, inside 32 bits; a reply can't come near this anyway.
 constexpr std::uint32_t kMaxRecordCapacity = 0x7FFFFFFF;
-// The record's buffer lies on the stack up to this size (a text size of up
-// to 900 bytes), on the heap above.
-constexpr std::size_t kRecordStackBytes = 1000;
+// The record's buffer lies on the stack up to the library's own reply
+// capacity (a text size of up to 900 bytes), on the heap above.
+constexpr std::size_t kRecordStackBytes = protocol::kReplyCapacity;
+static_assert(kRecordStackBytes > kRecordSpare,
+              "a record of some text fits on the stack");
 
 }  // namespace
 
 std::int32_t GetMovingMapCount(platform::Platform& os) {
   char result[kCountCapacity];
-  if (hostlink::GetString(os, "2", kCountCapacity, result) != ORVEKPORT_OK)
+  if (hostlink::GetString(os, protocol::kMobileCountQuery, kCountCapacity, result) != ORVEKPORT_OK)
     return -1;
   return ParseCount(result);  // G|3
 }
@@ -44,7 +47,7 @@ StatusCode GetMovingMapPosition(platform::Platform& os, std::int32_t index,
 
   char request_buffer[kFormattedBodyRoom];
   BoundedText request(request_buffer, sizeof(request_buffer));
-  request.append("3,").append(DecimalText(index).view());  // F|3,7
+  request.append(protocol::kMobileRecordQuery).append(DecimalText(index).view());  // F|3,7
   StatusCode status =
       hostlink::GetString(os, request.c_str(), capacity, result.get());
   if (status != ORVEKPORT_OK) return status;

@@ -7,6 +7,7 @@
 #include "api/bounded_text.h"
 #include "api/number_format.h"
 #include "hostlink/envelopes.h"
+#include "protocol/host_protocol.h"
 
 namespace orvek::api {
 namespace {
@@ -144,7 +145,7 @@ StatusCode NewPoint(platform::Platform& os, double longitude, double latitude,
                                             text1, text2, realValue, intValue,
                                             sentence);
   if (status != ORVEKPORT_OK) return status;
-  return hostlink::SendCommand(os, "E", sentence);
+  return hostlink::SendCommand(os, protocol::kPositionFixCommand, sentence);
 }
 
 }  // namespace orvek::api

@@ -13,8 +13,11 @@ namespace orvek::api {
 using namespace protocol;
 namespace {
 
-// The waypoint query's reply capacity and result buffer.
-constexpr std::uint32_t kWaypointCapacity = 1000;
+// The waypoint query's reply capacity and result buffer: room for the
+// record of three numbers and three texts the host reads back.
+constexpr std::uint32_t kWaypointCapacity = kReplyCapacity;
+static_assert(kWaypointCapacity >= 3 * kWaypointTextSize,
+              "a waypoint record holds its three texts");
 
 }  // namespace
 
@@ -38,17 +41,17 @@ StatusCode NewWaypoint(platform::Platform& os, const char* id,
       .append(",")
       .append(icon ? icon : "");
   if (body.overflowed()) return ORVEKPORT_E_TOO_LONG;
-  return hostlink::SendCommand(os, "M", body.c_str());
+  return hostlink::SendCommand(os, kNewWaypointCommand, body.c_str());
 }
 
 StatusCode DeleteWaypoint(platform::Platform& os, const char* waypoint) {
-  return SendTextCommand(os, "N", waypoint);
+  return SendTextCommand(os, kDeleteWaypointCommand, waypoint);
 }
 
 StatusCode GetWaypointCount(platform::Platform& os, std::int32_t* count) {
   if (count == nullptr) return ORVEKPORT_E_INVALID_ARGUMENT;
   char result[kCountCapacity];
-  StatusCode status = hostlink::GetString(os, "4", kCountCapacity, result);
+  StatusCode status = hostlink::GetString(os, kWaypointCountQuery, kCountCapacity, result);
   if (status != ORVEKPORT_OK) return status;
   *count = ParseCount(result);  // G|12
   return ORVEKPORT_OK;
@@ -62,7 +65,7 @@ StatusCode GetWaypoint(platform::Platform& os, std::int32_t index, char* id,
     return ORVEKPORT_E_INVALID_ARGUMENT;
   char request_buffer[kFormattedBodyRoom];
   BoundedText request(request_buffer, sizeof(request_buffer));
-  request.append("2,").append(DecimalText(index).view());  // F|2,5
+  request.append(kWaypointRecordQuery).append(DecimalText(index).view());  // F|2,5
 
   char result[kWaypointCapacity];
   StatusCode status =

@@ -14,7 +14,7 @@ namespace {
 
 // A query's reply buffer lies on the stack up to this size, enough for every
 // query the library makes itself; a caller's larger capacity uses the heap.
-constexpr std::size_t kReplyStackBytes = 1040;
+constexpr std::size_t kReplyStackBytes = kReplyCapacity + kQueryReplySpare;
 
 }  // namespace
 
@@ -27,7 +27,7 @@ StatusCode SendCommand(platform::Platform& os, const char* letter,
   if (status != ORVEKPORT_OK) return status;
   // "A\n" acknowledges; a lone "A" is too short to count.
   if (bytes_read < 2) return ORVEKPORT_E_OPEN_REPLY;
-  if (reply[0] != 'A') return ORVEKPORT_E_READ_REPLY;
+  if (reply[0] != kCommandAcknowledged) return ORVEKPORT_E_READ_REPLY;
   return ORVEKPORT_OK;
 }
 
@@ -35,22 +35,21 @@ StatusCode SendQuery(platform::Platform& os, const char* request,
                      std::uint32_t capacity, char* result) {
   if (request == nullptr || result == nullptr)
     return ORVEKPORT_E_INVALID_ARGUMENT;
-  // Ten spare bytes: the exchange's NUL goes right after the last byte read.
   // On 32-bit builds a capacity near 4 GiB would wrap the size around to a
   // tiny buffer; no such buffer can exist there anyway.
-  std::uint64_t reply_room = std::uint64_t{capacity} + 10;
+  std::uint64_t reply_room = std::uint64_t{capacity} + kQueryReplySpare;
   if (reply_room > SIZE_MAX) return ORVEKPORT_E_NO_MEMORY;
   platform::ScratchBuffer<kReplyStackBytes> reply(
       os, static_cast<std::size_t>(reply_room));
   if (!reply) return ORVEKPORT_E_NO_MEMORY;
   std::uint32_t bytes_read = 0;
   StatusCode status =
-      ExchangePacket(os, "F", request, reply.get(), capacity, &bytes_read);
+      ExchangePacket(os, kQueryLetter, request, reply.get(), capacity, &bytes_read);
   if (status != ORVEKPORT_OK) return status;
   // Reply form: "G", any text, "|", the result, e.g. "G|12\n".
   if (bytes_read == 0) return ORVEKPORT_E_OPEN_REPLY;
-  if (reply.get()[0] != 'G') return ORVEKPORT_E_READ_REPLY;
-  const char* bar = std::strchr(reply.get(), '|');
+  if (reply.get()[0] != kQueryAnswered) return ORVEKPORT_E_READ_REPLY;
+  const char* bar = std::strchr(reply.get(), kResultSeparator);
   if (bar == nullptr) return ORVEKPORT_E_NO_RESULT;
   std::strcpy(result, bar + 1);
   return ORVEKPORT_OK;

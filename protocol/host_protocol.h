@@ -44,8 +44,42 @@ inline constexpr std::size_t kRequestLineBuffer = kMaxRequestLine + 1;
 inline constexpr std::size_t kMaxCommandBody = ORVEKPORT_COMMAND_BODY_MAX;
 inline constexpr std::size_t kMaxRawRequest = ORVEKPORT_RAW_REQUEST_MAX;
 
-// Every command's reply is read into this many bytes.
-inline constexpr std::uint32_t kCommandReplyCapacity = 1000;
+// Request prefixes: a command letter, or the query letter, then "|" and a
+// body ("O|2.100000,41.500000,0.000000", "F|4"). A raw request has none.
+inline constexpr char kOpenFileCommand[] = "D";
+inline constexpr char kPositionFixCommand[] = "E";
+inline constexpr char kDeleteMobileCommand[] = "H";
+inline constexpr char kExecCommand[] = "I";
+inline constexpr char kExportViewCommand[] = "J";
+inline constexpr char kViewportCommand[] = "K";
+inline constexpr char kCenterWaypointCommand[] = "L";
+inline constexpr char kNewWaypointCommand[] = "M";
+inline constexpr char kDeleteWaypointCommand[] = "N";
+inline constexpr char kCenterCoordinateCommand[] = "O";
+inline constexpr char kQueryLetter[] = "F";
+
+// Answers: a command's begins with "A" ("A|created"), a query's with "G"
+// and carries its result after the first "|" ("G|12").
+inline constexpr char kCommandAcknowledged = 'A';
+inline constexpr char kQueryAnswered = 'G';
+inline constexpr char kResultSeparator = '|';
+
+// The queries whose results the library reads: the counts of mobiles and
+// waypoints, and the records of both, asked for with an index after the
+// prefix ("2,5", "3,0").
+inline constexpr char kMobileCountQuery[] = "2";
+inline constexpr char kWaypointCountQuery[] = "4";
+inline constexpr char kWaypointRecordQuery[] = "2,";
+inline constexpr char kMobileRecordQuery[] = "3,";
+
+// The most reply bytes the library reads of an exchange it sizes itself:
+// every command's and raw request's reply, a waypoint's record. Callers of
+// the query export choose their own capacity.
+inline constexpr std::uint32_t kReplyCapacity = 1000;
+inline constexpr std::uint32_t kCommandReplyCapacity = kReplyCapacity;
+// A query's reply buffer holds this many bytes beyond its capacity: the
+// exchange's NUL goes right after the last byte read.
+inline constexpr std::uint32_t kQueryReplySpare = 10;
 
 // The handshake: the query "0", its reply read into 20 bytes.
 inline constexpr char kHandshakeQuery[] = "0";

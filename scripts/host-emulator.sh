@@ -4,6 +4,12 @@
 #
 #   install_host_emulator BUILD_DIR NAME   # sets HOST_DIR and HOST_PATH
 #   stop_host_emulator                     # closes it; it logs its stop
+#   host_log COMMAND LOG ...               # reads its log (tools/common/host_log.py)
+#   host_log_has LOG EVENT [PREFIX...]     # true when the log has such a line
+
+_orvek_host_log_py="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/tools/common/host_log.py"
+host_log() { python3 "$_orvek_host_log_py" "$@"; }
+host_log_has() { (( $(host_log count "$@") > 0 )); }
 
 # Copies BUILD_DIR's orvek-host.exe into a fresh BUILD_DIR/NAME and points
 # Path_EXE at it. The library reads at most ORVEKPORT_HOST_PATH_MAX
@@ -36,12 +42,12 @@ install_host_emulator() {
 # when no emulator started there.
 stop_host_emulator() {
   local log="$HOST_DIR/orvek-host.log" pid _
-  pid="$({ sed -n 's/.* start pid \([0-9]*\) .*/\1/p' "$log" 2>/dev/null || true; } | tail -n 1)"
+  pid="$(host_log last-start "$log" || true)"
   [[ -n "$pid" ]] || return 0
   # Callers may run under set -e: an emulator already gone is no failure.
   timeout 30 wine taskkill /pid "$pid" >/dev/null 2>&1 || true
   for _ in $(seq 50); do
-    grep -q " stop pid $pid\$" "$log" 2>/dev/null && return 0
+    host_log stopped "$log" "$pid" && return 0
     sleep 0.1
   done
   return 0

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Soak test on demand (not part of test-all): FIXES position fixes and CALLS
+# Soak test on demand: FIXES position fixes and CALLS
 # mixed calls (default 10000 and 1000) through the real DLL and the host
 # emulator, first by one client, then by two client processes at once.
 # For each run it prints what was sent, what the host received (from the
@@ -10,7 +10,8 @@
 #
 # Chaos mode: CLIENTS client processes (default 4) run for SECONDS (default
 # 300) like feeds (a named fix, a raw request naming it, now and then the
-# handshake query, Init after three failures in a row) while the script,
+# handshake query, Init when the feed would: tools/common/relink_policy.h)
+# while the script,
 # every 3 to 10 s (mostly counted from the host's first answer after the
 # last fault), makes the host stall 3 to 15 s, kills it, or kills and at
 # once restarts it. From the clients' counts and files and the emulator's
@@ -21,7 +22,9 @@
 # success). Exits non-zero when any of the first three is not 0 or a client
 # failed. The whole run is bounded by `timeout` (SECONDS + 240 s after the
 # build). Kills go through this prefix's own Wine server only, by the
-# process id in the emulator's log.
+# process id in the emulator's log. The test command runs it for 45 s with
+# three clients (ctest soak_chaos, win64), on its own build: ORVEK_SOAK_BUILD
+# names a built win64 tree to use as it is.
 #
 #   bash scripts/soak.sh [FIXES] [CALLS]
 #   bash scripts/soak.sh --chaos [CLIENTS] [SECONDS]
@@ -38,10 +41,12 @@ else
   fixes="${1:-10000}"
   calls="${2:-1000}"
 fi
-build="${ORVEK_BUILD_ROOT:-$repo/build}/win64"
+build="${ORVEK_SOAK_BUILD:-${ORVEK_BUILD_ROOT:-$repo/build}/win64}"
 
-cmake --preset win64 -B "$build" >/dev/null
-cmake --build "$build" -j "${ORVEK_JOBS:-2}" --target orvek-soak orvek-host >/dev/null
+if [[ -z "${ORVEK_SOAK_BUILD:-}" ]]; then
+  cmake --preset win64 -B "$build" >/dev/null
+  cmake --build "$build" -j "${ORVEK_JOBS:-2}" --target orvek-soak orvek-host >/dev/null
+fi
 # The chaos run goes on under a time limit of its own, built already.
 if [[ "$mode" == chaos && -z "${ORVEK_CHAOS_BOUNDED:-}" ]]; then
   exec timeout --kill-after=30 "$((seconds + 240))" \
@@ -75,7 +80,7 @@ server_files() {
 
 run() {
   local clients="$1" mark files_before started pids=() rc=0 c
-  mark=$(cat "$log" 2>/dev/null | wc -l)
+  mark="$(host_log lines "$log")"
   files_before="$(server_files)"
   started=$SECONDS
   for ((c = 1; c <= clients; c++)); do
@@ -89,7 +94,8 @@ run() {
   mismatched="$(grep -ho 'mismatched [0-9]*' "$HOST_DIR"/client*.out | awk '{s += $2} END {print s + 0}')"
   rm -f "$HOST_DIR"/client*.out
   local received unique sent=$((clients * fixes))
-  received="$(tail -n +"$((mark + 1))" "$log" | grep ' recv E|' | grep -oE ',S[0-9]+-[0-9]+,' | sort)"
+  received="$(host_log details "$log" recv --from "$((mark + 1))" | grep '^E|' |
+    grep -oE ',S[0-9]+-[0-9]+,' | sort)"
   unique="$(uniq <<<"$received" | grep -c . || true)"
   local total lost duplicated
   total="$(grep -c . <<<"$received" || true)"
@@ -109,10 +115,10 @@ run() {
 killed_starts=0
 kill_host() {
   local starts pid
-  starts="$(grep -c ' start pid ' orvek-host.log || true)"
+  starts="$(host_log count orvek-host.log start)"
   ((starts > killed_starts)) || return 1
   killed_starts=$starts
-  pid="$(grep -oE ' start pid [0-9]+' orvek-host.log | tail -n 1 | grep -oE '[0-9]+$')"
+  pid="$(host_log last-start orvek-host.log)"
   timeout 30 wine taskkill /f /pid "$pid" >/dev/null 2>&1
 }
 
@@ -152,7 +158,7 @@ chaos() {
     if ((mark == 0 || RANDOM % 4)); then
       waited=$SECONDS
       while ((SECONDS - waited < 60 && SECONDS < started + seconds)) &&
-        ! tail -c +"$((mark + 1))" orvek-host.log | grep -qE ' send (A|R)\|'; do
+        ! host_log_has orvek-host.log send 'A|' 'R|' --from-byte "$mark"; do
         sleep 0.5
       done
     else
@@ -187,8 +193,9 @@ chaos() {
 
   # The host's log: every fix name and raw request it read, once a read.
   local received raw
-  received="$(grep ' recv E|' orvek-host.log | grep -oE ',K[0-9]+-[0-9]+,' | tr -d , | sort || true)"
-  raw="$(grep -oE ' recv chaos K[0-9]+-[0-9]+' orvek-host.log | sort || true)"
+  received="$(host_log details orvek-host.log recv | grep '^E|' |
+    grep -oE ',K[0-9]+-[0-9]+,' | tr -d , | sort || true)"
+  raw="$(host_log details orvek-host.log recv | grep -oE '^chaos K[0-9]+-[0-9]+' | sort || true)"
   local calls wrong twice raw_twice lost applied_failed
   calls="$(grep -ho 'calls [0-9]*' chaos-K*.out | awk '{s += $2} END {print s + 0}')"
   wrong="$(grep -ho 'wrong answers [0-9]*' chaos-K*.out | awk '{s += $3} END {print s + 0}')"
@@ -201,7 +208,7 @@ chaos() {
   echo "fixes applied twice: $twice (raw requests read twice: $raw_twice)"
   echo "fixes reported 0 but never received: $lost"
   echo "fixes received though reported failed: $applied_failed (allowed: a time-out after the host read it)"
-  echo "stalls asked $stalls, stalls the host did $(grep -cE ' stall [0-9]+ ms$' orvek-host.log || true); kills $kills; kills with restart $restarts; emulator starts $(grep -c ' start pid' orvek-host.log || true)"
+  echo "stalls asked $stalls, stalls the host did $(host_log count orvek-host.log stall); kills $kills; kills with restart $restarts; emulator starts $(host_log count orvek-host.log start)"
   echo "recovery: $(cat chaos-K*.recovery | median_max); clients still failing at their end: $(grep -c 'unrecovered at the end yes' chaos-K*.out | awk -F: '{s += $2} END {print s + 0}')"
   echo "each client's failed calls and Inits, timed: $HOST_DIR/chaos-K*.failures"
   if ((twice + raw_twice > 0)); then

@@ -9,8 +9,9 @@
 # add_subdirectory, run under Wine), and for x86_64 the position feed's runs
 # under Wine (feed_replay, feed_picture, feed_tcp, feed_serial, feed_gpsd,
 # feed_failures, feed_bounds: tests/feed/feed-tests.sh), the tools in shell
-# pipes (shell_pipes, shell_hints: tests/wine/shell-tests.sh) and the GPX
-# files checked with gpsbabel (gpx_files: tests/gpx/gpx-tests.sh); the call
+# pipes (shell_pipes, shell_hints: tests/wine/shell-tests.sh), the GPX
+# files checked with gpsbabel (gpx_files: tests/gpx/gpx-tests.sh) and a
+# minute of the chaos soak (soak_chaos: scripts/soak.sh --chaos); the call
 # table for x86_64 (call_table_x86_64: tests/arm); then Windows on ARM: the
 # ARM64 and ARMv7 builds (made beside the fuzz smoke), their DLL tables,
 # their compiler helpers and "%f" writer run under qemu-user

@@ -4,7 +4,8 @@
 # api -> hostlink -> platform; device -> platform; the wire facts of
 # protocol/ under all of them), and each may see the public header, which
 # includes nothing of ours. The tools see only the public header, the
-# protocol and tools/common besides their own folder; the tests see what
+# protocol and tools/common besides their own folder, and of the platform
+# layer its one handle-owner template, which depends on nothing; the tests see what
 # their kind tests. No file of the core or the public header sees a Windows
 # header, and no two files include each other, directly or round about (a
 # header and its source count as one unit).
@@ -25,8 +26,8 @@ declare -A allowed=(
   [api]="public protocol hostlink platform"
   [device]="public platform"
   [OrvekPORT]="public protocol api device hostlink platform"
-  [tools/common]="public"
-  [tools]="public protocol tools/common"
+  [tools/common]="public platform/unique_owner.h"
+  [tools]="public protocol tools/common platform/unique_owner.h"
   # The native benchmark measures the core's own number and sentence code.
   [tools/orvek-bench/sentence_bench.cpp]="public api platform tests/support/coordinate_cases.h"
   # Unit tests, fuzz harnesses and their support test the core from inside.
@@ -38,9 +39,11 @@ declare -A allowed=(
   # emulator's files; the Win32 backend's contract test and the asset
   # file's layout are the two pieces of the core they see.
   [tests/wine]="public protocol tools/common tools/orvek-host platform tests/support/platform_contract.h device/device_sources.h"
-  [tests/feed]="tools/orvek-feed"
-  [tests/emulator]="tools/orvek-host"
-  [tests/client]="public protocol tools/common tools/orvekport"
+  [tests/feed]="tools/orvek-feed tools/common"
+  [tests/emulator]="tools/orvek-host tools/common"
+  # Natively the client runs on the core and the fake platform, the
+  # emulator's model answering.
+  [tests/client]="public protocol tools/common tools/orvekport hostlink api device platform tests/support"
   [tests/gpx]="tools/common tools/orvekport tools/orvek-feed"
   [tests/release]="public"
   # The ARM runs: the call table through the public header against a host

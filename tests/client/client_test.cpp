@@ -1,35 +1,106 @@
-// Tests of orvekport.exe under Wine: its argument handling in-process, and
-// whole runs of the program against the host emulator, whose log is the
-// witness of what the client sent. Grouped by what a user relies on: the
-// exit-code table, the JSON shape, UTF-8 in and out, and the refusals.
+// The client natively, through its seam on the library's own core and the
+// fake platform (fake_seam.h), the emulator's model answering: its
+// argument rules, the options every command shares, what each failure says
+// and the GPX import's checks. The host's request lines are the witness of
+// what was sent. Whole runs of orvekport.exe under Wine are in
+// client_runs_test.cpp.
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 
 #include <string>
 #include <vector>
 
-#include "tools/common/win_process.h"
-#include "tools/orvekport/arguments.h"
-#include "tools/orvekport/host_side.h"
-#include "wine_support.h"
+#include "OrvekPORT/OrvekPORT.h"
+#include "fake_seam.h"
+#include "tools/common/arguments.h"
+#include "tools/orvekport/advice.h"
+#include "tools/orvekport/command.h"
+#include "tools/orvekport/host_text.h"
+#include "tools/orvekport/run.h"
 
-namespace orvek::winetest {
+namespace orvek::clitest {
 namespace {
 
-using cli::Arguments;
 using nlohmann::json;
 using ::testing::Contains;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+using Argv = std::vector<std::string>;
 
-// ---- Argument handling ----------------------------------------------------
+// A <wpt> as the GPX reader gives it.
+cli::GpxWaypoint wpt(unsigned line, std::optional<std::string> name,
+                     std::optional<std::string> description = std::nullopt,
+                     std::optional<std::string> symbol = std::nullopt) {
+  cli::GpxWaypoint w;
+  w.line = line;
+  w.latitude = 1;
+  w.longitude = 2;
+  w.name = std::move(name);
+  w.description = std::move(description);
+  w.symbol = std::move(symbol);
+  return w;
+}
 
-TEST(ClientArguments, SplitsOptionsFromPositionals) {
+// A --json run: its one object, its exit code checked against the run's.
+json run_json(World& world, Argv argv) {
+  argv.insert(argv.begin(), "--json");
+  int exit_code = world.run(argv);
+  json parsed = json::parse(world.system.out, nullptr, false);
+  EXPECT_FALSE(parsed.is_discarded()) << world.system.out;
+  if (parsed.is_discarded()) return json::object();
+  EXPECT_EQ(parsed["exit_code"], exit_code);
+  return parsed;
+}
+
+// Every row of the command table, with a command line that it runs.
+struct Row {
+  const cli::Action* action;
+  std::string words;
+  Argv argv;
+};
+std::vector<Row> every_action() {
+  const std::map<std::string, Argv> samples = {
+      {"version", {}}, {"init", {}}, {"query", {"4"}}, {"raw", {"x"}},
+      {"statuses", {}}, {"newpoint", {"1", "2", "--name", "N"}},
+      {"center", {"1", "2", "3"}}, {"center-waypoint", {"WP1", "2"}},
+      {"viewport", {"1", "2"}}, {"exec", {"3"}}, {"open", {"a.gpx"}},
+      {"export-view", {"v.png"}}, {"delete-mobile", {"X"}},
+      {"moving-map-init", {}},
+      {"waypoint add", {"WP1", "Gate", "2", "41", "0", "flag"}},
+      {"waypoint delete", {"WP1"}}, {"waypoint count", {}},
+      {"waypoint get", {"0"}}, {"waypoint list", {}},
+      {"waypoint import", {"in.gpx"}}, {"waypoint export", {"out.gpx"}},
+      {"mobiles count", {}}, {"mobiles get", {"0"}}, {"mobiles list", {}},
+      {"mobiles export", {"out.gpx"}}, {"device-id", {}},
+      {"disk-free", {"C:\\"}}, {"host start", {"C:\\h"}}, {"host stop", {}},
+      {"host status", {}},
+  };
+  std::vector<Row> rows;
+  for (auto table : {cli::hostlink_commands, cli::map_commands, cli::waypoint_commands,
+                     cli::device_commands, cli::host_commands})
+    for (const cli::Command& command : table())
+      for (const cli::Action& action :
+           command.actions.empty() ? std::span(&command.action, 1) : command.actions) {
+        std::string words = action.words ? action.words : command.name;
+        EXPECT_TRUE(samples.count(words)) << words << " has no sample";
+        Argv argv = {command.name};
+        if (action.words) argv.push_back(words.substr(words.find(' ') + 1));
+        for (const std::string& arg : samples.count(words) ? samples.at(words) : Argv{})
+          argv.push_back(arg);
+        rows.push_back({&action, words, argv});
+      }
+  return rows;
+}
+
+// ---- Argument rules -------------------------------------------------------
+
+TEST(Arguments, OptionsPositionalsAndNumbers) {
   // What a command of one to `most` positionals sees: --capacity and the
   // positionals, or the problem.
-  auto split = [](std::vector<std::string> argv, std::size_t most) {
-    Arguments args(argv);
+  auto split = [](Argv argv, std::size_t most) {
+    tools::Arguments args(argv);
     const char* capacity = args.take_option("capacity");
     if (!args.finish(1, most)) return "problem: " + args.problem();
     std::string seen = capacity ? std::string("--capacity ") + capacity : "-";
@@ -45,44 +116,312 @@ TEST(ClientArguments, SplitsOptionsFromPositionals) {
   EXPECT_EQ(split({"-3.5", "41.5"}, 2), "-, -3.5, 41.5");
   // After "--" everything is a positional, "--capacity" too.
   EXPECT_EQ(split({"--", "--capacity"}, 1), "-, --capacity");
-  EXPECT_EQ(split({"4", "--capacity"}, 1),
-            "problem: --capacity needs a value");
-  EXPECT_EQ(split({"4", "--colour", "red"}, 2),
-            "problem: unknown option --colour");
+  EXPECT_EQ(split({"4", "--capacity"}, 1), "problem: --capacity needs a value");
+  EXPECT_EQ(split({"4", "--colour", "red"}, 2), "problem: unknown option --colour");
   EXPECT_EQ(split({"4", "5"}, 1), "problem: unexpected argument 5");
   EXPECT_EQ(split({}, 1), "problem: missing argument");
-}
 
-TEST(ClientArguments, GlobalOptionsAreTakenOutUpToADoubleDash) {
-  using Argv = std::vector<std::string>;
-  EXPECT_EQ(cli::take_global_options(Argv{"--json", "raw", "x", "--lossy"}),
-            (Argv{"raw", "x"}));
-  // After "--" a global option's name is text to send.
-  EXPECT_EQ(cli::take_global_options(Argv{"raw", "--", "--json"}),
-            (Argv{"raw", "--", "--json"}));
-  EXPECT_TRUE(cli::global_options().json);
-  EXPECT_TRUE(cli::global_options().lossy);
-}
+  Argv global = {"--json", "raw", "x", "--lossy", "--", "--force"};
+  cli::GlobalOptions options = cli::take_global_options(&global);
+  EXPECT_EQ(global, (Argv{"raw", "x", "--", "--force"}));
+  EXPECT_TRUE(options.json && options.lossy && !options.force);
 
-TEST(ClientArguments, NumbersMustBeWholeAndInRange) {
-  const char* const good_integers[] = {"8", "+8", "0", "1000"};
-  const char* const bad_integers[] = {"-1", "1001", " 8", "8 ", "8x", "",
-                                      "0x10", "99999999999999999999"};
   std::int64_t value = 0;
-  for (const char* text : good_integers)
-    EXPECT_TRUE(cli::parse_integer(text, 0, 1000, &value)) << text;
-  for (const char* text : bad_integers)
-    EXPECT_FALSE(cli::parse_integer(text, 0, 1000, &value)) << text;
+  for (const char* text : {"8", "+8", "0", "1000"})
+    EXPECT_TRUE(tools::parse_integer(text, 0, 1000, &value)) << text;
+  for (const char* text : {"-1", "1001", " 8", "8 ", "8x", "", "0x10", "99999999999999999999"})
+    EXPECT_FALSE(tools::parse_integer(text, 0, 1000, &value)) << text;
   double real = 0;
-  EXPECT_TRUE(cli::parse_real("-3e2", &real));
-  EXPECT_EQ(real, -300);
+  EXPECT_TRUE(tools::parse_real("-3e2", &real) && real == -300);
   for (const char* text : {"4,5", "nan", "inf", "1e999", "", " 1"})
-    EXPECT_FALSE(cli::parse_real(text, &real)) << text;
+    EXPECT_FALSE(tools::parse_real(text, &real)) << text;
+}
+
+// ---- What every command shares --------------------------------------------
+
+// The same for every command, through the one runner: a usage error exits 2
+// (the problem and the usage on stderr, nothing on stdout, nothing sent;
+// as JSON, one object); --json prints one object, succeeding or not; and
+// --no-start fails (exit 3) every command that needs the host before
+// anything is sent, and leaves the others alone.
+TEST(Client, EveryCommandTakesTheCommandLineAndTheOptionsTheSameWay) {
+  for (const auto& [action, words, argv] : every_action()) {
+    SCOPED_TRACE(words);
+    World world;
+    world.model.answer("M|WP1,Gate,2,41,0,flag\n");
+    world.model.answer("E|$AAGGAM,,4015.000,N,330.000,W,1,5,0,650,m,,,,,,,A,B,1.500000,2*64\r\n\n");
+    world.system.gpx_files["in.gpx"] = {wpt(3, "WP1", "Gate", "flag")};
+    world.system.write("C:\\tools\\orvek-host.exe", "MZ");
+    Argv bad = argv;
+    bad.push_back("--bogus");
+    EXPECT_EQ(world.run(bad), 2);
+    EXPECT_THAT(world.system.err, HasSubstr("orvekport: unknown option --bogus\n"));
+    EXPECT_THAT(world.system.err, HasSubstr("\nusage: orvekport "));
+    EXPECT_THAT(world.system.out, IsEmpty());
+    EXPECT_THAT(world.requests(), IsEmpty());
+    EXPECT_EQ(run_json(world, bad)["error"], "unknown option --bogus");
+
+    if (words == "host start") world.host.exit();
+    json object = run_json(world, argv);
+    EXPECT_EQ(object["command"], words);
+    EXPECT_TRUE(object["fields"].is_object() && object["notes"].is_array());
+
+    world.host.exit();
+    Argv no_start = argv;
+    no_start.insert(no_start.begin(), "--no-start");
+    int exit_code = world.run(no_start);
+    if (action->need == cli::HostNeed::kNone) continue;
+    EXPECT_EQ(exit_code, 3);
+    EXPECT_THAT(world.system.err, HasSubstr("--no-start was given"));
+    EXPECT_THAT(world.requests(), IsEmpty());
+  }
+  World world;
+  EXPECT_EQ(world.run({"waypoint"}), 2);
+  EXPECT_EQ(world.run({"host", "launch"}), 2);
+  EXPECT_EQ(world.run({"bogus"}), 2);
+  world.run({"--no-init", "query", "0"});
+  EXPECT_THAT(world.system.err, HasSubstr("--no-start"));
+}
+
+// What the code page can't hold is refused (exit 2, nothing sent) unless
+// --lossy, which sends it as '?'; what the host would not show, or not read
+// back, is refused unless --force, which sends it. The same for every
+// command that takes such input, wherever the option stands.
+TEST(Client, LossyAndForceSendWhatIsRefusedOtherwise) {
+  const struct {
+    Argv argv;
+    const char* option;  // what lets it go
+    const char* refusal;
+    const char* sent;  // the start of the request line that goes
+  } cases[] = {
+      {{"query", "\xE6\x9D\xB1"}, "--lossy", "can't hold: '\xE6\x9D\xB1'", "F|?\n"},
+      {{"raw", "\xE6\x9D\xB1x"}, "--lossy", "--lossy sends them", "?x\n"},
+      {{"newpoint", "1", "2", "--name", "\xE6\x9D\xB1\xE4\xBA\xAC"}, "--lossy",
+       "the name (--name, --text1)", "E|$AAGGAM,,200.000,N,100.000,E,1,5,0,0,m,,,,,,,??,"},
+      {{"open", "\xE6\x9D\xB1"}, "--lossy", "FILE", "D|?\n"},
+      {{"waypoint", "import", "cjk.gpx"}, "--lossy", "(line 3): name", "M|?,"},
+      {{"newpoint", "170", "-95"}, "--force", "latitude -95 is outside -90..90",
+       "E|$AAGGAM,,9500.000,S,17000.000,E"},
+      {{"center", "1", "91", "0"}, "--force", "latitude 91", "O|1.000000,91.000000,0.000000"},
+      {{"viewport", "640", "0"}, "--force", "above 0", "K|640,0"},
+      {{"waypoint", "add", "WP1", "a, b", "2", "41", "0", "flag"}, "--force",
+       "DESCRIPTION 'a, b' holds a comma", "M|WP1,a, b,2.000000"},
+      {{"waypoint", "add", "WP1", std::string(100, 'd'), "2", "41", "0", "i"}, "--force",
+       "DESCRIPTION is 100 bytes; a waypoint reads back texts of at most 99", "M|WP1,ddd"},
+      {{"waypoint", "import", "comma.gpx"}, "--force",
+       "'WP,1' (line 3): name holds a comma", "M|WP,1,a, b,2.000000,1.000000"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.argv[0] + " " + c.argv[1]);
+    for (int how = 0; how < 3; ++how) {  // refused; the option first; last
+      World world;
+      world.system.gpx_files["cjk.gpx"] = {wpt(3, "\xE6\x9D\xB1")};
+      world.system.gpx_files["comma.gpx"] = {wpt(3, "WP,1", "a, b")};
+      world.answer("F|?", "G|");
+      Argv argv = c.argv;
+      if (how > 0) argv.insert(how == 1 ? argv.begin() : argv.end(), c.option);
+      int exit_code = world.run(argv);
+      if (how == 0) {
+        EXPECT_EQ(exit_code, 2);
+        EXPECT_THAT(world.system.err, HasSubstr(c.refusal));
+        EXPECT_THAT(world.requests(), IsEmpty());
+      } else {
+        EXPECT_EQ(exit_code, 0) << world.system.err;
+        EXPECT_THAT(world.requests(), Contains(::testing::StartsWith(c.sent)));
+      }
+    }
+  }
+}
+
+// ---- What each failure says -------------------------------------------------
+
+TEST(Client, FailuresFollowTheExitCodeTableAndSayWhy) {
+  const struct {
+    Argv argv;
+    const char* request;  // requests beginning so get `reply`; "": none
+    const char* reply;
+    int exit_code;
+    std::vector<std::string> err;  // parts of stderr
+    std::function<void(World&)> fault = nullptr;
+  } cases[] = {
+      {{"center", "1", "2", "1e90"}, "", "", 11,
+       {"the body \"%f,%f,%f\" is 115 bytes, 99 at most (16 too many); nothing was sent"}},
+      {{"newpoint", "1", "2", "--real", "1e60"}, "", "", 11,
+       {"--real written as \"%f\" is 67 bytes, 49 at most (18 too many)"}},
+      {{"query", std::string(200, 'x')}, "", "", 11,
+       {"the query REQUEST is 200 bytes, 196 at most (4 too many)"}},
+      {{"waypoint", "delete", "WP2"}, "", "", 9,
+       {"status: E_READ_REPLY (9)", "host answered: E|no waypoint WP2"}},
+      {{"query", "7"}, "F|7", "Gnothing\r\n", 10, {"host answered: Gnothing\\r\\n"}},
+      {{"waypoint", "get", "0"}, "F|2,0", "G|WP1,Gate", 6,
+       {"E_NO_COMMA_AFTER_FIELD2", "before field 3 (longitude)", "host answered: G|WP1,Gate"}},
+      {{"mobiles", "get", "0"}, "F|3,0", "G|41.25", 5,
+       {"before field 2 (longitude): no comma after field 1 (latitude)"}},
+      {{"waypoint", "list"}, "F|2,0", "E|gone", 9, {"at index 0 of 1", "host answered: E|gone"}},
+      {{"mobiles", "count"}, "F|2\n", "E|busy", 3,
+       {"host answered: E|busy", "gave -1: the query failed, or the host answered -1"}},
+      {{"disk-free", "Q:\\nope"}, "", "", 3, {"the free space of 'Q:\\nope' can't be queried"}},
+      {{"waypoint", "export", "Q:\\out.gpx"}, "", "", 3, {"can't create Q:\\out.gpx.tmp7"}},
+      {{"statuses", "99"}, "", "", 2, {"no status has the code 99"}},
+      // The same number as a parse status, but the exchange's.
+      {{"waypoint", "get", "0"}, "", "", 5,
+       {"status: E_CREATE_REQUEST (5)", "PACKETTX.DAT in 'C:\\Orvek' can't be written"},
+       [](World& w) { w.os.hold_file(w.host.request_path()); }},
+      {{"exec", "1"}, "", "", 7, {"the host in 'C:\\Orvek' did not signal its reply"},
+       [](World& w) { w.host.signal = false; }},
+      {{"exec", "1"}, "", "", 1,
+       {"OrvekGPSPort_Init failed, so nothing was sent",
+        "started 'C:\\Orvek\\orvek.exe' (Path_EXE), but no window of class ORVEKPOCKETMAINW"},
+       [](World& w) { w.host.exit(); }},
+      {{"waypoint", "delete", "WP2"}, "", "", 4,
+       {"HKEY_LOCAL_MACHINE\\SOFTWARE\\OrvekGPS\\General is not set or can't be read; "
+        "set it with 'orvekport host start"},
+       [](World& w) {
+         w.os.remove_registry_value(protocol::kHostRegistryKey, protocol::kHostPathValue);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.argv[0] + " " + c.argv[1]);
+    World world;
+    world.model.answer("M|WP1,Gate,2,41,0,flag\n");
+    world.model.seed_mobiles("41.25,2,0,KIWI1,x\n");
+    if (*c.request) world.answer(c.request, c.reply);
+    if (c.fault) c.fault(world);
+    EXPECT_EQ(world.run(c.argv), c.exit_code);
+    for (const std::string& part : c.err)
+      EXPECT_THAT(world.system.err, HasSubstr(part));
+  }
+}
+
+// --show reads back the request line the call wrote, or says nothing went.
+TEST(Client, ShowPrintsTheRequestTheCallWrote) {
+  World world;
+  world.run({"--show", "exec", "3"});
+  EXPECT_EQ(world.system.out, "sent: I|3\\n\n");
+  world.run({"--show", "center", "1", "2", "1e90"});
+  EXPECT_EQ(world.system.out, "sent: (nothing)\n");
+}
+
+// A result cut short by the capacity succeeds with what fit, and says so.
+TEST(Client, AResultCutByTheCapacityIsSaidOnStderr) {
+  World world;
+  const std::string succeeded = "status: OK (0): success\n";
+  EXPECT_EQ(world.run({"query", "0", "--capacity", "14"}), 0);
+  EXPECT_EQ(world.system.out, "orvek-host 3\n");
+  EXPECT_EQ(world.system.err, succeeded);
+  EXPECT_EQ(world.run({"query", "0", "--capacity", "4"}), 0);
+  EXPECT_EQ(world.system.out, "or\n");
+  EXPECT_THAT(world.system.err, HasSubstr("the result was cut to 2 bytes by --capacity 4: the "
+                                          "host's reply holds 12; --capacity 14 reads it whole"));
+  world.answer("F|0", "G|" + std::string(1200, 'r'));
+  world.run({"query", "0"});
+  EXPECT_THAT(world.system.err,
+              HasSubstr("by the default capacity, 1000: the host's reply holds 1200"));
+
+  EXPECT_EQ(world.run({"raw", "hello", "--capacity", "3"}), 0);
+  EXPECT_EQ(world.system.out, "R|\n");
+  EXPECT_THAT(world.system.err, HasSubstr("cut to 2 UTF-16 units by --capacity 3: the host's "
+                                          "reply holds 7; --capacity 8 reads it whole"));
+  world.run({"raw", "hello", "--capacity", "8"});
+  EXPECT_EQ(world.system.err, succeeded);
+}
+
+// ---- Waypoints and GPX ----------------------------------------------------------
+
+TEST(Client, ImportSendsEveryWaypointWithItsIconAndReplacesById) {
+  World world;
+  world.model.answer("M|OLD,x,0,0,0,\n");
+  world.model.answer("M|KEEP,y,0,0,0,\n");
+  cli::GpxWaypoint old = wpt(7, "  OLD \n", std::nullopt, " flag ");
+  old.elevation = -3.5;
+  old.comment = "the\tgate";
+  world.system.gpx_files["in.gpx"] = {old, wpt(9, "NEW"), old};
+  world.answer("M|NEW,", "E|no room");
+  json report = run_json(world, {"waypoint", "import", "in.gpx", "--replace"});
+  // The id deleted once, though the file has it twice; each sent on its own.
+  std::vector<std::string> sent;
+  for (const std::string& line : world.requests())
+    if (line[0] == 'M' || line[0] == 'N') sent.push_back(line);
+  EXPECT_THAT(sent, ElementsAre("N|OLD\n", "M|OLD,the gate,2.000000,1.000000,-3.500000,flag\n",
+                                "M|NEW,,2.000000,1.000000,0.000000,\n",
+                                "M|OLD,the gate,2.000000,1.000000,-3.500000,flag\n"));
+  EXPECT_EQ(report["exit_code"], 9);
+  EXPECT_EQ(report["fields"]["replaced"], 1);
+  EXPECT_EQ(report["fields"]["imported"], 2);
+  EXPECT_EQ(report["failures"][0]["host_answered"], "E|no room");
+
+  // A file with a problem sends nothing, and says every problem.
+  world.system.gpx_files["bad.gpx"] = {wpt(3, ""), wpt(5, std::string(120, 'n')),
+                                       wpt(6, "B\xEF\xBF\xBD" "AD")};
+  EXPECT_EQ(world.run({"waypoint", "import", "bad.gpx"}), 2);
+  const std::string& err = world.system.err;
+  EXPECT_THAT(err, HasSubstr("bad.gpx: 3 problems (below); nothing was sent"));
+  EXPECT_THAT(err, HasSubstr("<wpt> at line 3 has no <name>"));
+  // A long text is quoted by its first characters only.
+  EXPECT_THAT(err, HasSubstr("'" + std::string(60, 'n') + "...' (line 5): name is 120 bytes"));
+  // Bytes the reader could not decode are not text the code page lacks.
+  EXPECT_THAT(err, HasSubstr("(line 6): name holds bytes that are not in the file's "
+                             "encoding (read as U+FFFD)"));
+  EXPECT_THAT(world.requests(), IsEmpty());
+  world.run({"waypoint", "import", "missing.gpx"});
+  EXPECT_THAT(world.system.err, HasSubstr("missing.gpx: can't open it"));
+}
+
+TEST(Client, ExportWritesEveryRecordWithItsIconAsTheSymbol) {
+  World world;
+  world.model.answer("M|OPERA,Opera & Quay,151.215297,-33.856784,4.500000,flag\n");
+  world.model.answer("M|PRIME,,0,0,0,\n");
+  ASSERT_EQ(world.run({"waypoint", "export", "C:\\out.gpx"}), 0);
+  std::string file = world.system.read_file("C:\\out.gpx").value_or("");
+  EXPECT_THAT(file, HasSubstr("  <wpt lat=\"-33.856784\" lon=\"151.215297\">\n"
+                              "    <ele>4.5</ele>\n    <name>OPERA</name>\n"
+                              "    <desc>Opera &amp; Quay</desc>\n    <sym>flag</sym>\n"));
+  EXPECT_THAT(file, HasSubstr("<name>PRIME</name>\n  </wpt>"));
+  // A record that fails leaves no file.
+  world.answer("F|2,1", "E|gone");
+  EXPECT_EQ(world.run({"waypoint", "export", "C:\\none.gpx"}), 9);
+  EXPECT_THAT(world.system.err, HasSubstr("at index 1 of 2; no file written"));
+  EXPECT_FALSE(world.system.read_file("C:\\none.gpx"));
+}
+
+// ---- The host by hand ---------------------------------------------------------
+
+TEST(Client, HostStartInstallsRegistersAndWaitsForTheWindow) {
+  World world;
+  world.host.exit();
+  world.system.write("C:\\tools\\orvek-host.exe", "emulator");
+  EXPECT_EQ(world.run({"host", "start", "C:\\by hand\\"}), 0) << world.system.err;
+  EXPECT_EQ(world.system.read_file("C:\\by hand\\orvek-host.exe"), "emulator");
+  EXPECT_EQ(world.system.host_path(), "C:\\by hand\\orvek-host.exe");
+  EXPECT_EQ(world.run({"host", "start"}), 3) << "one is running";
+
+  world.host.exit();
+  world.system.started_program_shows_window = false;
+  std::uint64_t before = world.os.now_ms();
+  EXPECT_EQ(world.run({"host", "start", "C:\\h"}), 3);
+  EXPECT_THAT(world.system.err, HasSubstr("its window did not appear"));
+  EXPECT_EQ(world.os.now_ms() - before, 10000u) << "it waited the library's 10 s";
+  world.run({"host", "start", "C:\\" + std::string(90, 'f')});
+  EXPECT_THAT(world.system.err, HasSubstr("Path_EXE may hold 99: choose a shorter FOLDER"));
+}
+
+// ---- Advice -----------------------------------------------------------------------
+
+// A text read back from the host that may not be in its code page is
+// doubted: bytes the code page does not define, or UTF-8.
+TEST(ClientAdvice, TextsReadBackInAnotherCodePageAreDoubted) {
+  World world;
+  world.system.undefined_bytes = "\x81";
+  cli::HostText text(world.system, false);
+  EXPECT_EQ(text.read_back_doubt("plain", 1252), "");
+  EXPECT_EQ(text.read_back_doubt("Caf\xE9", 1252), "");
+  EXPECT_THAT(text.read_back_doubt("Caf\xC3\xA9", 1252), HasSubstr("reads as UTF-8"));
+  EXPECT_EQ(text.read_back_doubt("Caf\xC3\xA9", 65001), "");
+  EXPECT_THAT(text.read_back_doubt("\x81", 1252), HasSubstr("does not define"));
 }
 
 // A host that started without a window: what the client can find out
-// points at the cause. Facts made up, since a prefix without its null
-// graphics driver costs a Wine restart.
+// points at the cause.
 TEST(ClientAdvice, AHostWithoutAWindowPointsAtTheLikelyCause) {
   const std::string log = "C:\\h\\orvek-host.log";
   auto advice = [&](std::optional<std::string> log_error, bool wine,
@@ -91,8 +430,7 @@ TEST(ClientAdvice, AHostWithoutAWindowPointsAtTheLikelyCause) {
     cli::NoWindowFacts facts{log, log_error, wine, display, driver,
                              wine_command};
     std::string joined;
-    for (const std::string& line : cli::no_window_advice(facts))
-      joined += line + "\n";
+    for (const std::string& line : cli::no_window_advice(facts)) joined += line + "\n";
     return joined;
   };
   const std::string window_error = "10:00:00.000 error window can't be created";
@@ -112,266 +450,15 @@ TEST(ClientAdvice, AHostWithoutAWindowPointsAtTheLikelyCause) {
   std::string unknown = advice(std::nullopt, true, true, "");
   EXPECT_THAT(unknown, HasSubstr(log));
   EXPECT_THAT(unknown, HasSubstr("null graphics driver"));
-}
 
-TEST(ClientAdvice, TextsReadBackInAnotherCodePageAreDoubted) {
-  const struct {
-    const char* bytes;
-    unsigned code_page;
-    const char* doubt;  // part of the doubt; "" when none
-  } cases[] = {
-      {"plain ASCII", 1252, ""},
-      {"Caf\xE9", 1252, ""},                 // the code page's own e-acute
-      {"Caf\xC3\xA9", 1252, "reads as UTF-8"},  // UTF-8 read as 1252
-      {"Caf\xC3\xA9", CP_UTF8, ""},
-      {"\x82", 932, "does not define"},  // a lead byte alone
-  };
-  for (const auto& c : cases) {
-    std::string doubt = cli::read_back_doubt(c.bytes, c.code_page);
-    if (*c.doubt == '\0') {
-      EXPECT_THAT(doubt, IsEmpty()) << c.bytes;
-    } else {
-      EXPECT_THAT(doubt, HasSubstr(c.doubt)) << c.bytes;
-    }
-  }
-}
-
-// ---- Whole runs of orvekport.exe --------------------------------------------
-
-class ClientRunTest : public EmulatorTest {
- protected:
-  tools::ProcessRun run(const std::wstring& arguments,
-                        const wchar_t* exe = L"orvekport.exe") {
-    tools::ProcessRun result = tools::run_process(
-        test_binary_dir() + L"\\" + exe, arguments, host().directory(), 20000);
-    EXPECT_TRUE(result.started && result.finished)
-        << to_ansi(arguments) << " did not run to its end";
-    return result;
-  }
-  // A --json run: its stdout parsed, with the exit code checked against it.
-  json run_json(const std::wstring& arguments) {
-    tools::ProcessRun result = run(L"--json " + arguments);
-    json parsed = json::parse(result.out, nullptr, false);
-    EXPECT_FALSE(parsed.is_discarded())
-        << to_ansi(arguments) << " printed no JSON: " << result.out;
-    if (parsed.is_discarded()) return json::object();
-    EXPECT_EQ(parsed["exit_code"], result.exit_code) << to_ansi(arguments);
-    return parsed;
-  }
-};
-
-// The exit-code table and what each failure says: 2 for a command line
-// that can't be run (or text that would not cross or read back), 3 for a
-// failure without a status, else the status, with the host's answer, the
-// field a short record lacks, the limit a request broke, the registry key
-// or the path tried.
-TEST_F(ClientRunTest, FailuresFollowTheExitCodeTableAndSayWhy) {
-  // A formatted body over its limit: --show has nothing to show, though
-  // Init's handshake was written just before.
-  json refused = run_json(L"--show center 1 2 1e90");
-  EXPECT_EQ(refused["status"], 11);
-  EXPECT_EQ(refused["sent"], "(nothing)");
-  EXPECT_THAT(refused["notes"][0].get<std::string>(),
-              HasSubstr("115 bytes, 99 at most (16 too many)"));
-
-  // --force sends a waypoint that can't read back, and the read-back shows
-  // why not to.
-  ASSERT_EQ(run(L"waypoint add WP1 \"Client, Gate 3\" 2 41 0 flag --force")
-                .exit_code,
-            0u);
-  EXPECT_THAT(run(L"waypoint get 0").out, HasSubstr("description: Client\n"));
-
-  // --force counts wherever it stands before "--", the command word too.
-  EXPECT_EQ(run(L"--force newpoint 200 -95").exit_code, 0u);
-  EXPECT_EQ(run(L"viewport 0 0 --force").exit_code, 0u);
-
-  // An export the host answered but did not write, and a text that reads
-  // back as UTF-8 rather than the code page: both said on stderr.
-  ASSERT_TRUE(host().set_faults(
-      "when=J|ghost.png reply A|\\n\n"
-      "when=F|77 reply G|Caf\\xC3\\xA9\n"));
-  tools::ProcessRun ghost = run(L"export-view ghost.png");
-  EXPECT_EQ(ghost.exit_code, 0u);
-  EXPECT_THAT(ghost.err, HasSubstr("ghost.png' did not appear"));
-  if (GetACP() != CP_UTF8) {
-    EXPECT_THAT(run(L"query 77").err, HasSubstr("reads as UTF-8"));
-  }
-  ASSERT_TRUE(host().set_faults(""));
-
-  const std::string too_long = "200 bytes, 196 at most (4 too many)";
-  const struct {
-    std::wstring arguments;
-    DWORD exit_code;
-    std::vector<std::string> err;  // parts of stderr
-    const char* unsent = nullptr;  // no log line may hold it ("": no line)
-    const char* faults = nullptr;  // the emulator's, set before the run
-    // Path_EXE, set with no host running; "": no value.
-    const wchar_t* path_exe = nullptr;
-  } cases[] = {
-      {L"", 2, {"orvekport"}, ""},
-      {L"bogus", 2, {"orvekport"}, ""},
-      {L"query", 2, {"orvekport"}, ""},
-      {L"query 4 --capacity -1", 2, {"orvekport"}, ""},
-      {L"raw x --colour r", 2, {"orvekport"}, ""},
-      {L"waypoint", 2, {"orvekport"}, ""},
-      {L"host launch", 2, {"orvekport"}, ""},
-      {L"statuses 99", 2, {"no status has the code 99"}, ""},
-      // What the library would send but no map can show.
-      {L"newpoint 200 -95", 2, {"longitude 200", "latitude -95", "--force"}, ""},
-      {L"waypoint add WP1 x 2 91 0 flag", 2, {"latitude 91"}, ""},
-      {L"viewport 640 0", 2, {"above 0", "--force"}, ""},
-      // Waypoints that would not read back as they were written.
-      {L"waypoint add WP1 \"Client, Gate 3\" 2 41 0 flag", 2, {"comma"}, ""},
-      {L"waypoint add WP,1 text 2 41 0 flag", 2, {"comma"}, ""},
-      {L"waypoint add WP1 text 2 41 0 fl,ag", 2, {"comma"}, ""},
-      {L"waypoint add WP1 " + std::wstring(100, L'd') + L" 2 41 0 flag", 2,
-       {"100 bytes"}, ""},
-      // Text the code page can't hold.
-      {L"newpoint 1 2 --name \u6771\u4EAC", 2, {"--lossy"}, ""},
-      {L"query " + std::wstring(200, L'x'), 11, {too_long}, "xxxx"},
-      {L"waypoint delete WP2", 9, {"host answered: E|no waypoint WP2"}},
-      {L"query \"\"", 9, {"host answered: "}},
-      {L"waypoint get 0", 6,
-       {"E_NO_COMMA_AFTER_FIELD2", "before field 3 (longitude)",
-        "host answered: G|-3.5,41.25"},
-       nullptr, "when=F|2,0 reply G|-3.5,41.25\n"},
-      {L"mobiles get 0", 5, {"before field 2 (longitude)"}, nullptr,
-       "when=F|3,0 reply G|41.25\n"},
-      {L"disk-free Q:\\nope", 3, {"Q:\\nope"}},
-      {L"mobiles count", 3, {"Path_EXE"}, nullptr, nullptr, L""},
-      {L"waypoint delete WP2", 4,
-       {"status: E_REGISTRY (4)", "SOFTWARE\\OrvekGPS\\General",
-        "orvekport host start"}},
-      {L"init", 1, {"C:\\nowhere\\host.exe"}, nullptr, nullptr,
-       L"C:\\nowhere\\host.exe"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(to_ansi(c.arguments));
-    ASSERT_TRUE(!c.faults || host().set_faults(c.faults));
-    if (c.path_exe != nullptr) {
-      ASSERT_TRUE(host().stop());
-      ASSERT_TRUE(*c.path_exe ? set_host_path(c.path_exe)
-                              : delete_host_path());
-    }
-    std::size_t mark = host().log_mark();
-    tools::ProcessRun result = run(c.arguments);
-    EXPECT_EQ(result.exit_code, c.exit_code);
-    for (const std::string& part : c.err)
-      EXPECT_THAT(result.err, HasSubstr(part));
-    if (c.exit_code == 2) { EXPECT_THAT(result.out, IsEmpty()); }
-    if (c.exit_code == 1) { EXPECT_THAT(result.out, Not(HasSubstr("elapsed_ms"))); }
-    if (c.unsent != nullptr) {
-      EXPECT_THAT(host().log_lines_since(mark),
-                  Not(Contains(HasSubstr(c.unsent))));
-    }
-  }
-}
-
-// Every command, succeeding or not, prints one object with its fields and
-// exit code; these runs pin the parts a script reads.
-TEST_F(ClientRunTest, JsonOutputParsesForEveryKindOfRun) {
-  const struct {
-    const wchar_t* arguments;
-    json part;  // what the object holds (flattened paths and values)
-  } cases[] = {
-      {L"query 0", {{"status", 0}, {"status_name", "OK"},
-                    {"fields", {{"result", "orvek-host 3"}}}}},
-      {L"waypoint add WP1 \"Gate 3\" -3.5 41.25 650 flag --show",
-       {{"status", 0},
-        {"sent", "M|WP1,Gate 3,-3.500000,41.250000,650.000000,flag\\n"}}},
-      {L"waypoint list",
-       {{"waypoints",
-         {{{"id", "WP1"}, {"longitude", -3.5}, {"latitude", 41.25}}}}}},
-      {L"newpoint 175.5 -37.75 --altitude 60 --name KIWI1", {{"status", 0}}},
-      {L"mobiles list",
-       {{"mobiles", {{{"name", "KIWI1"}, {"latitude", -37.75}}}}}},
-      {L"waypoint delete NOPE",
-       {{"status", 9}, {"host_answer", "E|no waypoint NOPE"}}},
-      {L"viewport 1",
-       {{"exit_code", 2}, {"status", nullptr}, {"error", "missing argument"}}},
-  };
-  for (const auto& c : cases) {
-    json flat = run_json(c.arguments).flatten(), part = c.part.flatten();
-    for (const auto& [path, value] : part.items())
-      EXPECT_EQ(flat[path], value) << to_ansi(c.arguments) << " " << path;
-  }
-  EXPECT_EQ(run_json(L"waypoint list")["waypoints"].size(), 1u);
-  // The picture's full path, where the host put it.
-  json exported = run_json(L"export-view v.png");
-  std::string file = exported["fields"]["file"];
-  EXPECT_THAT(file, ::testing::EndsWith("\\v.png"));
-  EXPECT_NE(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << file;
-  EXPECT_TRUE(exported["notes"].empty()) << exported["notes"];
-  EXPECT_EQ(run(L"-V").out, run(L"--version").out);
-  EXPECT_EQ(run_json(L"mobiles list")["mobiles"].size(), 1u);
-  for (const wchar_t* arguments :
-       {L"statuses", L"version", L"host status", L"disk-free Q:\\nope",
-        L"device-id", L"raw \"R|\\\"quoted\\\"\"", L"init", L"newpoint 1 2",
-        L"center 1 2 3", L"center-waypoint NOPE 2", L"viewport 1 2",
-        L"exec 3", L"open a.gpx", L"export-view v.png", L"delete-mobile X",
-        L"moving-map-init", L"mobiles count", L"mobiles get 9",
-        L"waypoint count", L"waypoint get 9"}) {
-    json any = run_json(arguments);
-    EXPECT_TRUE(any["fields"].is_object()) << to_ansi(arguments);
-  }
-}
-
-TEST_F(ClientRunTest, TextsAreUtf8OutsideAndTheCodePageOnTheLink) {
-  tools::ProcessRun result =
-      run(L"waypoint add WP1 Caf\u00E9 2 41 0 flag");
-  ASSERT_EQ(result.exit_code, 0u) << result.err;
-  EXPECT_THAT(host().log_lines(),
-              Contains(recv(
-                  "M|WP1,Caf\xE9,2.000000,41.000000,0.000000,flag")));
-  result = run(L"waypoint get 0");
-  EXPECT_THAT(result.out, HasSubstr("description: Caf\xC3\xA9\n"));
-  EXPECT_EQ(run_json(L"waypoint get 0")["fields"]["description"],
-            "Caf\xC3\xA9");
-
-  // The raw request goes as UTF-16 through the DLL and back.
-  result = run(L"raw \"Gr\u00FC\u00DFe\"");
-  EXPECT_EQ(result.out, "R|Gr\xC3\xBC\xC3\x9F" "e\n");
-
-  // What the code page can't hold goes only when the user accepts the loss.
-  result = run(L"--lossy newpoint 1 2 --name \u6771\u4EAC --show");
-  EXPECT_EQ(result.exit_code, 0u) << result.err;
-  EXPECT_THAT(result.out, HasSubstr(",m,,,,,,,??,"));
-}
-
-TEST_F(ClientRunTest, HostCommandsInstallRegisterAndStopTheEmulator) {
-  ASSERT_TRUE(delete_host_path());
-  // A short folder: the test's own may be too deep for Path_EXE.
-  wchar_t temp[MAX_PATH];
-  DWORD length = GetTempPathW(MAX_PATH, temp);
-  std::wstring folder = std::wstring(temp, length) + L"orvek-byhand";
-  tools::ProcessRun result = run(L"host start \"" + folder + L"\"");
-  ASSERT_EQ(result.exit_code, 0u) << result.err;
-  EXPECT_THAT(result.out, HasSubstr("orvek-host.log"));
-  EXPECT_NE(find_emulator_window(), nullptr);
-
-  EXPECT_EQ(run(L"--no-start query 0").out, "orvek-host 3\n");
-  EXPECT_THAT(run(L"host status").out, HasSubstr("running: yes"));
-  EXPECT_EQ(run(L"host stop").exit_code, 0u);
-  EXPECT_EQ(find_emulator_window(), nullptr);
-  DeleteFileW((folder + L"\\orvek-host.exe").c_str());
-  DeleteFileW((folder + L"\\orvek-host.log").c_str());
-  RemoveDirectoryW(folder.c_str());
-
-  // Not running, and told not to start it: exit 3, nothing started.
-  EXPECT_EQ(run(L"--no-start waypoint count").exit_code, 3u);
-  EXPECT_EQ(find_emulator_window(), nullptr);
-}
-
-// The demo is the README's main job: every export, each step reported.
-// The emulator starts with no mobiles, waypoints or fixes, as it does there.
-TEST_F(ClientRunTest, DemoSucceedsInEveryStep) {
-  tools::ProcessRun result = run(L"", L"orvek-demo.exe");
-  // Exit code 0: no step failed; the last line: it ran to the end.
-  EXPECT_EQ(result.exit_code, 0u) << result.out;
-  EXPECT_THAT(result.out, HasSubstr(" steps succeeded.\n"));
-  // The emulator started through the shell, as the DLL found none running.
-  EXPECT_THAT(host().log_lines(), Contains(HasSubstr("start pid")));
+  // The log's last error since the emulator last started.
+  World world;
+  world.system.write(log, "10:00:00.000 start pid 1 in C:\\h\n" + window_error +
+                              "\n10:00:01.000 start pid 2 in C:\\h\n"
+                              "10:00:01.100 error window class can't be registered\r\n");
+  EXPECT_EQ(cli::no_window_facts(world.system, "C:\\h\\host.exe").log_error,
+            "10:00:01.100 error window class can't be registered");
 }
 
 }  // namespace
-}  // namespace orvek::winetest
+}  // namespace orvek::clitest

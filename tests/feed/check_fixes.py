@@ -8,8 +8,12 @@ usage: check_fixes.py HOST_LOG FIRST_LINE CHK [NAME]
 Reads the host log from line FIRST_LINE (1-based) on, only fixes whose first
 text is NAME when given. Prints the counts; exit 1 on any mismatch."""
 import json
+import os
 import re
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "../../tools/common"))
+import host_log  # noqa: E402
 
 # A receiver that stamps one sentence of each cycle a second late (garmin48's
 # GLL) has gpsd report some epochs at the late stamp; the feed keeps the
@@ -62,33 +66,14 @@ def expected_fixes(chk_path):
     return fixes, len(groups)
 
 
-def minutes_field(value, hemisphere):
-    """'3238.914','N' -> signed minutes of arc."""
-    degrees = int(float(value) // 100)
-    minutes = degrees * 60 + (float(value) - degrees * 100)
-    return -minutes if hemisphere in ("S", "W") else minutes
-
-
 def received_fixes(log_path, first_line, name):
-    fixes = []
-    with open(log_path, encoding="ascii", errors="replace") as log:
-        for number, line in enumerate(log, 1):
-            if number < first_line:
-                continue
-            m = re.search(r" recv E\|(\$AAGGAM,[^*]*)\*", line)
-            if not m:
-                continue
-            f = m.group(1).split(",")
-            if name is not None and f[17] != name:
-                continue
-            fixes.append({
-                "lat_min": minutes_field(f[2], f[3]),
-                "lon_min": minutes_field(f[4], f[5]),
-                "alt": int(f[9]),
-                "time": time_ms(f[18]),
-                "sats": int(f[20]),
-            })
-    return fixes
+    return [{
+        "lat_min": fix["latitude"] * 60,
+        "lon_min": fix["longitude"] * 60,
+        "alt": fix["altitude"],
+        "time": time_ms(fix["description"]),
+        "sats": fix["satellites"],
+    } for fix in host_log.received_fixes(log_path, first_line, name)]
 
 
 def main():

@@ -7,10 +7,13 @@ The view was set with viewport W H and center LON LAT METRES_PER_PIXEL, so
 positions follow from the projection alone: equirectangular around the
 centre at the picture's middle, longitude shrunk by cos(latitude)."""
 import math
-import re
+import os
 import struct
 import sys
 import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "../../tools/common"))
+import host_log  # noqa: E402
 
 METRES_PER_DEGREE = 111195.0
 FIX = (0x0A, 0x1E, 0x64)
@@ -51,27 +54,13 @@ def read_bmp(data):
     return width, height, pixel
 
 
-def received(log_path, name):
-    for line in open(log_path, encoding="ascii", errors="replace"):
-        m = re.search(r" recv E\|\$AAGGAM,,([^*]*)\*", line)
-        if not m:
-            continue
-        f = m.group(1).split(",")
-        if f[15] != name:  # field 17 counted from "$AAGGAM" as 0
-            continue
-        def degrees(value, hemisphere):
-            d = int(float(value) // 100)
-            v = d + (float(value) - d * 100) / 60
-            return -v if hemisphere in "SW" else v
-        yield degrees(f[0], f[1]), degrees(f[2], f[3])
-
-
 def main():
     picture, log_path, name = sys.argv[1:4]
     lon0, lat0, scale = map(float, sys.argv[4:7])
     data = open(picture, "rb").read()
     width, height, pixel = read_png(data) if picture.endswith(".png") else read_bmp(data)
-    fixes = list(received(log_path, name))
+    fixes = [(fix["latitude"], fix["longitude"])
+             for fix in host_log.received_fixes(log_path, name=name)]
     assert fixes, "no fixes of " + name
     hits = 0
     for i, (lat, lon) in enumerate(fixes):

@@ -48,7 +48,7 @@ install_host_emulator "$build" "feed-$step"
 log="$HOST_DIR/orvek-host.log"
 
 # Line of the host log from which a run's requests are counted.
-next_line() { echo $(( $(wc -l 2>/dev/null < "$log" || echo 0) + 1 )); }
+next_line() { echo $(( $(host_log lines "$log") + 1 )); }
 
 # An unused loopback port.
 free_port() {
@@ -111,7 +111,7 @@ serial)
   feed_pid=$!
   # The receiver talks once the port is open: wait for the host's first
   # request (the feed's handshake), then send the log at line pace.
-  for _ in $(seq 100); do grep -q 'recv F|0' "$log" 2>/dev/null && break; sleep 0.1; done
+  for _ in $(seq 100); do host_log_has "$log" recv 'F|0' && break; sleep 0.1; done
   sleep 0.5
   python3 - "$garmin" "$work/gps-in" <<'PY'
 import sys, time
@@ -148,7 +148,7 @@ gpsd)
     "gpsd://127.0.0.1:$port" > "$work/gpsd.out" 2>&1 &
   feed_pid=$!
   # The feed connects right after its handshake with the host.
-  for _ in $(seq 100); do grep -q 'recv F|0' "$log" 2>/dev/null && break; sleep 0.1; done
+  for _ in $(seq 100); do host_log_has "$log" recv 'F|0' && break; sleep 0.1; done
   sleep 1.5
   for _ in $(seq 200); do echo; done >&3
   exec 3>&-
@@ -179,7 +179,7 @@ FAULTS
   expect "host link set up again: 1 times"
   # Only fixes 1 and 4 to 7 reach the host, the new set-up's handshake
   # between them.
-  sed -n 's/.* recv \([EF]\)|.*/\1/p' "$log" | tr -d '\n' | grep -q 'FEFEEEE$' ||
+  host_log details "$log" recv | grep '^[EF]|' | cut -c1 | tr -d '\n' | grep -q 'FEFEEEE$' ||
     { echo "requests in the wrong order"; exit 1; }
   ;;
 bounds)
@@ -190,6 +190,19 @@ bounds)
   run_feed --fast --loop --count 10 --name BOUND "$garmin" > "$work/count.out" || exit 1
   grep -q "fixes sent: 10, delivered 10" "$work/count.out" || { cat "$work/count.out"; exit 1; }
   ! grep -q $'\r' "$work/count.out" || { echo "CR in the output"; exit 1; }
+  # A log with no usable sentence, and one whose epochs have no fix: exit
+  # 4, and why.
+  printf '$GPGSV,3,1,09,07,38,351,00,08,60,306,31,11,73,114,35,17,36,265,46*7C\nnoise\n' \
+    > "$work/none.log"
+  # tr737A+'s first two GGA: quality 0, the receiver has no fix yet.
+  grep -E '^\$GPGGA,07173[34]\.929,' "$here/nmea/tr737A+.log" > "$work/nofix.log"
+  for case in "none.log|no usable sentence: none of its 2 lines" \
+              "nofix.log|no position fix: none of its 2 epochs"; do
+    timeout 30 wine "$feed" --fast --quiet "$work/${case%%|*}" > "$work/nofix.out" 2>&1
+    rc=$?
+    [[ $rc -eq 4 ]] && grep -qF "${case#*|}" "$work/nofix.out" ||
+      { cat "$work/nofix.out"; echo "${case%%|*}: exit $rc, expected 4 and why"; exit 1; }
+  done
   # SIGTERM (as kill and timeout send it) ends an endless replay like
   # Ctrl-C: the summary is printed.
   timeout 60 wine "$feed" --loop --speed 10 --name TERM "$garmin" > "$work/term.out" 2>&1 &
@@ -197,7 +210,7 @@ bounds)
   feed_pid=""
   for _ in $(seq 100); do
     feed_pid="$(pgrep -f "^Z:.*orvek-feed.exe --loop --speed 10 --name TERM" | head -n 1)"
-    [[ -n "$feed_pid" ]] && grep -q ',TERM,' "$log" && break
+    [[ -n "$feed_pid" ]] && host_log details "$log" recv | grep -q ',TERM,' && break
     sleep 0.1
   done
   kill -TERM "$feed_pid"

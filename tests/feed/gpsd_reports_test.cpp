@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "gpsd_reports.h"
+#include "nmea_stream.h"
 
 namespace orvek::feed {
 namespace {
@@ -56,6 +57,31 @@ TEST(GpsdReports, NoFixModesAndBrokenReportsGiveNothing) {
   EXPECT_EQ(fixes[0].altitude_msl_m, 0);
   EXPECT_EQ(counts.unreadable, 3u);
   EXPECT_EQ(counts.epochs_without_fix, 3u);
+}
+
+// Both readers hand on only what check_fix lets through: a position off
+// the globe is no fix, a value no receiver reports goes as 0.
+TEST(CheckFix, EverySourcesFixIsCheckedTheSameWay) {
+  GpsdCounts counts;
+  auto fixes = run(
+      R"({"class":"TPV","mode":3,"time":"2024-01-01T00:00:01Z","lat":95,"lon":2})" "\n"
+      R"({"class":"TPV","mode":2,"time":"2024-01-01T00:00:02Z","lat":1,"lon":-180.5})" "\n"
+      R"({"class":"SKY","uSat":1e300})" "\n"
+      R"({"class":"TPV","mode":3,"time":"2024-01-01T00:00:03Z","lat":1,"lon":2,)"
+      R"("altMSL":1e300,"speed":1e308})" "\n",
+      &counts);
+  ASSERT_EQ(fixes.size(), 1u);
+  EXPECT_EQ(counts.epochs_without_fix, 2u);
+  EXPECT_TRUE(!fixes[0].has_altitude && fixes[0].altitude_msl_m == 0 &&
+              fixes[0].speed_knots == 0 && fixes[0].satellites == 0);
+
+  std::vector<Fix> nmea;
+  NmeaStream stream([&](const Fix& fix) { nmea.push_back(fix); });
+  stream.push("$GPGGA,113258,3238.9148,N,10822.4466,W,2,08,1.1,1e20,M,-24.6,M,,\n"
+              "$GPRMC,113259,A,3238.9148,N,10822.4466,W,1e308,247.1,181022,,\n");
+  stream.finish();
+  ASSERT_EQ(nmea.size(), 2u);
+  EXPECT_TRUE(!nmea[0].has_altitude && nmea[0].satellites == 8 && nmea[1].speed_knots == 0);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "nmea_stream.h"
+#include "tools/common/gpx_text.h"
 
 namespace orvek::feed {
 namespace {
@@ -104,6 +105,33 @@ TEST(NmeaSentence, OverLongLineIsRefusedAndNeverRead) {
   std::string line = "$GPGGA,113258,3238.9148,N,10822.4466,W,2,08,1.1,1577.4,M,-24.6,M,";
   line += std::string(kMaxSentenceLength, ',');
   EXPECT_EQ(read_sentence(line, nullptr), LineVerdict::kTooLong);
+}
+
+// A position is the double nearest the receiver's decimal degrees, so that
+// the track writes what the receiver said, not a neighbour 17 digits long.
+TEST(NmeaSentence, DegreesAreTheDoubleNearestTheReceiversValue) {
+  const struct {
+    const char* field;
+    const char* hemisphere;
+    double max_degrees;
+    const char* degrees;  // the exact value and the track's text of it; "": none
+  } cases[] = {
+      {"00329.640", "W", 180, "-3.494"},     {"3238.9148", "N", 90, "32.64858"},
+      {"10822.4466", "W", 180, "-108.37411"}, {"4807.038", "N", 90, "48.1173"},
+      {"18000.000", "E", 180, "180"},         {"0000.000", "S", 90, "-0"},
+      {"8960.0000", "N", 90, ""},            {"9000.0001", "N", 90, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.field);
+    std::optional<double> value = nmea_degrees(c.field, c.hemisphere, c.max_degrees);
+    if (*c.degrees == '\0') {
+      EXPECT_FALSE(value);
+      continue;
+    }
+    ASSERT_TRUE(value);
+    EXPECT_EQ(*value, std::strtod(c.degrees, nullptr));
+    EXPECT_EQ(tools::gpx_number(*value), c.degrees);
+  }
 }
 
 TEST(NmeaSentence, TimesOfDay) {

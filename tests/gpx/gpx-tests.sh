@@ -3,8 +3,9 @@
 # emulator, with gpsbabel as the independent reader and writer:
 #   gpx-tests.sh BUILD_DIR
 # 1. a list -> gpsbabel GPX 1.0 -> waypoint import -> host -> waypoint
-#    export -> gpsbabel gives back the list; the same from GPX 1.1 with
-#    --replace;
+#    export -> gpsbabel gives back the list, icons (named or numbered)
+#    included; the same from GPX 1.1 with --replace; our own export imports
+#    back to the same file;
 # 2. files refused whole: exit 2, a clear message, nothing sent;
 # 3. waypoints refused one by one (by the library, by the host): the rest
 #    go, each refused one named with its status;
@@ -35,7 +36,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # a pipe. Sets rc; the output is in $work/out.
 client() { timeout 60 wine "$client" "$@" > "$work/out" 2>&1; rc=$?; }
 # Requests of the kinds given ("M|", "N|") the host received so far.
-requests() { grep -c " recv \($1\)" "$log" 2>/dev/null; }
+requests() { host_log count "$log" recv "$@"; }
 to_csv() { gpsbabel "$@" -o unicsv -F - 2>&1 | tr -d '\r'; }
 
 # ---- 1. Round trip ---------------------------------------------------------
@@ -46,14 +47,14 @@ to_csv() { gpsbabel "$@" -o unicsv -F - 2>&1 | tr -d '\r'; }
 cat > "$work/list.csv" <<'CSV'
 Name,Latitude,Longitude,Altitude,Description,Symbol
 OPERA,-33.856784,151.215297,4.5,Opera & Quay,12
-"Q<uote""s>",51.477928,-0.001545,46.25,"said ""hi"" & left",3
+"Q<uote""s>",51.477928,-0.001545,46.25,"said ""hi"" & left",Flag Blue
 Café Zürich,47.376887,8.541694,408,Bahnhof <Ost>,7
 DATELINE E,-16.5,179.999999,2.25,Fiji side,1
 DATELINE W,-16.5,-179.999999,0,Samoa side,1
 DEAD SEA,31.5,35.5,-430.5,below the sea,0
 CHALLENGER,11.373333,142.591667,-10925,Mariana trench,0
 McMurdo,-77.846323,166.668235,10,Antarctica,44
-Longyearbyen,78.223,15.6468,12.75,Svalbard,5
+Longyearbyen,78.223,15.6468,12.75,Svalbard,anchor
 Ñandú 'ñ',-34.603722,-58.381592,25,Buenos Aires,9
 PRIME,0,0,0,where the lines cross,2
 SOUTH POLE,-90,0,2835,Amundsen–Scott,6
@@ -66,7 +67,7 @@ to_csv -i gpx -f "$work/list10.gpx" > "$work/want.csv"
 
 client waypoint import "$work/list10.gpx"
 [[ $rc -eq 0 ]] || fail "import of gpsbabel's GPX 1.0: exit $rc: $(cat "$work/out")"
-grep -qF 'recv M|OPERA,Opera & Quay,151.215297,-33.856784,4.500000,12' "$log" ||
+host_log details "$log" recv | grep -qxF 'M|OPERA,Opera & Quay,151.215297,-33.856784,4.500000,12\n' ||
   fail "the host did not get OPERA as sent"
 client waypoint export "$work/back.gpx"
 [[ $rc -eq 0 ]] || fail "export: exit $rc: $(cat "$work/out")"
@@ -83,6 +84,14 @@ client waypoint export "$work/back11.gpx"
 to_csv -i gpx -f "$work/back11.gpx" | diff "$work/want.csv" - > /dev/null ||
   fail "the GPX 1.1 round trip differs"
 
+# Our own export, imported again in place of what it came from, exports
+# to the same bytes: icons, names, positions and descriptions.
+client waypoint import --replace "$work/back11.gpx"
+[[ $rc -eq 0 ]] || fail "import of our own export: exit $rc: $(cat "$work/out")"
+client waypoint export "$work/again.gpx"
+cmp -s "$work/back11.gpx" "$work/again.gpx" ||
+  fail "our own export does not import back the same: $(diff "$work/back11.gpx" "$work/again.gpx")"
+
 # ---- 2. Files refused whole --------------------------------------------------
 head -c 700 "$work/list10.gpx" > "$work/truncated.gpx"
 printf 'No,Name\n1,OPERA\n' > "$work/not-xml.gpx"
@@ -94,7 +103,7 @@ sed "s/<name>PRIME</<name>$long_id</" "$work/list10.gpx" > "$work/long-id.gpx"
 sed 's/<name>PRIME</<name>PRIME, EAST</' "$work/list10.gpx" > "$work/comma.gpx"
 sed 's/<name>PRIME</<name>東京</' "$work/list10.gpx" > "$work/cjk.gpx"
 sed 's/<name>PRIME</<name> </' "$work/list10.gpx" > "$work/no-name.gpx"
-sent_before="$(requests 'M|\|N|')"
+sent_before="$(requests 'M|' 'N|')"
 while IFS='|' read -r file message; do
   client waypoint import "$work/$file"
   [[ $rc -eq 2 ]] || fail "$file: exit $rc, expected 2"
@@ -105,12 +114,12 @@ not-xml.gpx|not XML
 kml.gpx|not GPX: the root element is <kml>
 truncated.gpx|cut off
 no-lon.gpx|line 12, column 4: <wpt> without its lon attribute
-long-id.gpx|name is 100 bytes; the host reads back at most 99
+long-id.gpx|name is 100 bytes; a waypoint reads back texts of at most 99
 comma.gpx|'PRIME, EAST' (line 75): name holds a comma
 cjk.gpx|can't hold: '東', '京'; --lossy
 no-name.gpx|<wpt> at line 75 has no <name>
 TABLE
-[[ "$(requests 'M|\|N|')" -eq "$sent_before" ]] || fail "a refused file changed the host"
+[[ "$(requests 'M|' 'N|')" -eq "$sent_before" ]] || fail "a refused file changed the host"
 
 # ---- 3. Waypoints refused one by one -----------------------------------------
 # A body over the request line's 196 characters (the library's 11), and one
@@ -138,16 +147,18 @@ failures = [(f["name"][:4], f["status_name"], f.get("host_answered", ""))
 assert int(sys.argv[2]) == 11, sys.argv[2]
 assert report["fields"]["imported"] == 2 and report["fields"]["failed"] == 2, report
 assert failures == [("dddd", "E_TOO_LONG", ""), ("REFU", "E_READ_REPLY", "E|no room")], failures
-assert any("symbol 'flag' is not an icon number" in n for n in report["notes"]), report
 PY
+# The symbol went as the icon's name.
+host_log details "$log" recv | grep -q '^M|REFUSED,,4.000000,3.000000,0.000000,flag' ||
+  fail "the symbol flag was not sent as the icon"
 # Pretty-printed texts go on one line, trimmed.
-grep -q 'recv M|LAST,two lines,6.000000,5.000000,' "$log" ||
+host_log details "$log" recv | grep -q '^M|LAST,two lines,6.000000,5.000000,' ||
   fail "the waypoint after the refused ones was not sent on one line"
 
 # ---- 4. The feed's track, and the mobiles ------------------------------------
 # garmin15x's fourth fix is refused: six points in two segments.
 echo 'when=E|$AAGGAM,,3238.913,N,10822.451, reply E|refused' > "$HOST_DIR/orvek-host.faults"
-first=$(( $(wc -l < "$log") + 1 ))
+first=$(( $(host_log lines "$log") + 1 ))
 timeout 60 wine "$feed" --fast --quiet --name TRK7 --track "$work/track.gpx" "$garmin" \
   > "$work/feed.out" 2>&1
 rc=$?
@@ -156,17 +167,11 @@ rm -f "$HOST_DIR/orvek-host.faults"
 grep -qF 'track: 6 points in 2 segments' "$work/feed.out" || fail "track summary: $(cat "$work/feed.out")"
 [[ "$(grep -c '<trkseg>' "$work/track.gpx")" -eq 2 ]] || fail "track: not two segments"
 to_csv -t -i gpx -f "$work/track.gpx" > "$work/track.csv"
-python3 - "$log" "$first" "$work/track.csv" <<'PY' || fail "track against the host's fixes"
-import csv, sys
-# The fixes the host accepted: each "recv E|..." answered "send A|fix".
-lines = open(sys.argv[1], encoding="latin-1").read().splitlines()[int(sys.argv[2]) - 1:]
-accepted = []
-for recv, send in zip(lines, lines[1:]):
-    if " recv E|$AAGGAM," in recv and " send A|fix" in send:
-        f = recv.split("E|", 1)[1].split(",")
-        lat = (int(f[2][:2]) + float(f[2][2:]) / 60) * (1 if f[3] == "N" else -1)
-        lon = (int(f[4][:3]) + float(f[4][3:]) / 60) * (1 if f[5] == "E" else -1)
-        accepted.append((lat, lon, int(f[9]), f[18][:6]))
+PYTHONPATH="$repo/tools/common" python3 - "$log" "$first" "$work/track.csv" <<'PY' ||
+import csv, sys, host_log
+accepted = [(f["latitude"], f["longitude"], f["altitude"], f["description"][:6])
+            for f in host_log.received_fixes(sys.argv[1], int(sys.argv[2]))
+            if f["accepted"]]
 points = list(csv.DictReader(open(sys.argv[3], encoding="utf-8")))
 assert len(accepted) == 6 and len(points) == 6, (len(accepted), len(points))
 for (lat, lon, alt, hhmmss), p in zip(accepted, points):
@@ -177,6 +182,7 @@ for (lat, lon, alt, hhmmss), p in zip(accepted, points):
     assert p["Date"] == "2022/10/18" and p["Time"].replace(":", "") == hhmmss, (p, hhmmss)
 print("track: %d points match the host's accepted fixes" % len(points))
 PY
+  fail "track against the host's fixes"
 
 # Ended by SIGTERM while paced (a fix a second): the file on disk is whole
 # with the points written so far.

@@ -12,6 +12,7 @@
 #include "tools/orvek-feed/gpx_track.h"
 #include "tools/orvekport/gpx_read.h"
 #include "tools/orvekport/gpx_write.h"
+#include "tools/common/win_files.h"
 
 namespace orvek::cli {
 namespace {
@@ -28,20 +29,9 @@ class TempFile {
   ~TempFile() { DeleteFileW(path_.c_str()); }
   void write(const std::string& bytes) const {
     std::string error;
-    ASSERT_TRUE(write_file_whole(path_, bytes, &error)) << error;
+    ASSERT_TRUE(tools::write_file_whole(path_, bytes, &error)) << error;
   }
-  std::string read() const {
-    std::string bytes;
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    char chunk[4096];
-    DWORD count = 0;
-    while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof chunk, &count, nullptr) &&
-           count > 0)
-      bytes.append(chunk, count);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return bytes;
-  }
+  std::string read() const { return tools::read_whole_file(path_).value_or(""); }
   const std::wstring& path() const { return path_; }
   std::string narrow_path() const { return std::string(path_.begin(), path_.end()); }
 
@@ -110,16 +100,19 @@ TEST(GpxRead, TakesTheWaypointsOfBothVersions) {
            "<wpt lat=\"1\" lon=\"2\"><name/><desc></desc><ele>-11034.5</ele></wpt></gpx>",
        "|1|2|-11034.5||-|-\n"},
       {"a file without waypoints", std::string(kHead11) + "</gpx>", ""},
+
   };
   for (const Case& c : cases) EXPECT_EQ(read_text(c.document), c.expected) << c.what;
 }
 
 TEST(GpxRead, RefusesWhatIsNotAWholeGpxFile) {
   const std::string wpt = "<wpt lat=\"1\" lon=\"2\"><name>A</name></wpt>";
+  std::string nested;
+  for (int depth = 0; depth < 300; ++depth) nested += "<a>";
   struct Case {
     const char* what;
     std::string document;
-    const char* message;
+    std::string message;
   };
   const Case cases[] = {
       {"empty", "", "not XML"},
@@ -142,11 +135,28 @@ TEST(GpxRead, RefusesWhatIsNotAWholeGpxFile) {
       {"ele not a number",
        kHead11 + std::string("<wpt lat=\"1\" lon=\"2\"><ele>high</ele></wpt></gpx>"),
        "not a number of metres"},
+      // Causes in words, where they are: XmlLite alone gives an error number,
+      // "line 0, column 0", or text made of U+FFFD.
+      {"nested too deep", kHead11 + nested,
+       "nested deeper than the XML reader allows"},
+      {"a NUL byte", kHead11 + std::string("<wpt lat=\"1\" lon=\"2\"><name>A\0B", 30),
+       "line 3, column 29: a NUL byte"},
+      {"bytes that are no UTF-8", std::string(kHead11) + "<wpt lat=\"1\" lon=\"2\"><name>B\xFF\xFE" "AD",
+       "line 3, column 29: bytes that are not UTF-8 (0xFF 0xFE)"},
+      // Wine's XmlLite reads UTF-8 and UTF-16 only.
+      {"an encoding the reader can't read",
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+       "<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\"></gpx>",
+       "an encoding the system's XML reader can't read"},
+      // A value of any length is quoted by its first characters.
+      {"a huge attribute", std::string(kHead11) + "<wpt lat=\"1" + std::string(1 << 20, '1') + "\" lon=\"2\"/>",
+       "lat=\"" + std::string(60, '1') + "...\" is not a latitude"},
   };
   for (const Case& c : cases) {
     std::string got = read_text(c.document);
     EXPECT_EQ(got.rfind("error: line ", 0), 0u) << c.what << ": " << got;
     EXPECT_NE(got.find(c.message), std::string::npos) << c.what << ": " << got;
+    EXPECT_LT(got.size(), 300u) << c.what << ": a message of a line or two";
   }
 }
 
@@ -171,7 +181,7 @@ TEST(GpxWrite, AFailedWriteLeavesTheOldFile) {
   file.write("old");
   std::string error;
   // A folder that does not exist: the temporary file can't be made.
-  EXPECT_FALSE(write_file_whole(L"Z:\\no\\such\\folder\\x.gpx", "new", &error));
+  EXPECT_FALSE(tools::write_file_whole(L"Z:\\no\\such\\folder\\x.gpx", "new", &error));
   EXPECT_NE(error.find("can't create"), std::string::npos) << error;
   file.write("new");
   EXPECT_EQ(file.read(), "new");

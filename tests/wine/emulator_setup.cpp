@@ -6,6 +6,7 @@
 
 #include "OrvekPORT/OrvekPORT.h"
 #include "protocol/host_protocol.h"
+#include "tools/common/host_log_format.h"
 #include "tools/common/poll.h"
 #include "tools/common/win_handle.h"
 #include "tools/common/win_text.h"
@@ -43,8 +44,9 @@ std::wstring fresh_install_directory(std::string_view name) {
   CreateDirectoryW(base.c_str(), nullptr);
   CreateDirectoryW(directory.c_str(), nullptr);
   for (const std::wstring& file :
-       {std::wstring(L"orvek-host.log"), std::wstring(L"orvek-host.faults"),
-        std::wstring(L"orvek-host.mobiles"),
+       {tools::widen(CP_UTF8, host::kLogFileName),
+        tools::widen(CP_UTF8, host::kFaultFileName),
+        tools::widen(CP_UTF8, host::kMobileSeedFileName),
         protocol_file(protocol::kRequestFileName),
         protocol_file(protocol::kReplyFileName),
         protocol_file(protocol::kLinkFileName)})

@@ -133,6 +133,7 @@ TEST(Win32PlatformTest, KeepsThePlatformContract) {
   DestroyWindow(answering);
 
   DeleteFileW((directory + L"\\contract.dat").c_str());
+  DeleteFileW((directory + L"\\contract.link").c_str());
   RemoveDirectoryW(directory.c_str());
 }
 

@@ -77,7 +77,7 @@ measure() {
     [[ "$(cat "$work/rc")" == 0 ]] || { cat "$work/out"; fail "$label ($shape): exit $(cat "$work/rc")"; }
   fi
   wait "$shell_pid" 2>/dev/null
-  grep -q ' start pid ' "$HOST_DIR/orvek-host.log" ||
+  host_log_has "$HOST_DIR/orvek-host.log" start ||
     fail "$label ($shape): the DLL did not start the emulator"
   stop_host
   rm -f "$HOST_DIR/orvek-host.log"

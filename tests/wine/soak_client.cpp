@@ -9,7 +9,8 @@
 // The chaos mode runs like a feed while the script stalls, kills and
 // restarts the host: fixes named "K<client>-<n>", each followed by a raw
 // request naming it and now and then the handshake query, with
-// OrvekGPSPort_Init after three failures in a row. It writes the name of
+// OrvekGPSPort_Init when the feed's rule says (tools/common/relink_policy.h:
+// three calls in a row that timed out or found the link busy). It writes the name of
 // every fix reported 0 to chaos-K<client>.fixes and each recovery time (ms
 // from the first failure of a streak to the next success) to
 // chaos-K<client>.recovery, and each failed call and each Init with its time
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "OrvekPORT/OrvekPORT.h"
+#include "tools/common/relink_policy.h"
 
 namespace {
 
@@ -62,21 +64,20 @@ class ChaosTally {
   // Counts one call of `kind` that began at `started_ms` (GetTickCount64);
   // `right` says whether its answer was its own. Failures and Inits are
   // written with the time of day, to be read beside the emulator's log.
-  // Returns whether the feed's failure streak has reached the point of an
-  // Init.
+  // Returns whether the feed would set its link up again now.
   bool call(const char* kind, std::uint32_t status, bool right,
             ULONGLONG started_ms) {
     ++by_status_[status];
     ++calls_;
+    bool relink = relink_.after(status);
     if (status == 0) {
       wrong_ += !right;
       if (streak_started_ != 0) record_recovery();
-      failed_in_row_ = 0;
       return false;
     }
     trace(kind, status, started_ms);
     if (streak_started_ == 0) streak_started_ = GetTickCount64();
-    return ++failed_in_row_ >= kFailuresBeforeInit;
+    return relink;
   }
   void fix_reported(const std::string& name) {
     std::fprintf(fixes_.get(), "%s\n", name.c_str());
@@ -85,7 +86,6 @@ class ChaosTally {
   void init(std::uint32_t status, ULONGLONG started_ms) {
     ++inits_by_status_[status];
     trace("init", status, started_ms);
-    failed_in_row_ = 0;
   }
 
   // One line: calls by status ("0:1200 7:20 14:14"), wrong answers, Inits
@@ -104,10 +104,6 @@ class ChaosTally {
   int wrong() const { return wrong_; }
 
  private:
-  // A feed calls Init after this many failed calls in a row; Init starts
-  // the host again when its window is gone.
-  static constexpr int kFailuresBeforeInit = 3;
-
   static std::FILE* open_file(const std::string& client, const char* suffix) {
     return std::fopen(("chaos-" + client + suffix).c_str(), "wb");
   }
@@ -139,7 +135,8 @@ class ChaosTally {
 
   UniqueFile fixes_, recoveries_, failures_;
   std::map<std::uint32_t, int> by_status_, inits_by_status_;
-  int calls_ = 0, wrong_ = 0, failed_in_row_ = 0;
+  int calls_ = 0, wrong_ = 0;
+  orvek::tools::RelinkPolicy relink_;
   ULONGLONG streak_started_ = 0;
   std::vector<unsigned long long> recovery_ms_;
 };

@@ -110,18 +110,18 @@ bool EmulatorTest::start(DWORD timeout_ms) {
 
 std::vector<std::string> EmulatorTest::log_lines_since(std::size_t mark) const {
   std::vector<std::string> lines;
-  std::string text = read_file(L"orvek-host.log").value_or("");
+  std::string text =
+      read_file(tools::widen(CP_UTF8, host::kLogFileName)).value_or("");
   std::string_view rest = text;
   // Only whole lines: one still being written has no line feed yet.
   for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;
        rest.remove_prefix(end + 1)) {
-    std::string_view line = rest.substr(0, end);
     if (mark > 0) {
       --mark;
       continue;
     }
-    // After the "hh:mm:ss.mmm " stamp.
-    lines.emplace_back(line.substr(std::min(line.find(' ') + 1, line.size())));
+    std::optional<host::LogLine> line = host::read_log_line(rest.substr(0, end));
+    lines.emplace_back(line ? line->untimed : std::string_view());
   }
   return lines;
 }

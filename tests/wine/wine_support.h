@@ -35,6 +35,7 @@
 #include "byte_text.h"
 #include "emulator_setup.h"
 #include "protocol/host_protocol.h"
+#include "tools/common/host_log_format.h"
 #include "tools/common/win_files.h"
 #include "tools/common/win_text.h"
 
@@ -47,7 +48,8 @@ inline std::string log_escape(std::string_view bytes) {
 }
 // The log line of a request line received (its line feed added).
 inline std::string recv(std::string_view line) {
-  return "recv " + log_escape(std::string(line) + "\n");
+  return std::string(host::log_event::kRecv) + " " +
+         log_escape(std::string(line) + "\n");
 }
 // UTF-16 in the ANSI code page, as the DLL converts raw requests.
 inline std::string to_ansi(std::wstring_view text) {
@@ -108,12 +110,14 @@ class EmulatorTest : public ::testing::Test {
   // The fault file, re-read by the emulator before each request (syntax in
   // tools/orvek-host/faults.h), e.g. "once no-signal\n".
   bool set_faults(std::string_view text) const {
-    return tools::write_whole_file(path_of(L"orvek-host.faults"), text);
+    return tools::write_whole_file(
+        path_of(tools::widen(CP_UTF8, host::kFaultFileName)), text);
   }
   // Mobiles read when the emulator starts: lines of
   // "latitude,longitude,altitude,name,description".
   bool seed_mobiles(std::string_view text) const {
-    return tools::write_whole_file(path_of(L"orvek-host.mobiles"), text);
+    return tools::write_whole_file(
+        path_of(tools::widen(CP_UTF8, host::kMobileSeedFileName)), text);
   }
   // A file of the host directory, byte for byte (e.g. L"PACKETTX.DAT").
   std::optional<std::string> read_file(std::wstring_view file) const {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "tools/common/win_handle.h"
+#include "tools/common/win_text.h"
 
 namespace orvek::tools {
 
@@ -43,6 +44,43 @@ inline bool write_whole_file(const std::wstring& path, std::string_view bytes) {
   BOOL ok = WriteFile(file.get(), bytes.data(),
                       static_cast<DWORD>(bytes.size()), &written, nullptr);
   return ok != FALSE && written == bytes.size();
+}
+
+// Writes `bytes` to a temporary file beside `path` and renames it over
+// `path`, so that a failure leaves the old file or none, never half of one.
+// False with what failed in *error ("can't create C:\x.gpx.tmp12: ...").
+inline bool write_file_whole(const std::wstring& path, std::string_view bytes,
+                             std::string* error) {
+  auto failure = [&](const char* what, const std::wstring& file) {
+    DWORD code = GetLastError();
+    *error = std::string(what) + " " + narrow(CP_UTF8, file) + ": " +
+             system_text(code);
+    return false;
+  };
+  // Beside the target, so the rename stays on its volume.
+  std::wstring temporary =
+      path + L".tmp" + std::to_wstring(GetCurrentProcessId());
+  {
+    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return failure("can't create", temporary);
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                   &written, nullptr) ||
+        written != bytes.size() || !FlushFileBuffers(file.get())) {
+      failure("can't write", temporary);
+      file.reset();
+      DeleteFileW(temporary.c_str());
+      return false;
+    }
+  }
+  if (!MoveFileExW(temporary.c_str(), path.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    failure("can't rename the finished file to", path);
+    DeleteFileW(temporary.c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace orvek::tools

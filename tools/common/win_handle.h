@@ -1,92 +1,58 @@
-// Move-only owners of Win32 handles for the tools and the Wine tests. The
-// two "no handle" values stay apart: files use INVALID_HANDLE_VALUE, events,
-// processes, threads and snapshots use null.
+// Owners of Win32 handles for the tools and the Wine tests, built from the
+// library's one owner template. The two "no handle" values stay apart:
+// files and snapshots use INVALID_HANDLE_VALUE; events, processes, threads
+// and mutexes use null.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
+#include "platform/unique_owner.h"
 
 namespace orvek::tools {
 
-// What "no handle" is for a kind of handle: null for events, processes,
-// threads and mutexes, INVALID_HANDLE_VALUE for files and snapshots.
-struct NullIsNone {
-  static HANDLE none() { return nullptr; }
-};
-struct InvalidIsNone {
-  static HANDLE none() { return INVALID_HANDLE_VALUE; }
+// Traits of a Win32 resource released by `close`, with `none` as its "no
+// resource" value (a function, since INVALID_HANDLE_VALUE is no constant).
+template <typename Resource, auto Close, Resource (*None)()>
+struct Win32Traits {
+  using Value = Resource;
+  static Value none() { return None(); }
+  void close(Value value) const { Close(value); }
 };
 
-// Owner of a handle closed with CloseHandle; only its kind's "none" value
-// counts as no handle, as each Windows call reports its failure.
-template <class Kind>
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  ~UniqueHandle() { reset(); }
-  UniqueHandle(UniqueHandle&& other) noexcept
-      : handle_(std::exchange(other.handle_, Kind::none())) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) {
-      reset();
-      handle_ = std::exchange(other.handle_, Kind::none());
-    }
-    return *this;
-  }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-  HANDLE get() const { return handle_; }
-  explicit operator bool() const { return handle_ != Kind::none(); }
-  // Closes what is held and takes `handle`.
-  void reset(HANDLE handle) {
-    reset();
-    handle_ = handle;
-  }
-  void reset() {
-    if (*this) CloseHandle(handle_);
-    handle_ = Kind::none();
-  }
-  // For out-parameters: closes what is held, then gives its slot.
-  HANDLE* put() {
-    reset();
-    return &handle_;
-  }
-
- private:
-  HANDLE handle_ = Kind::none();
-};
+inline HANDLE invalid_handle() { return INVALID_HANDLE_VALUE; }
+template <typename Pointer>
+Pointer null_value() {
+  return nullptr;
+}
 
 // A file from CreateFileW, or a snapshot.
-using FileHandle = UniqueHandle<InvalidIsNone>;
+using FileHandle =
+    UniqueOwner<Win32Traits<HANDLE, &CloseHandle, &invalid_handle>>;
 // An event, process, thread or mutex.
-using ObjectHandle = UniqueHandle<NullIsNone>;
+using ObjectHandle =
+    UniqueOwner<Win32Traits<HANDLE, &CloseHandle, &null_value<HANDLE>>>;
+// An open registry key.
+using RegistryKey =
+    UniqueOwner<Win32Traits<HKEY, &RegCloseKey, &null_value<HKEY>>>;
+// A block of LocalAlloc's, such as CommandLineToArgvW's and
+// FormatMessageW's.
+template <typename Pointer>
+using LocalBlock =
+    UniqueOwner<Win32Traits<Pointer, &LocalFree, &null_value<Pointer>>>;
 
 inline FileHandle file_handle(HANDLE handle) { return FileHandle(handle); }
 inline ObjectHandle object_handle(HANDLE handle) {
   return ObjectHandle(handle);
 }
 
-// An open registry key; RegCloseKey on the way out.
-class RegistryKey {
- public:
-  RegistryKey() = default;
-  ~RegistryKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  HKEY get() const { return key_; }
-  HKEY* put() {
-    if (key_ != nullptr) RegCloseKey(key_);
-    key_ = nullptr;
-    return &key_;
-  }
-
- private:
-  HKEY key_ = nullptr;
+// One COM interface pointer, released on the way out.
+template <typename Interface>
+struct ComTraits {
+  using Value = Interface*;
+  static Value none() { return nullptr; }
+  void close(Value pointer) const { pointer->Release(); }
 };
+template <typename Interface>
+using ComOwner = UniqueOwner<ComTraits<Interface>>;
 
 }  // namespace orvek::tools

@@ -56,21 +56,20 @@ BENCHMARK(BM_SnprintfFixed);
 
 // The coordinate digits of one sentence field, in whole numbers as the
 // library does them, and for scale the double steps they replace.
-void BM_SplitCoordinate(benchmark::State& state) {
+template <typename Steps>
+void coordinate_steps(benchmark::State& state, Steps steps) {
   double value = 40.25;
   for (auto _ : state) {
     value += 1e-7;
-    benchmark::DoNotOptimize(orvek::api::SplitCoordinate(value));
+    benchmark::DoNotOptimize(steps(value));
   }
 }
+void BM_SplitCoordinate(benchmark::State& state) {
+  coordinate_steps(state, orvek::api::SplitCoordinate);
+}
 BENCHMARK(BM_SplitCoordinate);
-
 void BM_DoubleStepsCoordinate(benchmark::State& state) {
-  double value = 40.25;
-  for (auto _ : state) {
-    value += 1e-7;
-    benchmark::DoNotOptimize(orvek::testing::DoubleSteps(value));
-  }
+  coordinate_steps(state, orvek::testing::DoubleSteps);
 }
 BENCHMARK(BM_DoubleStepsCoordinate);
 

@@ -12,26 +12,21 @@
 namespace orvek::feed {
 namespace {
 
+// "error 2 (The system cannot find the file specified)"
+std::string feed_error(DWORD code) {
+  return tools::error_text(code, tools::ErrorForm::kNumberParentheses);
+}
+
 // Bytes taken per read: a few seconds of a 4800-baud receiver, a large
 // piece of a log.
 constexpr DWORD kChunkBytes = 16384;
 
-class UniqueSocket {
- public:
-  UniqueSocket() = default;
-  ~UniqueSocket() { reset(); }
-  UniqueSocket(const UniqueSocket&) = delete;
-  UniqueSocket& operator=(const UniqueSocket&) = delete;
-  SOCKET get() const { return socket_; }
-  bool valid() const { return socket_ != INVALID_SOCKET; }
-  void reset(SOCKET socket = INVALID_SOCKET) {
-    if (valid()) closesocket(socket_);
-    socket_ = socket;
-  }
-
- private:
-  SOCKET socket_ = INVALID_SOCKET;
+struct SocketTraits {
+  using Value = SOCKET;
+  static Value none() { return INVALID_SOCKET; }
+  void close(Value socket) const { closesocket(socket); }
 };
+using UniqueSocket = UniqueOwner<SocketTraits>;
 
 // One read of up to kChunkBytes from a file or port, appended to `bytes`;
 // `none` is what a read of no bytes means for that handle.
@@ -41,7 +36,7 @@ ReadResult read_chunk(HANDLE handle, std::string* bytes,
   char chunk[kChunkBytes];
   DWORD count = 0;
   if (!ReadFile(handle, chunk, sizeof chunk, &count, nullptr)) {
-    *error = system_message(GetLastError());
+    *error = feed_error(GetLastError());
     return ReadResult::kError;
   }
   if (count == 0) return none;
@@ -54,10 +49,10 @@ class LogFileSource : public ByteSource {
   explicit LogFileSource(std::string path) : path_(std::move(path)) {}
   bool open(std::string* error) override {
     file_ = tools::file_handle(CreateFileW(
-        tools::widen(CP_ACP, path_).c_str(), GENERIC_READ,
+        tools::widen(CP_UTF8, path_).c_str(), GENERIC_READ,
         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file_) *error = path_ + ": " + system_message(GetLastError());
+    if (!file_) *error = path_ + ": " + feed_error(GetLastError());
     return static_cast<bool>(file_);
   }
   ReadResult read(std::string* bytes, uint32_t, std::string* error) override {
@@ -78,11 +73,11 @@ class SerialSource : public ByteSource {
   SerialSource(std::string port, uint32_t baud) : port_(std::move(port)), baud_(baud) {}
   bool open(std::string* error) override {
     // "\\.\COM10" and above need the device namespace; it serves all.
-    std::wstring device = L"\\\\.\\" + tools::widen(CP_ACP, port_);
+    std::wstring device = L"\\\\.\\" + tools::widen(CP_UTF8, port_);
     port_handle_ = tools::file_handle(CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE,
                                                   0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!port_handle_) {
-      *error = port_ + ": " + system_message(GetLastError());
+      *error = port_ + ": " + feed_error(GetLastError());
       return false;
     }
     DCB dcb{};
@@ -99,7 +94,7 @@ class SerialSource : public ByteSource {
       dcb.fInX = dcb.fOutX = FALSE;
       if (!SetCommState(port_handle_.get(), &dcb)) {
         *error = port_ + ": rate " + std::to_string(baud_) + ": " +
-                 system_message(GetLastError());
+                 feed_error(GetLastError());
         port_handle_.reset();
         return false;
       }
@@ -160,23 +155,23 @@ class TcpSource : public ByteSource {
       return false;
     }
     int last_error = 0;
-    for (addrinfo* a = found; a && !socket_.valid(); a = a->ai_next) {
+    for (addrinfo* a = found; a && !socket_; a = a->ai_next) {
       socket_.reset(socket(a->ai_family, a->ai_socktype, a->ai_protocol));
-      if (!socket_.valid()) continue;
+      if (!socket_) continue;
       if (connect(socket_.get(), a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0) {
         last_error = WSAGetLastError();
         socket_.reset();
       }
     }
     freeaddrinfo(found);
-    if (!socket_.valid()) {
-      *error = host_ + ":" + service + ": " + system_message(static_cast<DWORD>(last_error));
+    if (!socket_) {
+      *error = host_ + ":" + service + ": " + feed_error(static_cast<DWORD>(last_error));
       return false;
     }
     if (!greeting_.empty() &&
         send(socket_.get(), greeting_.data(), static_cast<int>(greeting_.size()), 0) !=
             static_cast<int>(greeting_.size())) {
-      *error = "send: " + system_message(static_cast<DWORD>(WSAGetLastError()));
+      *error = "send: " + feed_error(static_cast<DWORD>(WSAGetLastError()));
       socket_.reset();
       return false;
     }
@@ -192,7 +187,7 @@ class TcpSource : public ByteSource {
     char chunk[kChunkBytes];
     int count = ready < 0 ? -1 : recv(socket_.get(), chunk, sizeof chunk, 0);
     if (count < 0) {
-      *error = system_message(static_cast<DWORD>(WSAGetLastError()));
+      *error = feed_error(static_cast<DWORD>(WSAGetLastError()));
       return ReadResult::kError;
     }
     if (count == 0) return ReadResult::kEnd;
@@ -212,14 +207,6 @@ class TcpSource : public ByteSource {
 
 }  // namespace
 
-std::string system_message(unsigned long code) {
-  std::string text = tools::system_text(code);
-  while (!text.empty() && (text.back() == '.' || text.back() == ' '))
-    text.pop_back();
-  std::string message = "error " + std::to_string(code);
-  if (!text.empty()) message += " (" + text + ")";
-  return message;
-}
 
 std::unique_ptr<ByteSource> make_byte_source(const FeedOptions& options) {
   switch (options.kind) {

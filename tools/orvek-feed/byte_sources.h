@@ -30,7 +30,4 @@ class ByteSource {
 // the watch request.
 std::unique_ptr<ByteSource> make_byte_source(const FeedOptions& options);
 
-// Win32's message for an error code, one line.
-std::string system_message(unsigned long code);
-
 }  // namespace orvek::feed

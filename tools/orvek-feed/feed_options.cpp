@@ -2,7 +2,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+
+#include "tools/common/arguments.h"
 
 namespace orvek::feed {
 namespace {
@@ -71,117 +74,90 @@ const char kFeedUsage[] =
     "The summary goes to stdout at the end, also on Ctrl-C (SIGINT) and\n"
     "SIGTERM. Options may stand anywhere before a \"--\".\n"
     "exit: 0 every fix delivered; 1 a fix failed; 2 bad command line;\n"
-    "      3 the source could not be read at all\n";
+    "      3 the source could not be read at all; 4 it was read but held no\n"
+    "      fix (no usable sentence, or no epoch with a position: stderr says)\n";
 
 std::optional<FeedOptions> parse_feed_options(const std::vector<std::string>& args,
                                               std::string* error) {
   FeedOptions options;
-  bool have_source = false;
-  bool options_ended = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (!options_ended && arg == "--") {
-      options_ended = true;
-      continue;
-    }
-    auto value = [&](std::string* out) {
-      if (i + 1 >= args.size()) {
-        *error = arg + " needs a value";
-        return false;
-      }
-      *out = args[++i];
-      return true;
-    };
-    std::string text;
-    uint64_t number = 0;
-    // After "--" even a name that begins with "-" is the source.
-    if (options_ended || arg.empty() || arg[0] != '-' || arg == "-") {
-      if (have_source) {
-        *error = "one source only";
-        return std::nullopt;
-      }
-      have_source = true;
-      options.source = arg;
-    } else if (arg == "--fast") {
-      options.speed = 0;
-    } else if (arg == "--loop") {
-      options.loop = true;
-    } else if (arg == "--quiet") {
-      options.quiet = true;
-    } else if (arg == "--speed") {
-      if (!value(&text)) return std::nullopt;
-      char* end = nullptr;
-      double speed = std::strtod(text.c_str(), &end);
-      if (end != text.c_str() + text.size() || !(speed > 0) || !std::isfinite(speed)) {
-        *error = "--speed needs a number above 0";
-        return std::nullopt;
-      }
-      options.speed = speed;
-    } else if (arg == "--baud") {
-      if (!value(&text)) return std::nullopt;
-      if (!to_uint(text, 4000000, &number) || number == 0) {
-        *error = "--baud needs a rate";
-        return std::nullopt;
-      }
-      options.baud = static_cast<uint32_t>(number);
-    } else if (arg == "--name") {
-      if (!value(&options.name)) return std::nullopt;
-      if (options.name.size() > kMaxNameLength ||
-          options.name.find_first_of(",*$\r\n") != std::string::npos) {
-        *error = "--name takes at most 40 characters and no , * $ or line end";
-        return std::nullopt;
-      }
-    } else if (arg == "--track") {
-      if (!value(&options.track_path)) return std::nullopt;
-    } else if (arg == "--idle-timeout") {
-      if (!value(&text)) return std::nullopt;
-      if (!to_uint(text, 3600, &number) || number == 0) {
-        *error = "--idle-timeout needs 1 to 3600 seconds";
-        return std::nullopt;
-      }
-      options.idle_timeout_ms = static_cast<uint32_t>(number * 1000);
-    } else if (arg == "--max-connects") {
-      if (!value(&text)) return std::nullopt;
-      if (!to_uint(text, 1000000, &number)) {
-        *error = "--max-connects needs a count";
-        return std::nullopt;
-      }
-      options.max_connects = static_cast<uint32_t>(number);
-    } else if (arg == "--count") {
-      if (!value(&text)) return std::nullopt;
-      if (!to_uint(text, UINT64_MAX, &number) || number == 0) {
-        *error = "--count needs a number of fixes above 0";
-        return std::nullopt;
-      }
-      options.max_fixes = number;
-    } else if (arg == "--duration") {
-      if (!value(&text)) return std::nullopt;
-      if (!to_uint(text, 1000000, &number) || number == 0) {
-        *error = "--duration needs whole seconds above 0";
-        return std::nullopt;
-      }
-      options.duration_ms = static_cast<uint32_t>(number * 1000);
-    } else {
-      *error = "unknown option " + arg;
-      return std::nullopt;
-    }
-  }
-  if (!have_source) {
-    *error = "no source";
+  auto refuse = [&](const std::string& problem) {
+    *error = problem;
     return std::nullopt;
+  };
+  // Only "--name" is an option to the tools' argument rules; a single dash
+  // before "--" is none either, and no source ("-" alone is one).
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (arg.size() > 1 && arg[0] == '-' && arg[1] != '-')
+      return refuse("unknown option " + arg);
+  }
+  tools::Arguments arguments(args);
+  options.loop = arguments.take_flag("loop");
+  options.quiet = arguments.take_flag("quiet");
+  if (arguments.take_flag("fast")) options.speed = 0;
+  const char* speed = arguments.take_option("speed");
+  const char* baud = arguments.take_option("baud");
+  const char* name = arguments.take_option("name");
+  const char* track = arguments.take_option("track");
+  const char* idle_timeout = arguments.take_option("idle-timeout");
+  const char* max_connects = arguments.take_option("max-connects");
+  const char* count = arguments.take_option("count");
+  const char* duration = arguments.take_option("duration");
+  if (!arguments.finish(0, SIZE_MAX)) return refuse(arguments.problem());
+  if (arguments.size() == 0) return refuse("no source");
+  if (arguments.size() > 1) return refuse("one source only");
+  options.source = arguments[0];
+
+  uint64_t number = 0;
+  if (speed) {
+    char* end = nullptr;
+    double value = std::strtod(speed, &end);
+    if (*end != '\0' || !(value > 0) || !std::isfinite(value))
+      return refuse("--speed needs a number above 0");
+    options.speed = value;
+  }
+  if (baud) {
+    if (!to_uint(baud, 4000000, &number) || number == 0)
+      return refuse("--baud needs a rate");
+    options.baud = static_cast<uint32_t>(number);
+  }
+  if (name) {
+    options.name = name;
+    if (options.name.size() > kMaxNameLength ||
+        options.name.find_first_of(",*$\r\n") != std::string::npos)
+      return refuse("--name takes at most 40 characters and no , * $ or line end");
+  }
+  if (track) options.track_path = track;
+  if (idle_timeout) {
+    if (!to_uint(idle_timeout, 3600, &number) || number == 0)
+      return refuse("--idle-timeout needs 1 to 3600 seconds");
+    options.idle_timeout_ms = static_cast<uint32_t>(number * 1000);
+  }
+  if (max_connects) {
+    if (!to_uint(max_connects, 1000000, &number))
+      return refuse("--max-connects needs a count");
+    options.max_connects = static_cast<uint32_t>(number);
+  }
+  if (count) {
+    if (!to_uint(count, UINT64_MAX, &number) || number == 0)
+      return refuse("--count needs a number of fixes above 0");
+    options.max_fixes = number;
+  }
+  if (duration) {
+    if (!to_uint(duration, 1000000, &number) || number == 0)
+      return refuse("--duration needs whole seconds above 0");
+    options.duration_ms = static_cast<uint32_t>(number * 1000);
   }
   const std::string& s = options.source;
   if (s.rfind("tcp://", 0) == 0) {
     options.kind = SourceKind::kTcp;
     if (!split_host_port(s.substr(6), 0, &options.host, &options.port)) {
-      *error = "tcp:// needs HOST:PORT";
-      return std::nullopt;
+      return refuse("tcp:// needs HOST:PORT");
     }
   } else if (s.rfind("gpsd://", 0) == 0) {
     options.kind = SourceKind::kGpsd;
     if (!split_host_port(s.substr(7), kGpsdDefaultPort, &options.host, &options.port)) {
-      *error = "gpsd:// needs HOST[:PORT]";
-      return std::nullopt;
+      return refuse("gpsd:// needs HOST[:PORT]");
     }
   } else if (is_com_port(s)) {
     options.kind = SourceKind::kSerial;

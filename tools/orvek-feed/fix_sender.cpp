@@ -40,9 +40,9 @@ void FixSender::send(const Fix& fix) {
   uint32_t status = OrvekGPSPort_NewPoint(fix.longitude, fix.latitude, fix.altitude_msl_m,
                                           name_.c_str(), utc.c_str(), fix.speed_knots,
                                           fix.satellites);
+  bool relink = relink_.after(status);
   if (status == ORVEKPORT_OK) {
     ++delivered_;
-    timeouts_in_a_row_ = 0;
     return;
   }
   ++failed_by_status_[status];
@@ -50,11 +50,7 @@ void FixSender::send(const Fix& fix) {
     std::fprintf(stderr, "%sorvek-feed: fix %llu (%s): %s\n", progress_line_ ? "\n" : "",
                  static_cast<unsigned long long>(sent_), utc.c_str(),
                  status_text(status).c_str());
-  bool host_silent = status == ORVEKPORT_E_TIMEOUT || status == ORVEKPORT_E_BUSY;
-  if (!host_silent) {
-    timeouts_in_a_row_ = 0;
-  } else if (++timeouts_in_a_row_ >= kTimeoutsBeforeReinit) {
-    timeouts_in_a_row_ = 0;
+  if (relink) {
     ++reinits_;
     init_link("after time-outs");
   }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "fix.h"
+#include "tools/common/relink_policy.h"
 
 namespace orvek::feed {
 
@@ -37,12 +38,6 @@ class FixSender {
   const std::map<uint32_t, uint64_t>& failed_by_status() const { return failed_by_status_; }
 
  private:
-  // After this many calls in a row that timed out, or found the link still
-  // owed a timed-out answer (busy), the host has probably gone or been
-  // restarted with a new window: the link is set up again, which also
-  // gives up the owed answer.
-  static constexpr int kTimeoutsBeforeReinit = 3;
-
   void init_link(const char* why);
 
   std::string name_;
@@ -51,7 +46,7 @@ class FixSender {
   uint64_t sent_ = 0;
   uint64_t delivered_ = 0;
   uint32_t reinits_ = 0;
-  int timeouts_in_a_row_ = 0;
+  tools::RelinkPolicy relink_;
   std::map<uint32_t, uint64_t> failed_by_status_;
 };
 

@@ -42,6 +42,12 @@ std::optional<uint32_t> time_of_day_ms(const std::string& iso) {
 
 }  // namespace
 
+std::string GpsdReports::no_fix_reason() const {
+  return FixReader::no_fix_reason(counts_.reports, counts_.lines,
+                                  counts_.epochs, "report", "a TPV report",
+                                  "ended in a TPV of mode 2 or 3 with a position");
+}
+
 void GpsdReports::push(std::string_view bytes) {
   for (char c : bytes) {
     if (c == '\n') {
@@ -70,7 +76,7 @@ void GpsdReports::finish() {
 void GpsdReports::flush() {
   if (!pending_open_) return;
   pending_open_ = false;
-  if (pending_) {
+  if (pending_ && check_fix(&*pending_)) {
     sink_(*pending_);
   } else {
     ++counts_.epochs_without_fix;
@@ -89,7 +95,9 @@ void GpsdReports::read_line(std::string_view line) {
   }
   std::string kind = text(report, "class");
   if (kind == "SKY") {
-    if (auto used = number(report, "uSat")) satellites_used_ = static_cast<int>(*used);
+    // A count beyond an int is no count: check_fix drops the -1.
+    if (auto used = number(report, "uSat"))
+      satellites_used_ = *used >= 0 && *used <= kMaxSatellites ? static_cast<int>(*used) : -1;
     return;
   }
   if (kind != "TPV") return;

@@ -24,14 +24,14 @@ struct GpsdCounts {
   uint64_t epochs_without_fix = 0;
 };
 
-class GpsdReports {
+class GpsdReports final : public FixReader {
  public:
-  using FixSink = std::function<void(const Fix&)>;
-  explicit GpsdReports(FixSink sink) : sink_(std::move(sink)) {}
+  using FixReader::FixReader;
 
-  void push(std::string_view bytes);
-  // The connection ended: the pending report is judged.
-  void finish();
+  void push(std::string_view bytes) override;
+  // The pending report is judged; a last line without its end is not.
+  void finish() override;
+  std::string no_fix_reason() const override;
 
   const GpsdCounts& counts() const { return counts_; }
 
@@ -46,7 +46,6 @@ class GpsdReports {
   void read_line(std::string_view line);
   void flush();
 
-  FixSink sink_;
   GpsdCounts counts_;
   std::string line_;
   bool skipping_ = false;

@@ -57,7 +57,7 @@ std::string add_days(const std::string& date, int days) {
 bool GpxTrack::open(const std::string& path, const std::string& name, std::string* error) {
   path_ = path;
   // Others may read the track while it grows.
-  file_.reset(CreateFileW(tools::widen(CP_ACP, path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+  file_.reset(CreateFileW(tools::widen(CP_UTF8, path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file_) {
     *error = "can't create the track " + path + ": " + tools::system_text(GetLastError());

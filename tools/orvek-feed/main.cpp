@@ -21,14 +21,19 @@
 #include "nmea_stream.h"
 #include "pacing.h"
 #include "term_signal.h"
+#include "tools/common/win_text.h"
 
 namespace orvek::feed {
 namespace {
 
-constexpr int kExitDelivered = 0;
-constexpr int kExitFixFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitSourceUnreadable = 3;
+// The exit codes, as the help lists them.
+enum ExitCode : int {
+  kExitDelivered = 0,
+  kExitFixFailed = 1,
+  kExitUsage = 2,
+  kExitSourceUnreadable = 3,
+  kExitNoFix = 4,
+};
 
 // How long one read waits, so Ctrl-C and the idle time-out are noticed.
 constexpr uint32_t kReadWaitMs = 250;
@@ -71,7 +76,9 @@ class Feed {
  public:
   explicit Feed(const FeedOptions& options)
       : options_(options),
-        sender_(options.name, options.quiet),
+        // The name goes to the host in its code page, what it lacks as '?'.
+        sender_(orvek::tools::narrow(CP_ACP, orvek::tools::widen(CP_UTF8, options.name)),
+                options.quiet),
         pacer_(options.speed),
         nmea_([this](const Fix& fix) { deliver(fix); }),
         gpsd_([this](const Fix& fix) { deliver(fix); }) {
@@ -95,26 +102,24 @@ class Feed {
     if (progress_) std::fputs("\n", stderr);
     print_summary();
     if (!any_data) return kExitSourceUnreadable;
+    if (fixes_found_ == 0) {
+      std::fprintf(stderr, "orvek-feed: %s: %s\n", options_.source.c_str(),
+                   reader().no_fix_reason().c_str());
+      return kExitNoFix;
+    }
     return sender_.failed() == 0 ? kExitDelivered : kExitFixFailed;
   }
 
  private:
   bool gpsd() const { return options_.kind == SourceKind::kGpsd; }
 
-  void push(std::string_view bytes) {
-    if (gpsd())
-      gpsd_.push(bytes);
-    else
-      nmea_.push(bytes);
-  }
-  void finish() {
-    if (gpsd())
-      gpsd_.finish();
-    else
-      nmea_.finish();
-  }
+  // The reader of the source's bytes.
+  FixReader& reader() { return gpsd() ? static_cast<FixReader&>(gpsd_) : nmea_; }
+  void push(std::string_view bytes) { reader().push(bytes); }
+  void finish() { reader().finish(); }
 
   void deliver(const Fix& fix) {
+    ++fixes_found_;
     if (ending()) return;
     if (!source_live_) {
       uint64_t wait = pacer_.wait_ms(fix, GetTickCount64());
@@ -267,18 +272,20 @@ class Feed {
   ULONGLONG last_progress_ = 0;
   std::string last_time_;
   uint32_t connections_ = 0;
+  uint64_t fixes_found_ = 0;  // by the readers, sent or not
   uint32_t ended_ = 0;
 };
 
 }  // namespace
 }  // namespace orvek::feed
 
-int main(int argc, char** argv) {
+int main() {
   using namespace orvek::feed;
   // Plain line feeds, as the client writes and a Unix pipe expects.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
-  std::vector<std::string> args(argv + 1, argv + argc);
+  // UTF-8, as the client reads its command line.
+  std::vector<std::string> args = orvek::tools::utf8_command_line();
   for (const std::string& arg : args) {
     if (arg == "--") break;
     if (arg == "--help" || arg == "-h") {
@@ -298,15 +305,14 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   // A manual-reset event that Ctrl-C sets; it lives as long as the process.
-  g_stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!g_stop_event) {
-    std::fprintf(stderr, "orvek-feed: %s\n", system_message(GetLastError()).c_str());
+  orvek::tools::ObjectHandle stop_event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  g_stop_event = stop_event.get();
+  if (!stop_event) {
+    std::fprintf(stderr, "orvek-feed: %s\n", orvek::tools::error_text(GetLastError(), orvek::tools::ErrorForm::kNumberParentheses).c_str());
     return kExitUsage;
   }
   SetConsoleCtrlHandler(on_console_control, TRUE);
   treat_sigterm_as_interrupt();
   if (options->duration_ms != 0) g_deadline = GetTickCount64() + options->duration_ms;
-  int code = Feed(*options).run();
-  CloseHandle(g_stop_event);
-  return code;
+  return Feed(*options).run();
 }

@@ -7,8 +7,14 @@
 #include <cstdlib>
 #include <vector>
 
+#include "tools/common/hemisphere.h"
+
 namespace orvek::feed {
 namespace {
+
+// Minutes with up to this many decimals are turned into degrees exactly:
+// 180 degrees in units of their last digit stay far below 2^53.
+constexpr std::size_t kMaxExactDecimals = 9;
 
 // Sentences have at most about twenty fields; GNS has thirteen.
 constexpr std::size_t kMaxFields = 32;
@@ -97,13 +103,8 @@ std::optional<uint32_t> nmea_time_ms(std::string_view field) {
 std::optional<double> nmea_degrees(std::string_view field,
                                    std::string_view hemisphere,
                                    double max_degrees) {
-  double sign;
-  if (hemisphere == "N" || hemisphere == "E")
-    sign = 1;
-  else if (hemisphere == "S" || hemisphere == "W")
-    sign = -1;
-  else
-    return std::nullopt;
+  std::optional<double> sign = tools::hemisphere_sign(hemisphere);
+  if (!sign) return std::nullopt;
   // Two minute digits stand right before the point: "3238.9148".
   std::size_t point = field.find('.');
   if (point == std::string_view::npos) point = field.size();
@@ -112,10 +113,27 @@ std::optional<double> nmea_degrees(std::string_view field,
     if ((c < '0' || c > '9') && c != '.') return std::nullopt;
   auto degrees = to_int(field.substr(0, point - 2));
   auto minutes = to_number(field.substr(point - 2));
-  if (!degrees || !minutes || *minutes >= 60) return std::nullopt;
+  if (!degrees || !minutes || *minutes >= 60 || *degrees > max_degrees)
+    return std::nullopt;
+  // The value is (degrees * 60 + minutes) / 60, a ratio of whole numbers
+  // when the minutes are scaled to whole units of their last digit: one
+  // division of two exact doubles rounds it once, to the double nearest
+  // the receiver's decimal ("00329.640" gives 3.494, which reads back as
+  // written), where adding minutes / 60 to the degrees rounds twice.
+  std::string_view fraction = field.substr(std::min(point + 1, field.size()));
   double value = *degrees + *minutes / 60.0;
+  if (fraction.size() <= kMaxExactDecimals && fraction.find('.') == std::string_view::npos) {
+    std::uint64_t scale = 1, units = 0;
+    for (char c : field.substr(point - 2, 2)) units = units * 10 + (c - '0');
+    for (char c : fraction) {
+      units = units * 10 + (c - '0');
+      scale *= 10;
+    }
+    value = static_cast<double>(static_cast<std::uint64_t>(*degrees) * 60 * scale + units) /
+            static_cast<double>(60 * scale);
+  }
   if (value > max_degrees) return std::nullopt;
-  return sign * value;
+  return *sign * value;
 }
 
 namespace {

@@ -2,6 +2,13 @@
 
 namespace orvek::feed {
 
+std::string NmeaStream::no_fix_reason() const {
+  return FixReader::no_fix_reason(
+      counts_.count(LineVerdict::kUsed), counts_.lines, counts_.epochs,
+      "sentence", "a GGA, RMC, GLL or GNS sentence that reads whole",
+      "had a position, or each said there was no fix");
+}
+
 void NmeaStream::push(std::string_view bytes) {
   for (char c : bytes) {
     if (c == '\n') {
@@ -108,6 +115,10 @@ void NmeaStream::close_epoch() {
   fix.has_time = done.utc_ms.has_value();
   fix.utc_ms = done.utc_ms.value_or(0);
   fix.utc_date = done.date.empty() ? last_date_ : done.date;
+  if (!check_fix(&fix)) {
+    ++counts_.epochs_without_fix;
+    return;
+  }
   sink_(fix);
 }
 

@@ -36,16 +36,14 @@ struct StreamCounts {
   }
 };
 
-class NmeaStream {
+class NmeaStream final : public FixReader {
  public:
-  using FixSink = std::function<void(const Fix&)>;
-  explicit NmeaStream(FixSink sink) : sink_(std::move(sink)) {}
+  using FixReader::FixReader;
 
-  // Any bytes, cut anywhere; complete lines are read at once.
-  void push(std::string_view bytes);
-  // End of the stream: a last line without its line end is read, and the
-  // open epoch closes. A stream that reconnects calls it at each drop.
-  void finish();
+  void push(std::string_view bytes) override;
+  // A last line without its line end is read too before the epoch closes.
+  void finish() override;
+  std::string no_fix_reason() const override;
 
   const StreamCounts& counts() const { return counts_; }
 
@@ -63,7 +61,6 @@ class NmeaStream {
   void add_to_epoch(const Sentence& sentence);
   void close_epoch();
 
-  FixSink sink_;
   StreamCounts counts_;
   std::string line_;
   bool skipping_long_line_ = false;

@@ -86,12 +86,12 @@ std::optional<std::string> decode_hex(std::string_view text) {
   return bytes;
 }
 
-std::string_view take_line(std::string_view& text) {
-  std::size_t end = text.find('\n');
-  std::string_view line = text.substr(0, end);
+std::string_view take_until(std::string_view& text, char separator) {
+  std::size_t end = text.find(separator);
+  std::string_view taken = text.substr(0, end);
   text = end == std::string_view::npos ? std::string_view{}
                                        : text.substr(end + 1);
-  return line;
+  return taken;
 }
 
 std::string_view without_cr(std::string_view line) {

@@ -16,9 +16,13 @@ std::string escape_bytes(std::string_view bytes);
 // dangling or unknown escape.
 std::optional<std::string> unescape_bytes(std::string_view text);
 
-// Takes the next line off `text`: the bytes before the first line feed, as
-// written (a CR before the line feed stays). Empty `text` has no line left.
-std::string_view take_line(std::string_view& text);
+// Takes the bytes before the first `separator` off `text`, and the
+// separator; all of `text` when it has none. take_line is for lines: a CR
+// before the line feed stays. Empty `text` has nothing left.
+std::string_view take_until(std::string_view& text, char separator);
+inline std::string_view take_line(std::string_view& text) {
+  return take_until(text, '\n');
+}
 
 // The line without a CR at its end: files written on Windows end lines so.
 std::string_view without_cr(std::string_view line);

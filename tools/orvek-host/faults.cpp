@@ -12,11 +12,7 @@ bool starts_with(std::string_view text, std::string_view prefix) {
 }
 
 std::string_view next_word(std::string_view& text) {
-  std::size_t end = text.find(' ');
-  std::string_view word = text.substr(0, end);
-  text = end == std::string_view::npos ? std::string_view{}
-                                       : text.substr(end + 1);
-  return word;
+  return take_until(text, ' ');
 }
 
 std::optional<std::uint32_t> parse_ms(std::string_view text) {

@@ -8,40 +8,29 @@
 
 namespace orvek::host {
 
-HostLog::HostLog(const std::wstring& path) {
-  // Every sharing mode: tests read, truncate or delete the log meanwhile.
-  HANDLE file = CreateFileW(
-      path.c_str(), FILE_APPEND_DATA,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  file_ = file == INVALID_HANDLE_VALUE ? nullptr : file;
-}
-
-HostLog::~HostLog() {
-  if (file_ != nullptr) CloseHandle(file_);
-}
+// Every sharing mode: tests read, truncate or delete the log meanwhile.
+HostLog::HostLog(const std::wstring& path)
+    : file_(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
 
 void HostLog::write(std::string_view event, std::string_view detail) {
-  write_line(event, detail, !detail.empty());
+  write_line(event, detail, false);
 }
 
 void HostLog::write_line(std::string_view event, std::string_view detail,
-                         bool separate) {
-  if (file_ == nullptr) return;
+                         bool blank_always) {
+  if (!file_) return;
   SYSTEMTIME now;
   GetLocalTime(&now);
   char stamp[16];
-  std::snprintf(stamp, sizeof stamp, "%02u:%02u:%02u.%03u ", now.wHour,
+  std::snprintf(stamp, sizeof stamp, "%02u:%02u:%02u.%03u", now.wHour,
                 now.wMinute, now.wSecond, now.wMilliseconds);
-  std::string line = stamp;
-  line += event;
-  if (separate) line += ' ';
-  line += detail;
-  line += '\n';
+  std::string line = log_line(stamp, event, detail, blank_always);
   // One unbuffered write per line: a reader never sees half a line, and
   // nothing waits in a buffer when the emulator is killed.
   DWORD written = 0;
-  WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written,
+  WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written,
             nullptr);
 }
 

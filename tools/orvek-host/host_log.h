@@ -1,15 +1,13 @@
 // The emulator's log, orvek-host.log beside it: what crossed the link, one
-// event a line, written through at once so a test can read it while the
-// emulator runs. Lines look like
-//   14:02:31.207 recv F|0\n
-//   14:02:31.208 send G|orvek-host 3
-//   14:02:31.208 signal
-// the time, a one-word event and its detail; request and reply bytes are
-// escaped (byte_text.h), so every line is printable ASCII.
+// event a line (host_log_format.h), written through at once so a test can
+// read it while the emulator runs.
 #pragma once
 
 #include <string>
 #include <string_view>
+
+#include "tools/common/host_log_format.h"
+#include "tools/common/win_handle.h"
 
 namespace orvek::host {
 
@@ -18,9 +16,6 @@ class HostLog {
   // Appends to `path`; a log that can't be opened is silently skipped,
   // since the emulator must never show anything.
   explicit HostLog(const std::wstring& path);
-  ~HostLog();
-  HostLog(const HostLog&) = delete;
-  HostLog& operator=(const HostLog&) = delete;
 
   void write(std::string_view event, std::string_view detail = {});
   // The detail escaped first: for request and reply bytes. The space after
@@ -29,9 +24,9 @@ class HostLog {
 
  private:
   void write_line(std::string_view event, std::string_view detail,
-                  bool separate);
+                  bool blank_always);
 
-  void* file_;
+  tools::FileHandle file_;
 };
 
 }  // namespace orvek::host

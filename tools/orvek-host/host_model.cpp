@@ -7,20 +7,26 @@
 #include <optional>
 
 #include "byte_text.h"
+#include "protocol/host_protocol.h"
 #include "sentence.h"
 
 namespace orvek::host {
 namespace {
 
-constexpr std::string_view kCommandLetters = "DEHIJKLMNO";
-
 // Fields 2 to 5, 9, 17 and 18 of the 21 that the library's sentence holds.
 constexpr std::size_t kSentenceFields = 21;
+
+using namespace protocol;
 
 std::string error_reply(std::string_view reason) {
   return "E|" + std::string(reason);
 }
-std::string result(std::string_view text) { return "G|" + std::string(text); }
+std::string acknowledged(std::string_view word) {
+  return std::string{kCommandAcknowledged, kResultSeparator} + std::string(word);
+}
+std::string result(std::string_view text) {
+  return std::string{kQueryAnswered, kResultSeparator} + std::string(text);
+}
 
 std::vector<std::string_view> split(std::string_view text) {
   std::vector<std::string_view> fields;
@@ -32,6 +38,26 @@ std::vector<std::string_view> split(std::string_view text) {
     start = comma + 1;
   }
 }
+
+// "H" and "N": removes the element named `name` (by `name_of`), "A|deleted",
+// or "E|no <what> <name>" when there is none.
+template <typename T, typename NameOf>
+std::string delete_named(std::vector<T>& elements, NameOf name_of,
+                         std::string_view name, const char* what) {
+  auto found = std::find_if(elements.begin(), elements.end(),
+                            [&](const T& e) { return name_of(e) == name; });
+  if (found == elements.end())
+    return error_reply("no " + std::string(what) + " " + std::string(name));
+  elements.erase(found);
+  return acknowledged("deleted");
+}
+
+// A record query, "2,5": the prefix and an index after it.
+bool indexed(std::string_view request, std::string_view prefix) {
+  return request.size() > prefix.size() && request.starts_with(prefix);
+}
+static_assert(std::size(kWaypointRecordQuery) == std::size(kMobileRecordQuery),
+              "both record queries put their index at the same place");
 
 // Whole-field numbers only: "2.5" is read, "2.5x" and "" are not.
 std::optional<double> to_double(std::string_view text) {
@@ -86,22 +112,24 @@ std::optional<Mobile> parse_mobile(std::string_view line) {
 std::string HostModel::answer(std::string_view request_line) {
   std::string_view line = request_line;
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-  if (line.size() >= 2 && line[1] == '|') {
-    if (line[0] == 'F') return query(line.substr(2));
-    if (kCommandLetters.find(line[0]) != std::string_view::npos)
-      return command(line[0], line.substr(2));
+  if (line.size() >= 2 && line[1] == kResultSeparator) {
+    if (line[0] == kQueryLetter[0]) return query(line.substr(2));
+    if (std::optional<std::string> reply = command(line[0], line.substr(2)))
+      return *reply;
   }
-  // A raw request is echoed byte for byte behind "R|".
+  // A raw request, or an unknown letter, is echoed byte for byte behind "R|".
   return "R|" + std::string(line);
 }
 
-std::string HostModel::command(char letter, std::string_view body) {
+// The reply to command `letter`, or nothing when no command has that letter.
+std::optional<std::string> HostModel::command(char letter,
+                                              std::string_view body) {
   switch (letter) {
-    case 'D':
+    case kOpenFileCommand[0]:
       if (body.empty()) return error_reply("empty file name");
       opened_file_ = body;
-      return "A|opened";
-    case 'J': {
+      return acknowledged("opened");
+    case kExportViewCommand[0]: {
       if (body.empty()) return error_reply("empty file name");
       exported_file_ = body;
       if (file_writer_) {
@@ -109,46 +137,35 @@ std::string HostModel::command(char letter, std::string_view body) {
         std::string problem = file_writer_(name, map_file_bytes(map_content(), name));
         if (!problem.empty()) return error_reply(problem);
       }
-      return "A|exported";
+      return acknowledged("exported");
     }
-    case 'E':
+    case kPositionFixCommand[0]:
       return position_fix(body);
-    case 'H': {
-      auto found = std::find_if(mobiles_.begin(), mobiles_.end(),
-                                [&](const Mobile& m) { return m.name == body; });
-      if (found == mobiles_.end())
-        return error_reply("no mobile " + std::string(body));
-      mobiles_.erase(found);
-      return "A|deleted";
-    }
-    case 'I': {
+    case kDeleteMobileCommand[0]:
+      return delete_named(mobiles_, [](const Mobile& m) { return m.name; }, body,
+                          "mobile");
+    case kExecCommand[0]: {
       if (!to_int(body)) return error_reply("command number expected");
       last_exec_ = body;
-      return "A|executed";
+      return acknowledged("executed");
     }
-    case 'K': {
+    case kViewportCommand[0]: {
       std::vector<std::string_view> lengths = split(body);
       if (lengths.size() != 2 || !to_int(lengths[0]) || !to_int(lengths[1]))
         return error_reply("two lengths expected");
       viewport_ = body;
       view_width_ = *to_int(lengths[0]);
       view_height_ = *to_int(lengths[1]);
-      return "A|viewport";
+      return acknowledged("viewport");
     }
-    case 'L':
+    case kCenterWaypointCommand[0]:
       return centre_on_waypoint(body);
-    case 'M':
+    case kNewWaypointCommand[0]:
       return new_waypoint(body);
-    case 'N': {
-      auto found = std::find_if(
-          waypoints_.begin(), waypoints_.end(),
-          [&](const Waypoint& w) { return w.id == body; });
-      if (found == waypoints_.end())
-        return error_reply("no waypoint " + std::string(body));
-      waypoints_.erase(found);
-      return "A|deleted";
-    }
-    case 'O': {
+    case kDeleteWaypointCommand[0]:
+      return delete_named(waypoints_, [](const Waypoint& w) { return w.id; }, body,
+                          "waypoint");
+    case kCenterCoordinateCommand[0]: {
       std::vector<std::string_view> values = split(body);
       if (values.size() != 3 || !to_double(values[0]) ||
           !to_double(values[1]) || !to_double(values[2]))
@@ -156,10 +173,10 @@ std::string HostModel::command(char letter, std::string_view body) {
       centre_ = "O|" + std::string(body);
       centre_point_ = GeoPoint{*to_double(values[1]), *to_double(values[0])};
       centre_metres_per_pixel_ = *to_double(values[2]);
-      return "A|centred";
+      return acknowledged("centred");
     }
   }
-  return error_reply("unknown command");
+  return std::nullopt;
 }
 
 // "E|$AAGGAM,,...*64\r\n": a fix whose field 17 names a mobile also moves
@@ -189,7 +206,7 @@ std::string HostModel::position_fix(std::string_view sentence) {
         *found = std::move(moved);
     }
   }
-  return "A|fix " + std::to_string(fix_count_);
+  return acknowledged("fix " + std::to_string(fix_count_));
 }
 
 // "M|id,description,longitude,latitude,altitude,icon". The id is the first
@@ -214,10 +231,10 @@ std::string HostModel::new_waypoint(std::string_view body) {
                     std::string(fields[n - 1])};
   if (Waypoint* existing = find_waypoint(waypoint.id)) {
     *existing = std::move(waypoint);
-    return "A|replaced";
+    return acknowledged("replaced");
   }
   waypoints_.push_back(std::move(waypoint));
-  return "A|created";
+  return acknowledged("created");
 }
 
 // "L|WP1,2.500000": the waypoint id is everything before the last comma,
@@ -232,7 +249,7 @@ std::string HostModel::centre_on_waypoint(std::string_view body) {
   centre_ = "L|" + std::string(body);
   centre_point_ = GeoPoint{waypoint->latitude, waypoint->longitude};
   centre_metres_per_pixel_ = *to_double(body.substr(comma + 1));
-  return "A|centred";
+  return acknowledged("centred");
 }
 
 Waypoint* HostModel::find_waypoint(std::string_view id) {
@@ -244,15 +261,17 @@ Waypoint* HostModel::find_waypoint(std::string_view id) {
 // Queries: "0" handshake, "2" and "4" counts, "2,<i>" and "3,<i>" records
 // (0-based), plus the emulator's own state queries for tests.
 std::string HostModel::query(std::string_view request) {
-  if (request == "0")
+  if (request == kHandshakeQuery)
     return result("orvek-host " + std::to_string(kHostInterfaceVersion));
-  if (request == "2") return result(std::to_string(mobiles_.size()));
-  if (request == "4") return result(std::to_string(waypoints_.size()));
-  if (request.size() > 2 && (request[0] == '2' || request[0] == '3') &&
-      request[1] == ',') {
-    auto index = to_int(request.substr(2));
+  if (request == kMobileCountQuery)
+    return result(std::to_string(mobiles_.size()));
+  if (request == kWaypointCountQuery)
+    return result(std::to_string(waypoints_.size()));
+  bool waypoint = indexed(request, kWaypointRecordQuery);
+  if (waypoint || indexed(request, kMobileRecordQuery)) {
+    auto index = to_int(request.substr(std::size(kWaypointRecordQuery) - 1));
     if (!index) return error_reply("bad index");
-    if (request[0] == '2') {
+    if (waypoint) {
       if (*index < 0 || static_cast<std::size_t>(*index) >= waypoints_.size())
         return error_reply("no waypoint " + std::to_string(*index));
       const Waypoint& w = waypoints_[static_cast<std::size_t>(*index)];

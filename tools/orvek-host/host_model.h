@@ -65,7 +65,7 @@ class HostModel {
   MapContent map_content() const;
 
  private:
-  std::string command(char letter, std::string_view body);
+  std::optional<std::string> command(char letter, std::string_view body);
   std::string query(std::string_view request);
   std::string position_fix(std::string_view sentence);
   std::string new_waypoint(std::string_view body);

@@ -12,12 +12,15 @@
 #include "protocol/host_protocol.h"
 #include "packet_server.h"
 #include "standard_streams.h"
+#include "tools/common/win_handle.h"
+#include "tools/common/win_text.h"
 
 namespace {
 
 using orvek::host::HostLog;
 using orvek::host::HostModel;
 using orvek::host::PacketServer;
+namespace log_event = orvek::host::log_event;
 namespace protocol = orvek::protocol;
 
 const wchar_t* wide(const char16_t* text) {
@@ -68,11 +71,11 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam,
       if (wparam == protocol::PORT_WPARAM_PACKET) {
         emulator->server->on_packet_request();
       } else if (wparam == protocol::PORT_WPARAM_MOVINGMAP_INIT) {
-        emulator->log.write("mmap-init",
+        emulator->log.write(log_event::kMovingMapInit,
                             std::to_string(emulator->model.moving_map_init()));
         InvalidateRect(window, nullptr, TRUE);
       } else {
-        emulator->log.write("ignored",
+        emulator->log.write(log_event::kIgnored,
                             "wParam " + std::to_string(wparam));
       }
       return 0;
@@ -100,17 +103,19 @@ std::string write_export(const std::wstring& directory, const std::string& name,
   if (!absolute) path = directory + L"\\" + path;
   if (bytes.empty()) return "picture could not be encoded";
   if (!orvek::host::write_whole_file(path, bytes))
-    return "cannot write " + name + ": error " + std::to_string(GetLastError());
+    return "cannot write " + name + ": " +
+           orvek::tools::error_text(GetLastError(), orvek::tools::ErrorForm::kNumber);
   return {};
 }
 
 void seed_mobiles(Emulator& emulator) {
   auto seeds =
-      orvek::host::read_whole_file(emulator.directory + L"\\orvek-host.mobiles");
+      orvek::host::read_whole_file(emulator.directory + L"\\" +
+          orvek::tools::widen(CP_UTF8, orvek::host::kMobileSeedFileName));
   if (!seeds) return;
   for (const std::string& problem : emulator.model.seed_mobiles(*seeds))
-    emulator.log.write("seed-error", problem);
-  emulator.log.write("seed",
+    emulator.log.write(log_event::kSeedError, problem);
+  emulator.log.write(log_event::kSeed,
                      std::to_string(emulator.model.mobiles().size()) +
                          " mobiles");
 }
@@ -122,22 +127,26 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX |
                SEM_NOOPENFILEERRORBOX);
   std::wstring directory = orvek::host::executable_directory();
-  HostLog log(directory + L"\\orvek-host.log");
-  std::string pid = std::to_string(GetCurrentProcessId());
+  HostLog log(directory + L"\\" +
+              orvek::tools::widen(CP_UTF8, orvek::host::kLogFileName));
+  const DWORD pid = GetCurrentProcessId();
   // First of all, before a refused second copy returns too.
   if (!orvek::host::release_standard_streams())
-    log.write("error", "pid " + pid + ": standard streams kept");
+    log.write(log_event::kError,
+              orvek::host::pid_detail(pid) + ": standard streams kept");
 
-  HANDLE instance_mutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
-  bool already_running = instance_mutex != nullptr &&
-                         GetLastError() == ERROR_ALREADY_EXISTS;
+  orvek::tools::ObjectHandle instance_mutex(
+      CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+  bool already_running =
+      instance_mutex && GetLastError() == ERROR_ALREADY_EXISTS;
   if (already_running ||
       FindWindowW(wide(protocol::kHostWindowClass), nullptr) != nullptr) {
-    log.write("refused", "pid " + pid + ": another instance is running");
-    if (instance_mutex != nullptr) CloseHandle(instance_mutex);
+    log.write(log_event::kRefused,
+              orvek::host::pid_detail(pid) + ": another instance is running");
     return 0;
   }
-  log.write("start", "pid " + pid + " in " + orvek::host::to_utf8(directory));
+  log.write(log_event::kStart,
+            orvek::host::start_detail(pid, orvek::host::to_utf8(directory)));
 
   Emulator emulator{directory, log, {}, {}};
   seed_mobiles(emulator);
@@ -153,7 +162,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   window_class.lpszClassName = wide(protocol::kHostWindowClass);
   if (RegisterClassW(&window_class) == 0) {
-    log.write("error", "window class can't be registered");
+    log.write(log_event::kError, "window class can't be registered");
     return 1;
   }
   HWND window = CreateWindowExW(
@@ -161,19 +170,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
       WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 480, 320, nullptr,
       nullptr, instance, &emulator);
   if (window == nullptr) {
-    log.write("error", "window can't be created");
+    log.write(log_event::kError, "window can't be created");
     return 1;
   }
   ShowWindow(window, show);
   UpdateWindow(window);
-  log.write("ready");
+  log.write(log_event::kReady);
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  log.write("stop", "pid " + pid);
-  CloseHandle(instance_mutex);
+  log.write(log_event::kStop, orvek::host::pid_detail(pid));
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host_files.h"
+#include "tools/common/win_text.h"
 #include "protocol/host_protocol.h"
 
 namespace orvek::host {
@@ -16,8 +17,10 @@ const wchar_t* wide(const char16_t* text) {
 // what a faulty client wrote beyond that.
 constexpr DWORD kRequestReadLimit = 4096;
 
+// "request file can't be opened (error 2)"
 std::string error_text(const char* what) {
-  return std::string(what) + " (error " + std::to_string(GetLastError()) + ")";
+  return std::string(what) + " (" +
+         tools::error_text(GetLastError(), tools::ErrorForm::kNumber) + ")";
 }
 
 }  // namespace
@@ -27,36 +30,30 @@ PacketServer::PacketServer(HWND window, const std::wstring& directory,
     : window_(window),
       request_path_(directory + wide(protocol::kRequestFileName)),
       reply_path_(directory + wide(protocol::kReplyFileName)),
-      fault_path_(directory + L"\\orvek-host.faults"),
+      fault_path_(directory + L"\\" + tools::widen(CP_UTF8, kFaultFileName)),
       model_(model),
       log_(log),
       // Named, auto-reset, non-signalled; opened if a client made it first.
       reply_event_(CreateEventW(nullptr, FALSE, FALSE,
                                 wide(protocol::kReplyEventName))) {
-  if (reply_event_ == nullptr) log_.write("error", error_text("no event"));
-}
-
-PacketServer::~PacketServer() {
-  KillTimer(window_, kTimerId);
-  for (const HeldFile& held : held_) CloseHandle(held.file);
-  if (reply_event_ != nullptr) CloseHandle(reply_event_);
+  if (!reply_event_) log_.write(log_event::kError, error_text("no event"));
 }
 
 // The request file's content. Read with read sharing only, like the library
 // opens it, so a held request file refuses the library's next create.
-std::string PacketServer::read_request(HANDLE* still_open, bool* found) {
-  *still_open = CreateFileW(request_path_.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  *found = *still_open != INVALID_HANDLE_VALUE;
-  if (!*found) {
-    log_.write("error", error_text("request file can't be opened"));
+std::string PacketServer::read_request(tools::FileHandle* still_open) {
+  still_open->reset(CreateFileW(request_path_.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!*still_open) {
+    log_.write(log_event::kError, error_text("request file can't be opened"));
     return {};
   }
   std::string line(kRequestReadLimit, '\0');
   DWORD count = 0;
-  if (!ReadFile(*still_open, line.data(), kRequestReadLimit, &count, nullptr))
-    log_.write("error", error_text("request file can't be read"));
+  if (!ReadFile(still_open->get(), line.data(), kRequestReadLimit, &count,
+                nullptr))
+    log_.write(log_event::kError, error_text("request file can't be read"));
   line.resize(count);
   return line;
 }
@@ -67,32 +64,30 @@ FaultReading PacketServer::read_fault_file(const std::string& request_line) {
   FaultReading reading = read_faults(*text, request_line);
   // The used "once" lines go, so the next request runs without them.
   if (reading.consumed_once && !write_whole_file(fault_path_, reading.remaining))
-    log_.write("error", error_text("fault file can't be rewritten"));
-  for (const std::string& line : reading.applied) log_.write("fault", line);
+    log_.write(log_event::kError, error_text("fault file can't be rewritten"));
+  for (const std::string& line : reading.applied) log_.write(log_event::kFault, line);
   for (const std::string& error : reading.errors)
-    log_.write("fault-error", error);
+    log_.write(log_event::kFaultError, error);
   return reading;
 }
 
 void PacketServer::on_packet_request() {
   ULONGLONG now = GetTickCount64();
-  HANDLE request = INVALID_HANDLE_VALUE;
-  bool found = false;
-  std::string line = read_request(&request, &found);
-  log_.write_bytes("recv", line);
+  tools::FileHandle request;
+  std::string line = read_request(&request);
+  const bool found = static_cast<bool>(request);
+  log_.write_bytes(log_event::kRecv, line);
   FaultReading faults = read_fault_file(line);
 
-  if (found) {
-    if (faults.plan.hold_request_ms > 0)
-      held_.push_back({request, now + faults.plan.hold_request_ms, "request"});
-    else
-      CloseHandle(request);
-  }
+  if (found && faults.plan.hold_request_ms > 0)
+    held_.push_back(
+        {std::move(request), now + faults.plan.hold_request_ms, "request"});
+  request.reset();
 
   // A real host answers on its one thread: while it works, later messages
   // wait in the queue and read whatever the request file holds by then.
   if (faults.plan.stall_ms > 0) {
-    log_.write("stall", std::to_string(faults.plan.stall_ms) + " ms");
+    log_.write(log_event::kStall, duration_detail(faults.plan.stall_ms));
     Sleep(faults.plan.stall_ms);
   }
 
@@ -105,7 +100,7 @@ void PacketServer::on_packet_request() {
     reply = "E|no request file";
   queue_.push_back({now + faults.plan.delay_ms, std::move(reply), faults.plan});
   if (faults.plan.delay_ms > 0)
-    log_.write("delay", std::to_string(faults.plan.delay_ms) + " ms");
+    log_.write(log_event::kDelay, duration_detail(faults.plan.delay_ms));
 
   run_due_work();
   arm_timer();
@@ -122,31 +117,29 @@ void PacketServer::on_timer() {
 void PacketServer::deliver(const PendingReply& reply) {
   if (reply.plan.no_reply) {
     DeleteFileW(reply_path_.c_str());
-    log_.write("noreply", "reply file deleted");
+    log_.write(log_event::kNoReply, "reply file deleted");
   } else {
-    HANDLE file = CreateFileW(reply_path_.c_str(), GENERIC_WRITE,
-                              FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      log_.write("error", error_text("reply file can't be created"));
+    tools::FileHandle file(CreateFileW(reply_path_.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+      log_.write(log_event::kError, error_text("reply file can't be created"));
     } else {
       DWORD written = 0;
-      if (!WriteFile(file, reply.bytes.data(),
+      if (!WriteFile(file.get(), reply.bytes.data(),
                      static_cast<DWORD>(reply.bytes.size()), &written, nullptr))
-        log_.write("error", error_text("reply can't be written"));
-      log_.write_bytes("send", reply.bytes);
+        log_.write(log_event::kError, error_text("reply can't be written"));
+      log_.write_bytes(log_event::kSend, reply.bytes);
       if (reply.plan.hold_reply_ms > 0)
-        held_.push_back(
-            {file, GetTickCount64() + reply.plan.hold_reply_ms, "reply"});
-      else
-        CloseHandle(file);
+        held_.push_back({std::move(file),
+                         GetTickCount64() + reply.plan.hold_reply_ms, "reply"});
     }
   }
   if (reply.plan.no_signal) {
-    log_.write("nosignal");
+    log_.write(log_event::kNoSignal);
   } else {
-    SetEvent(reply_event_);
-    log_.write("signal");
+    SetEvent(reply_event_.get());
+    log_.write(log_event::kSignal);
   }
 }
 
@@ -159,10 +152,10 @@ void PacketServer::run_due_work() {
     deliver(reply);
   }
   auto due = [&](const HeldFile& held) { return held.release_ms <= now; };
-  for (const HeldFile& held : held_) {
+  for (HeldFile& held : held_) {
     if (!due(held)) continue;
-    CloseHandle(held.file);
-    log_.write("release", std::string(held.name) + " file closed");
+    held.file.reset();
+    log_.write(log_event::kRelease, std::string(held.name) + " file closed");
   }
   held_.erase(std::remove_if(held_.begin(), held_.end(), due), held_.end());
 }

@@ -16,7 +16,9 @@
 
 #include "faults.h"
 #include "host_log.h"
+#include "tools/common/host_log_format.h"
 #include "host_model.h"
+#include "tools/common/win_handle.h"
 
 namespace orvek::host {
 
@@ -27,7 +29,7 @@ class PacketServer {
 
   PacketServer(HWND window, const std::wstring& directory, HostModel& model,
                HostLog& log);
-  ~PacketServer();
+  ~PacketServer() { KillTimer(window_, kTimerId); }
   PacketServer(const PacketServer&) = delete;
   PacketServer& operator=(const PacketServer&) = delete;
 
@@ -43,12 +45,12 @@ class PacketServer {
   };
   // A packet file kept open on purpose (hold-reply, hold-request).
   struct HeldFile {
-    HANDLE file;
+    tools::FileHandle file;
     ULONGLONG release_ms;
     const char* name;
   };
 
-  std::string read_request(HANDLE* still_open, bool* found);
+  std::string read_request(tools::FileHandle* still_open);
   FaultReading read_fault_file(const std::string& request_line);
   void deliver(const PendingReply& reply);
   void run_due_work();
@@ -60,7 +62,7 @@ class PacketServer {
   std::wstring fault_path_;
   HostModel& model_;
   HostLog& log_;
-  HANDLE reply_event_;
+  tools::ObjectHandle reply_event_;
   std::deque<PendingReply> queue_;
   std::vector<HeldFile> held_;
 };

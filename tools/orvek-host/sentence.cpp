@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "tools/common/hemisphere.h"
+
 namespace orvek::host {
 namespace {
 
@@ -57,13 +59,8 @@ CheckedSentence check_sentence(std::string_view sentence) {
 
 std::optional<double> decimal_degrees(std::string_view degrees_minutes,
                                       std::string_view hemisphere) {
-  double sign;
-  if (hemisphere == "N" || hemisphere == "E")
-    sign = 1;
-  else if (hemisphere == "S" || hemisphere == "W")
-    sign = -1;
-  else
-    return std::nullopt;
+  std::optional<double> sign = tools::hemisphere_sign(hemisphere);
+  if (!sign) return std::nullopt;
   // The minutes are always the last six characters: "MM.mmm".
   std::size_t point = degrees_minutes.find('.');
   if (point == std::string_view::npos || point < 2 ||
@@ -74,7 +71,7 @@ std::optional<double> decimal_degrees(std::string_view degrees_minutes,
   double packed = std::strtod(text.c_str(), &end);
   if (end != text.c_str() + text.size() || packed < 0) return std::nullopt;
   double whole_degrees = static_cast<double>(static_cast<long long>(packed / 100));
-  return sign * (whole_degrees + (packed - whole_degrees * 100) / 60.0);
+  return *sign * (whole_degrees + (packed - whole_degrees * 100) / 60.0);
 }
 
 }  // namespace orvek::host

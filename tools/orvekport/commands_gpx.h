@@ -1,21 +1,18 @@
-// GPX files in and out, the actions "waypoint import", "waypoint export"
-// and "mobiles export"; each finishes `report` and returns the exit code.
+// GPX files in and out: the actions "waypoint import", "waypoint export"
+// and "mobiles export" of commands_waypoints.cpp's rows.
 #pragma once
 
-#include <cstdint>
-
-#include "tools/orvekport/arguments.h"
-#include "tools/orvekport/report.h"
+#include "tools/orvekport/run.h"
 
 namespace orvek::cli {
 
-// "import FILE.gpx [--replace] [--force]".
-int waypoint_import(Report& report, Arguments& args, const char* usage);
+// "import FILE.gpx [--replace]": every <wpt>, checked whole before any is
+// sent.
+int waypoint_import(Run& run);
 // "export FILE.gpx": every waypoint of the host.
-int waypoint_export(Report& report, Arguments& args, const char* usage);
+int waypoint_export(Run& run);
 // "export FILE.gpx": every moving-map entry, texts read into buffers of
-// `text_size` bytes.
-int mobiles_export(Report& report, Arguments& args, const char* usage,
-                   std::int64_t text_size);
+// --text-size bytes.
+int mobiles_export(Run& run);
 
 }  // namespace orvek::cli

@@ -1,19 +1,15 @@
 // Commands of the host link: version, init, query, raw and the status
 // table.
-#include <windows.h>
-
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "OrvekPORT/OrvekPORT.h"
+#include "protocol/host_protocol.h"
 #include "tools/common/orvekport_status.h"
-#include "tools/common/win_text.h"
-#include "tools/orvekport/arguments.h"
+#include "tools/common/text.h"
 #include "tools/orvekport/command.h"
-#include "tools/orvekport/host_side.h"
-#include "tools/orvekport/report.h"
+#include "tools/orvekport/run.h"
 
 namespace orvek::cli {
 namespace {
@@ -23,156 +19,126 @@ namespace {
 constexpr std::int64_t kMaxCapacity = 1 << 20;
 // A query reads up to this many reply bytes unless told otherwise: room for
 // any result that the host's moving-map and waypoint queries give.
-constexpr std::int64_t kDefaultQueryCapacity = 1000;
-// A raw reply has at most 1000 bytes, so at most 1000 UTF-16 units and the
-// terminator.
-constexpr std::int64_t kDefaultRawCapacity = 1001;
-constexpr std::size_t kMaxQueryRequest = ORVEKPORT_COMMAND_BODY_MAX;
-constexpr std::size_t kMaxRawRequest = ORVEKPORT_RAW_REQUEST_MAX;
+constexpr std::int64_t kDefaultQueryCapacity = protocol::kReplyCapacity;
+// A raw reply has at most the library's reply capacity in bytes, so at most
+// as many UTF-16 units, and the terminator.
+constexpr std::int64_t kDefaultRawCapacity = protocol::kReplyCapacity + 1;
+static_assert(kDefaultRawCapacity <= kMaxCapacity &&
+              kDefaultQueryCapacity <= kMaxCapacity);
 
-int run_version(std::span<const std::string> arguments);
-int run_init(std::span<const std::string> arguments);
-int run_query(std::span<const std::string> arguments);
-int run_raw(std::span<const std::string> arguments);
-int run_statuses(std::span<const std::string> arguments);
-
-enum CommandIndex { kVersion, kInit, kQuery, kRaw, kStatuses };
-
-constexpr Command kCommands[] = {
-    {"version", "version",
-     "Prints the client's version, OrvekPORT.dll's file version and its\n"
-     "interface version (always 3). Needs no host application. The same as\n"
-     "'orvekport --version'.",
-     run_version},
-    {"init", "init",
-     "Finds the host application, or starts it and waits up to 10 s for its\n"
-     "window, then sends the handshake query \"0\" (OrvekGPSPort_Init).\n"
-     "Prints how long that took.",
-     run_init},
-    {"query", "query REQUEST [--capacity N]",
-     "Sends the query F|REQUEST and prints the result text after the first\n"
-     "'|' of the reply (OrvekGPSPort_GetString). Starts discovery by itself.\n"
-     "--capacity N: read at most N reply bytes (default 1000).\n"
-     "Examples: query 4 (waypoint count), query 2 (moving-map count),\n"
-     "query 3,0 (position record of entry 0).",
-     run_query},
-    {"raw", "raw TEXT [--capacity N]",
-     "Sends TEXT as the whole request line, without prefix, and prints the\n"
-     "reply unjudged (OrvekGPSPort_StringProtocolW).\n"
-     "--capacity N: room for N UTF-16 units of reply with the terminator\n"
-     "(default 1001). Use 'raw -- TEXT' for a TEXT that begins with --.",
-     run_raw},
-    {"statuses", "statuses [CODE]",
-     "Lists the status codes and their meanings, or the one for CODE.",
-     run_statuses},
-};
-
-bool take_capacity(Arguments& args, std::int64_t* capacity) {
-  const char* text = args.take_option("capacity");
-  return text == nullptr || parse_integer(text, 0, kMaxCapacity, capacity);
+bool capacity_ok(const char* text) {
+  std::int64_t capacity = 0;
+  return tools::parse_integer(text, 0, kMaxCapacity, &capacity);
 }
-constexpr char kCapacityProblem[] =
-    "--capacity needs a number from 0 to 1048576";
+constexpr Option kCapacity[] = {
+    {"capacity", true, capacity_ok,
+     "--capacity needs a number from 0 to 1048576"}};
 
-// "1.1.0.0" from the DLL's version resource, or "unknown" without one.
-std::string dll_file_version() {
-  wchar_t path[MAX_PATH];
-  HMODULE dll = GetModuleHandleW(L"OrvekPORT.dll");
-  if (dll == nullptr || GetModuleFileNameW(dll, path, MAX_PATH) == 0)
-    return "unknown";
-  DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeW(path, &ignored);
-  if (size == 0) return "unknown";
-  std::vector<unsigned char> block(size);
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT info_size = 0;
-  if (!GetFileVersionInfoW(path, 0, size, block.data()) ||
-      !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info),
-                      &info_size) ||
-      info == nullptr || info_size < sizeof *info)
-    return "unknown";
-  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
-         std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
-         std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
-         std::to_string(LOWORD(info->dwFileVersionLS));
+std::int64_t capacity_of(const Run& run, std::int64_t default_capacity) {
+  std::int64_t capacity = default_capacity;
+  if (const char* text = run.option("capacity"))
+    tools::parse_integer(text, 0, kMaxCapacity, &capacity);
+  return capacity;
 }
 
-int run_version(std::span<const std::string> arguments) {
-  const Command& self = kCommands[kVersion];
-  Report report(self.name);
-  Arguments args(arguments);
-  if (!args.finish(0, 0)) return report.refuse(args.problem(), self.usage);
-  report.add(text_field("client", ORVEKPORT_CLI_VERSION));
-  report.add(text_field("dll", dll_file_version()));
-  report.add(integer_field("interface", OrvekGPSPort_Version()));
-  return report.finish(ORVEKPORT_OK);
+// The text a C string of `bytes` holds: up to its first NUL.
+std::string_view until_nul(std::string_view bytes) {
+  return bytes.substr(0, bytes.find('\0'));
 }
 
-int run_init(std::span<const std::string> arguments) {
-  const Command& self = kCommands[kInit];
-  Report report(self.name);
-  Arguments args(arguments);
-  if (!args.finish(0, 0)) return report.refuse(args.problem(), self.usage);
-  if (int exit_code = refuse_to_start(report); exit_code != 0) return exit_code;
-  ULONGLONG start = GetTickCount64();
-  HostCall call(report);
-  std::uint32_t status = OrvekGPSPort_Init();
-  if (status == ORVEKPORT_OK)
-    report.add(integer_field(
-        "elapsed_ms", static_cast<std::int64_t>(GetTickCount64() - start)));
-  return call.finish(status);
+// A result the capacity cut short, said on stderr: the call succeeds with
+// what fit, so nothing else would tell. `whole` is the reply's length after
+// its first "|" (for a raw request its whole length), `kept` what the
+// result holds, in the same units.
+void note_cut(Run& run, std::size_t kept, std::size_t whole,
+              std::int64_t capacity, std::int64_t room_beyond,
+              const char* units) {
+  if (kept >= whole) return;
+  std::string given = run.option("capacity") != nullptr
+                          ? "--capacity " + std::to_string(capacity)
+                          : "the default capacity, " + std::to_string(capacity);
+  run.report.note("the result was cut to " + std::to_string(kept) + " " +
+                  units + " by " + given + ": the host's reply holds " +
+                  std::to_string(whole) + "; --capacity " +
+                  std::to_string(whole + room_beyond) + " reads it whole");
 }
 
-int run_query(std::span<const std::string> arguments) {
-  const Command& self = kCommands[kQuery];
-  Report report(self.name);
-  Arguments args(arguments);
-  std::int64_t capacity = kDefaultQueryCapacity;
-  if (!take_capacity(args, &capacity))
-    return report.refuse(kCapacityProblem, self.usage);
-  if (!args.finish(1, 1)) return report.refuse(args.problem(), self.usage);
-  std::string problem;
-  std::optional<std::string> request = to_host(args[0], "REQUEST", &problem);
-  if (!request) return report.refuse(problem);
+int run_version(Run& run) {
+  run.report.add(text_field("client", ORVEKPORT_CLI_VERSION));
+  run.report.add(text_field("dll", run.system.library_file_version()));
+  run.report.add(integer_field("interface", run.library.Version()));
+  return run.report.finish(ORVEKPORT_OK);
+}
 
-  if (int exit_code = refuse_to_start(report); exit_code != 0) return exit_code;
+int run_init(Run& run) {
+  std::uint64_t start = run.system.now_ms();
+  return run.call({}, [&] {
+    std::uint32_t status = run.library.Init();
+    if (status == ORVEKPORT_OK)
+      run.report.add(integer_field(
+          "elapsed_ms", static_cast<std::int64_t>(run.system.now_ms() - start)));
+    return status;
+  });
+}
+
+int run_query(Run& run) {
+  std::int64_t capacity = capacity_of(run, kDefaultQueryCapacity);
+  int refused = 0;
+  std::optional<std::string> request = run.for_host(run[0], "REQUEST", &refused);
+  if (!request) return refused;
+  if (int exit_code = run.prepare_host(); exit_code != 0) return exit_code;
   // The result has at most capacity - 2 bytes and its NUL; one byte more
   // keeps capacity 0 and 1 safe too.
   std::vector<char> result(static_cast<std::size_t>(capacity) + 1, '\0');
-  HostCall call(report);
-  call.set_limit({"the query REQUEST", request->size(), kMaxQueryRequest});
-  std::uint32_t status = OrvekGPSPort_GetString(
+  PacketWatch watch = run.watch();
+  std::uint32_t status = run.library.GetString(
       request->c_str(), static_cast<std::uint32_t>(capacity), result.data());
-  if (status == ORVEKPORT_OK)
-    report.add_bare(text_field("result", from_host(result.data())));
-  return call.finish(status);
+  if (status == ORVEKPORT_OK) {
+    std::string kept = result.data();
+    run.report.add_bare(text_field("result", run.text.from_host(kept)));
+    // The result is what follows the reply's first "|" and fits the
+    // capacity with the reply's first bytes and the NUL.
+    std::optional<std::string> reply = watch.fresh_reply();
+    std::string_view whole = reply ? until_nul(*reply) : std::string_view();
+    std::size_t bar = whole.find(protocol::kResultSeparator);
+    if (bar != std::string_view::npos)
+      note_cut(run, kept.size(), whole.size() - bar - 1, capacity,
+               static_cast<std::int64_t>(bar) + 1, "bytes");
+  }
+  return run.finish(watch, status,
+                    {Limit{"the query REQUEST", request->size(),
+                           ORVEKPORT_COMMAND_BODY_MAX},
+                     {}});
 }
 
-int run_raw(std::span<const std::string> arguments) {
-  const Command& self = kCommands[kRaw];
-  Report report(self.name);
-  Arguments args(arguments);
-  std::int64_t capacity = kDefaultRawCapacity;
-  if (!take_capacity(args, &capacity))
-    return report.refuse(kCapacityProblem, self.usage);
-  if (!args.finish(1, 1)) return report.refuse(args.problem(), self.usage);
+int run_raw(Run& run) {
+  std::int64_t capacity = capacity_of(run, kDefaultRawCapacity);
   // The DLL converts the request itself; this only checks that it can.
-  std::string problem;
-  std::optional<std::string> ansi = to_host(args[0], "TEXT", &problem);
-  if (!ansi) return report.refuse(problem);
-  std::wstring request = tools::widen(CP_UTF8, args[0]);
-
-  if (int exit_code = ensure_host_link(report); exit_code != 0)
-    return exit_code;
-  std::vector<wchar_t> reply(static_cast<std::size_t>(capacity) + 1, L'\0');
-  HostCall call(report);
-  call.set_limit(
-      {"TEXT in the host's code page", ansi->size(), kMaxRawRequest});
-  std::uint32_t status = OrvekGPSPort_StringProtocolW(
+  int refused = 0;
+  std::optional<std::string> ansi = run.for_host(run[0], "TEXT", &refused);
+  if (!ansi) return refused;
+  std::u16string request = tools::utf16_of(run[0]);
+  if (int exit_code = run.prepare_host(); exit_code != 0) return exit_code;
+  std::vector<char16_t> reply(static_cast<std::size_t>(capacity) + 1, u'\0');
+  PacketWatch watch = run.watch();
+  std::uint32_t status = run.library.StringProtocolW(
       request.c_str(), static_cast<std::int32_t>(capacity), reply.data());
-  if (status == ORVEKPORT_OK)
-    report.add_bare(text_field("reply", tools::narrow(CP_UTF8, reply.data())));
-  return call.finish(status);
+  if (status == ORVEKPORT_OK) {
+    std::u16string kept = reply.data();
+    run.report.add_bare(text_field("reply", tools::utf8_of(kept)));
+    // The reply is converted whole, then cut to capacity - 1 units.
+    if (std::optional<std::string> bytes = watch.fresh_reply()) {
+      std::string read(
+          until_nul(std::string_view(*bytes).substr(0, protocol::kReplyCapacity)));
+      note_cut(run, kept.size(),
+               tools::utf16_of(run.system.from_code_page(read)).size(),
+               capacity, 1, "UTF-16 units");
+    }
+  }
+  return run.finish(watch, status,
+                    {Limit{"TEXT in the host's code page", ansi->size(),
+                           ORVEKPORT_RAW_REQUEST_MAX},
+                     {}});
 }
 
 Fields status_row(std::uint32_t code) {
@@ -189,23 +155,18 @@ std::string table_line(std::uint32_t code) {
   return line;
 }
 
-int run_statuses(std::span<const std::string> arguments) {
-  const Command& self = kCommands[kStatuses];
-  Report report(self.name);
-  Arguments args(arguments);
-  if (!args.finish(0, 1)) return report.refuse(args.problem(), self.usage);
-  if (args.size() == 1) {
+int run_statuses(Run& run) {
+  if (run.size() == 1) {
     std::int64_t code = 0;
-    if (!parse_integer(args[0], 0, UINT32_MAX, &code))
-      return report.refuse("CODE must be a number", self.usage);
+    if (!tools::parse_integer(run[0], 0, UINT32_MAX, &code))
+      return run.refuse_usage("CODE must be a number");
     if (std::string(orvekport_status_name(static_cast<std::uint32_t>(code))) ==
         "UNKNOWN")
-      return report.refuse("no status has the code " + std::string(args[0]) +
-                               "; 'orvekport statuses' lists them",
-                           self.usage);
+      return run.refuse_usage("no status has the code " + std::string(run[0]) +
+                              "; 'orvekport statuses' lists them");
     for (Field& field : status_row(static_cast<std::uint32_t>(code)))
-      report.add(std::move(field));
-    return report.finish(ORVEKPORT_OK);
+      run.report.add(std::move(field));
+    return run.report.finish(ORVEKPORT_OK);
   }
   std::vector<Fields> rows;
   std::vector<std::string> lines;
@@ -214,12 +175,44 @@ int run_statuses(std::span<const std::string> arguments) {
   lines.push_back(table_line(value));
   ORVEKPORT_STATUS_MAP(ORVEKPORT_CLI_STATUS_ROW)
 #undef ORVEKPORT_CLI_STATUS_ROW
-  report.add_list("statuses", rows, lines);
-  report.note(
+  run.report.add_list("statuses", rows, lines);
+  run.report.note(
       "waypoint get and mobiles get also give 5 to 9 when the host's record "
       "ends before the comma after field 1 to 5; the client names which");
-  return report.finish(ORVEKPORT_OK);
+  return run.report.finish(ORVEKPORT_OK);
 }
+
+
+constexpr Command kCommands[] = {
+    {"version", "version",
+     "Prints the client's version, OrvekPORT.dll's file version and its\n"
+     "interface version (always 3). Needs no host application. The same as\n"
+     "'orvekport --version'.",
+     {nullptr, 0, 0, {}, HostNeed::kNone, run_version}},
+    {"init", "init",
+     "Finds the host application, or starts it and waits up to 10 s for its\n"
+     "window, then sends the handshake query \"0\" (OrvekGPSPort_Init).\n"
+     "Prints how long that took.",
+     {nullptr, 0, 0, {}, HostNeed::kWindow, run_init}},
+    {"query", "query REQUEST [--capacity N]",
+     "Sends the query F|REQUEST and prints the result text after the first\n"
+     "'|' of the reply (OrvekGPSPort_GetString). Starts discovery by itself.\n"
+     "--capacity N: read at most N reply bytes (default 1000); a result cut\n"
+     "short by it is said on stderr.\n"
+     "Examples: query 4 (waypoint count), query 2 (moving-map count),\n"
+     "query 3,0 (position record of entry 0).",
+     {nullptr, 1, 1, kCapacity, HostNeed::kWindow, run_query}},
+    {"raw", "raw TEXT [--capacity N]",
+     "Sends TEXT as the whole request line, without prefix, and prints the\n"
+     "reply unjudged (OrvekGPSPort_StringProtocolW).\n"
+     "--capacity N: room for N UTF-16 units of reply with the terminator\n"
+     "(default 1001); a reply cut short by it is said on stderr. Use\n"
+     "'raw -- TEXT' for a TEXT that begins with --.",
+     {nullptr, 1, 1, kCapacity, HostNeed::kLink, run_raw}},
+    {"statuses", "statuses [CODE]",
+     "Lists the status codes and their meanings, or the one for CODE.",
+     {nullptr, 0, 1, {}, HostNeed::kNone, run_statuses}},
+};
 
 }  // namespace
 

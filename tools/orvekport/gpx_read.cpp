@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 #include <xmllite.h>
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +12,9 @@
 #include <string_view>
 #include <utility>
 
+#include "tools/common/text.h"
+#include "tools/common/win_files.h"
+#include "tools/common/win_handle.h"
 #include "tools/common/win_text.h"
 
 namespace orvek::cli {
@@ -21,27 +25,70 @@ constexpr wchar_t kGpx11[] = L"http://www.topografix.com/GPX/1/1";
 // MX_E_INPUTEND as an HRESULT (the enum's value does not fit a long).
 constexpr HRESULT kInputEnd = static_cast<HRESULT>(0xC00CEE01);
 
-// Owner of one COM interface pointer, released on every path out.
-template <typename Interface>
-class ComOwner {
- public:
-  ComOwner() = default;
-  ~ComOwner() {
-    if (pointer_ != nullptr) pointer_->Release();
-  }
-  ComOwner(const ComOwner&) = delete;
-  ComOwner& operator=(const ComOwner&) = delete;
-  Interface* operator->() const { return pointer_; }
-  Interface* get() const { return pointer_; }
-  void** put_void() { return reinterpret_cast<void**>(&pointer_); }
-  Interface** put() { return &pointer_; }
-
- private:
-  Interface* pointer_ = nullptr;
-};
-
 std::string utf8_of(const wchar_t* text, UINT length) {
   return tools::narrow(CP_UTF8, std::wstring_view(text, length));
+}
+
+// Input quoted in a message: its first characters, whatever its length.
+std::string excerpt(const std::string& utf8) {
+  return tools::quoted_excerpt(utf8, tools::kExcerptBytes);
+}
+
+// The encoding an XML declaration names ("UTF-8", "ISO-8859-1"), lower
+// case, or "" when the file begins with none or names none.
+std::string declared_encoding(std::string_view bytes) {
+  if (!bytes.starts_with("<?xml")) return "";
+  std::string_view declaration = bytes.substr(0, bytes.find("?>"));
+  std::size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return "";
+  at = declaration.find_first_of("\"'", at);
+  if (at == std::string_view::npos) return "";
+  std::size_t end = declaration.find(declaration[at], at + 1);
+  std::string name(declaration.substr(at + 1, end - at - 1));
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+// What XmlLite tells badly or not at all, found in the file's bytes: a NUL
+// byte, which no XML file may hold, and in a file of UTF-8 (a UTF-8 BOM,
+// a declaration of UTF-8 or of no encoding) bytes that are no UTF-8, which
+// it would read as U+FFFD. "line 3, column 28: ...", or "" when neither is
+// there. UTF-16 files are XmlLite's alone.
+std::string byte_problem(std::string_view bytes) {
+  bool utf16 = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
+               bytes.starts_with(std::string_view("<\0", 2)) ||
+               bytes.starts_with(std::string_view("\0<", 2));
+  if (utf16) return "";
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  std::string encoding = declared_encoding(bytes);
+  bool utf8 = encoding.empty() || encoding == "utf-8" || encoding == "utf8";
+  unsigned line = 1, column = 1;
+  for (std::size_t at = 0; at < bytes.size(); ++column) {
+    auto where = [&] {
+      return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": ";
+    };
+    std::size_t start = at;
+    if (bytes[at] == '\0') return where() + "a NUL byte, which XML does not allow";
+    if (bytes[at] == '\n') {
+      ++line;
+      column = 0;
+    }
+    if (!utf8) {
+      ++at;
+    } else if (!tools::next_code_point(bytes, &at)) {
+      std::string shown;
+      for (std::size_t i = start; i < bytes.size() && i < start + 4; ++i) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80 && i > start) break;
+        shown += std::string(shown.empty() ? "" : " ") + "0x" +
+                 tools::kHexDigits[c >> 4] + tools::kHexDigits[c & 0xF];
+      }
+      return where() + "bytes that are not UTF-8 (" + shown +
+             "), though the file is read as UTF-8; save it as UTF-8, or "
+             "declare its encoding";
+    }
+  }
+  return "";
 }
 
 // What XmlLite's error codes mean to someone holding the file.
@@ -70,6 +117,27 @@ std::string xml_error_text(HRESULT result) {
       return "a '<' inside an attribute value";
     case WC_E_DTDPROHIBITED:
       return "a DTD, which is not read";
+    case WC_E_ENCNAME:
+      return "an encoding the system's XML reader can't read; save the file "
+             "as UTF-8";
+    case WC_E_XMLCHARACTER:
+      return "a character XML does not allow";
+    case WC_E_UNIQUEATTRIBUTE:
+      return "an attribute given twice in one tag";
+    case WC_E_NAME:
+    case WC_E_NAMECHARACTER:
+      return "a tag or attribute name that is not a name";
+    case WC_E_COMMENT:
+      return "a comment left open";
+    case WC_E_CDSECT:
+    case WC_E_CDSECTEND:
+      return "a CDATA section left open";
+    case NC_E_UNDECLAREDPREFIX:
+      return "a namespace prefix that was not declared";
+    case SC_E_MAXELEMENTDEPTH:
+      return "elements nested deeper than the XML reader allows";
+    case SC_E_MAXENTITYEXPANSION:
+      return "entities that expand beyond what the XML reader allows";
     default:
       break;
   }
@@ -161,14 +229,20 @@ class GpxReader {
     if (FAILED(xml_->GetNamespaceUri(&uri, &length)) || uri == nullptr) return {};
     return {uri, length};
   }
-  // An attribute without a namespace, or nothing.
-  std::optional<std::string> attribute(const wchar_t* name) {
+  // An attribute without a namespace, or nothing. A value longer than any
+  // coordinate is not copied whole (it may be megabytes): *cut says so and
+  // its first characters stand for it.
+  std::optional<std::string> attribute(const wchar_t* name, bool* cut) {
+    constexpr UINT kLongest = 4 * tools::kExcerptBytes;
     std::optional<std::string> value;
+    *cut = false;
     if (xml_->MoveToAttributeByName(name, nullptr) == S_OK) {
       const wchar_t* text = nullptr;
       UINT length = 0;
-      if (SUCCEEDED(xml_->GetValue(&text, &length)) && text != nullptr)
-        value = utf8_of(text, length);
+      if (SUCCEEDED(xml_->GetValue(&text, &length)) && text != nullptr) {
+        *cut = length > kLongest;
+        value = utf8_of(text, *cut ? kLongest : length);
+      }
     }
     xml_->MoveToElement();
     return value;
@@ -181,8 +255,9 @@ class GpxReader {
     std::wstring_view uri = namespace_uri();
     if (depth_ == 0) {
       if (name != L"gpx" || (uri != kGpx10 && uri != kGpx11)) {
-        problem_ = "not GPX: the root element is <" + tools::narrow(CP_UTF8, name) +
-                   "> in namespace '" + tools::narrow(CP_UTF8, uri) +
+        problem_ = "not GPX: the root element is <" +
+                   excerpt(tools::narrow(CP_UTF8, name)) + "> in namespace '" +
+                   excerpt(tools::narrow(CP_UTF8, uri)) +
                    "', not <gpx> of GPX 1.0 or 1.1";
         return false;
       }
@@ -209,8 +284,9 @@ class GpxReader {
   bool start_waypoint() {
     GpxWaypoint w;
     xml_->GetLineNumber(&w.line);
-    std::optional<std::string> lat = attribute(L"lat");
-    std::optional<std::string> lon = attribute(L"lon");
+    bool lat_cut = false, lon_cut = false;
+    std::optional<std::string> lat = attribute(L"lat", &lat_cut);
+    std::optional<std::string> lon = attribute(L"lon", &lon_cut);
     if (!lat || !lon) {
       problem_ = std::string("<wpt> without its ") +
                  (!lat && !lon ? "lat and lon attributes"
@@ -218,12 +294,14 @@ class GpxReader {
                                : "lon attribute");
       return false;
     }
-    std::optional<double> latitude = decimal(*lat, 90);
-    std::optional<double> longitude = decimal(*lon, 180);
+    std::optional<double> latitude =
+        lat_cut ? std::nullopt : decimal(*lat, 90);
+    std::optional<double> longitude =
+        lon_cut ? std::nullopt : decimal(*lon, 180);
     if (!latitude || !longitude) {
-      problem_ = !latitude ? "<wpt> lat=\"" + *lat +
+      problem_ = !latitude ? "<wpt> lat=\"" + excerpt(*lat) +
                                  "\" is not a latitude (decimal degrees, -90 to 90)"
-                           : "<wpt> lon=\"" + *lon +
+                           : "<wpt> lon=\"" + excerpt(*lon) +
                                  "\" is not a longitude (decimal degrees, -180 to 180)";
       return false;
     }
@@ -241,7 +319,8 @@ class GpxReader {
     // Metres; the deepest trench and the highest peak are well inside.
     std::optional<double> elevation = decimal(*elevation_text_, 1e6);
     if (!elevation) {
-      problem_ = "<ele>" + *elevation_text_ + "</ele> is not a number of metres";
+      problem_ = "<ele>" + excerpt(*elevation_text_) +
+                 "</ele> is not a number of metres";
       return false;
     }
     waypoints_.back().elevation = elevation;
@@ -284,7 +363,13 @@ class GpxReader {
 
 std::optional<std::vector<GpxWaypoint>> read_gpx_waypoints(
     const std::wstring& path, std::string* error) {
-  ComOwner<IStream> stream;
+  if (std::optional<std::string> bytes = tools::read_whole_file(path)) {
+    if (std::string problem = byte_problem(*bytes); !problem.empty()) {
+      *error = problem;
+      return std::nullopt;
+    }
+  }
+  tools::ComOwner<IStream> stream;
   HRESULT result = SHCreateStreamOnFileEx(path.c_str(), STGM_READ | STGM_SHARE_DENY_WRITE,
                                           FILE_ATTRIBUTE_NORMAL, FALSE, nullptr,
                                           stream.put());
@@ -306,10 +391,11 @@ std::optional<std::vector<GpxWaypoint>> read_gpx_waypoints(
     *error = "the system's XML reader (xmllite.dll) is not there";
     return std::nullopt;
   }
-  ComOwner<IXmlReader> xml;
-  if (FAILED(create_reader(__uuidof(IXmlReader), xml.put_void(), nullptr)) ||
-      FAILED(xml->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
-      FAILED(xml->SetInput(stream.get()))) {
+  tools::ComOwner<IXmlReader> xml;
+  if (FAILED(create_reader(__uuidof(IXmlReader),
+                           reinterpret_cast<void**>(xml.put()), nullptr)) ||
+      FAILED(xml.get()->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
+      FAILED(xml.get()->SetInput(stream.get()))) {
     *error = "XmlLite could not be set up to read it";
     return std::nullopt;
   }

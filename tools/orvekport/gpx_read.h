@@ -5,15 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace orvek::cli {
+#include "tools/orvekport/gpx_waypoint.h"
 
-// One <wpt>, its texts in UTF-8 as the file gave them (entities resolved).
-struct GpxWaypoint {
-  unsigned line = 0;  // where its <wpt> starts, for messages
-  double latitude = 0, longitude = 0;
-  std::optional<double> elevation;  // <ele>
-  std::optional<std::string> name, description, comment, symbol;
-};
+namespace orvek::cli {
 
 // Every <wpt> directly under the root <gpx> of the file at `path`, in file
 // order. The root must be <gpx> in the namespace of GPX 1.0 or 1.1, the

@@ -1,10 +1,6 @@
 #include "tools/orvekport/gpx_write.h"
 
-#include <windows.h>
-
 #include "tools/common/gpx_text.h"
-#include "tools/common/win_handle.h"
-#include "tools/common/win_text.h"
 
 namespace orvek::cli {
 namespace {
@@ -15,16 +11,10 @@ void add_text_element(std::string* out, const char* tag, const std::string& utf8
           tag + ">\n";
 }
 
-std::string failure(const char* what, const std::wstring& path) {
-  DWORD code = GetLastError();
-  return std::string(what) + " " + tools::narrow(CP_UTF8, path) + ": " +
-         tools::system_text(code);
-}
-
 }  // namespace
 
 // <wpt lat="-33.856784" lon="151.215297">
-//   <ele>4.5</ele><name>Opera &amp; Quay</name><desc>...</desc><sym>12</sym>
+//   <ele>4.5</ele><name>Opera &amp; Quay</name><desc>...</desc><sym>flag</sym>
 // </wpt>
 std::string gpx_document(const std::vector<GpxPoint>& points) {
   std::string out =
@@ -44,38 +34,6 @@ std::string gpx_document(const std::vector<GpxPoint>& points) {
   }
   out += "</gpx>\n";
   return out;
-}
-
-bool write_file_whole(const std::wstring& path, const std::string& bytes,
-                      std::string* error) {
-  // Beside the target, so the rename stays on its volume.
-  std::wstring temporary =
-      path + L".tmp" + std::to_wstring(GetCurrentProcessId());
-  {
-    tools::FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0,
-                                       nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-      *error = failure("can't create", temporary);
-      return false;
-    }
-    DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                   &written, nullptr) ||
-        written != bytes.size() || !FlushFileBuffers(file.get())) {
-      *error = failure("can't write", temporary);
-      file.reset();
-      DeleteFileW(temporary.c_str());
-      return false;
-    }
-  }
-  if (!MoveFileExW(temporary.c_str(), path.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    *error = failure("can't rename the finished file to", path);
-    DeleteFileW(temporary.c_str());
-    return false;
-  }
-  return true;
 }
 
 }  // namespace orvek::cli

@@ -1,4 +1,5 @@
-// Writes waypoints as a GPX 1.1 file, whole or not at all.
+// Waypoints as a GPX 1.1 document. Plain C++; the System writes it whole or
+// not at all.
 #pragma once
 
 #include <optional>
@@ -7,7 +8,8 @@
 
 namespace orvek::cli {
 
-// One <wpt> to write; texts in UTF-8, an empty one is left out.
+// One <wpt> to write; texts in UTF-8, an empty one is left out. The symbol
+// is a waypoint's icon, the name the library and the host know it by.
 struct GpxPoint {
   double latitude = 0, longitude = 0;
   std::optional<double> elevation;
@@ -15,13 +17,7 @@ struct GpxPoint {
 };
 
 // The GPX 1.1 document: the points as <wpt>s in order, texts escaped,
-// numbers with every digit of their double.
+// numbers as the shortest text that reads back as the same double.
 std::string gpx_document(const std::vector<GpxPoint>& points);
-
-// Writes `bytes` to a temporary file beside `path` and renames it over
-// `path`, so that a failure leaves the old file or none, never half of
-// one. False with what failed in *error.
-bool write_file_whole(const std::wstring& path, const std::string& bytes,
-                      std::string* error);
 
 }  // namespace orvek::cli

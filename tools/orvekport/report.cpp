@@ -1,32 +1,16 @@
 #include "tools/orvekport/report.h"
 
-#include <windows.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
 #include "tools/common/orvekport_status.h"
-#include "tools/common/win_text.h"
-#include "tools/orvekport/arguments.h"
+#include "tools/common/text.h"
 
 namespace orvek::cli {
 namespace {
 
-void write_to(DWORD which, std::FILE* stream, const std::string& utf8) {
-  std::fflush(stream);
-  HANDLE handle = GetStdHandle(which);
-  DWORD mode = 0;
-  if (GetConsoleMode(handle, &mode)) {
-    std::wstring wide = tools::widen(CP_UTF8, utf8);
-    DWORD written = 0;
-    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()),
-                  &written, nullptr);
-    return;
-  }
-  std::fwrite(utf8.data(), 1, utf8.size(), stream);
-  std::fflush(stream);
-}
+using tools::kHexDigits;
 
 // The shortest text that reads back as the same double: "41.5", "1e+300".
 std::string shortest(double value) {
@@ -46,13 +30,6 @@ std::string json_fields(const Fields& fields) {
 
 }  // namespace
 
-void write_out(const std::string& utf8) {
-  write_to(STD_OUTPUT_HANDLE, stdout, utf8);
-}
-void write_err(const std::string& utf8) {
-  write_to(STD_ERROR_HANDLE, stderr, utf8);
-}
-
 std::string json_string(const std::string& utf8) {
   std::string out = "\"";
   for (unsigned char c : utf8) {
@@ -67,8 +44,8 @@ std::string json_string(const std::string& utf8) {
       out += "\\t";
     } else if (c < 0x20 || c == 0x7F) {
       out += "\\u00";
-      out += tools::kHexDigits[c >> 4];
-      out += tools::kHexDigits[c & 0xF];
+      out += kHexDigits[c >> 4];
+      out += kHexDigits[c & 0xF];
     } else {
       out += static_cast<char>(c);
     }
@@ -116,28 +93,17 @@ int Report::refuse(const std::string& problem, const char* usage) {
   return kExitUsage;
 }
 
-namespace {
-std::vector<std::string>& warnings() {
-  static std::vector<std::string> pending;
-  return pending;
-}
-}  // namespace
-
-void Report::warn(const std::string& line) {
-  for (const std::string& known : warnings())
-    if (known == line) return;
-  warnings().push_back(line);
-}
-
 void Report::print(std::optional<std::uint32_t> status, int exit_code,
                    const std::string& problem, const char* usage) {
-  for (std::string& line : warnings()) notes_.push_back(std::move(line));
-  warnings().clear();
+  if (warnings_ != nullptr) {
+    for (std::string& line : *warnings_) notes_.push_back(std::move(line));
+    warnings_->clear();
+  }
   if (status && status_name_.empty()) {
     status_name_ = orvekport_status_name(*status);
     status_meaning_ = orvekport_status_meaning(*status);
   }
-  if (global_options().json) {
+  if (json_) {
     std::string out = "{\"command\":" + json_string(command_);
     out += ",\"exit_code\":" + std::to_string(exit_code);
     if (status) {
@@ -160,7 +126,7 @@ void Report::print(std::optional<std::uint32_t> status, int exit_code,
     out += ",\"notes\":[";
     for (std::size_t i = 0; i < notes_.size(); ++i)
       out += (i ? "," : "") + json_string(notes_[i]);
-    write_out(out + "]}\n");
+    system_.write_out(out + "]}\n");
     return;
   }
 
@@ -181,7 +147,7 @@ void Report::print(std::optional<std::uint32_t> status, int exit_code,
       out += "\n";
     }
   }
-  write_out(out);
+  system_.write_out(out);
 
   std::string err;
   if (status) {
@@ -192,7 +158,7 @@ void Report::print(std::optional<std::uint32_t> status, int exit_code,
   if (host_answer_) err += "  host answered: " + *host_answer_ + "\n";
   for (const std::string& line : notes_) err += "  " + line + "\n";
   if (usage) err += "usage: orvekport " + std::string(usage) + "\n";
-  write_err(err);
+  system_.write_err(err);
 }
 
 }  // namespace orvek::cli

@@ -2,12 +2,15 @@
 // call, what the host answered and what to do about a failure. Printed as
 // text (fields on stdout, the rest on stderr) or, with --json, as one JSON
 // object on stdout; either way the exit code follows the table below.
+// Plain C++: it writes through the System of seam.h.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tools/orvekport/seam.h"
 
 namespace orvek::cli {
 
@@ -34,8 +37,16 @@ std::string json_string(const std::string& utf8);
 
 class Report {
  public:
-  // `command` as the user typed it: "waypoint get".
-  explicit Report(std::string command) : command_(std::move(command)) {}
+  // `command` as the user typed it: "waypoint get". Printed to `system`'s
+  // console, as JSON when `json`; the lines in `warnings` (texts read back
+  // that look garbled, gathered by code that has no report at hand) are
+  // shown by the report that prints next.
+  Report(std::string command, System& system, bool json,
+         std::vector<std::string>* warnings)
+      : command_(std::move(command)),
+        system_(system),
+        json_(json),
+        warnings_(warnings) {}
 
   void add(Field field) { fields_.push_back(std::move(field)); }
   // The one field of a command whose text output is the bare value.
@@ -46,9 +57,6 @@ class Report {
                 std::vector<std::string> lines = {});
   // A line saying what happened or what to do, shown after the status.
   void note(std::string line) { notes_.push_back(std::move(line)); }
-  // A note from code that has no report at hand (a text read back that
-  // looks garbled), shown once by the report that prints next.
-  static void warn(const std::string& line);
   void host_answered(std::string utf8) { host_answer_ = std::move(utf8); }
   void sent(std::string utf8) { sent_ = std::move(utf8); }
   // A name and meaning for the status other than the table's: the parse
@@ -70,6 +78,9 @@ class Report {
              const std::string& problem, const char* usage);
 
   std::string command_;
+  System& system_;
+  bool json_;
+  std::vector<std::string>* warnings_;
   Fields fields_;
   std::string bare_key_;
   struct List {
@@ -84,9 +95,5 @@ class Report {
   std::string status_name_;
   std::string status_meaning_;
 };
-
-// Writes UTF-8 text to stdout or stderr: wide to a console, bytes otherwise.
-void write_out(const std::string& utf8);
-void write_err(const std::string& utf8);
 
 }  // namespace orvek::cli
