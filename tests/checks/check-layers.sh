@@ -44,6 +44,8 @@ declare -A allowed=(
   [tests/gpx]="tools/common tools/orvekport tools/orvek-feed"
   [tests/release]="public"
   [tests/package]="public"
+  # The release archive's example program is a user of the DLL.
+  [examples]="public"
 )
 # The folder rule for a file: the longest key that is the file or a folder
 # above it; a tool's own folder is part of its rule.

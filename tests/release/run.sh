@@ -8,6 +8,9 @@
 #   - msvc_consumer.c for each architecture, compiled for the MSVC ABI by
 #     clang without a C runtime and linked by lld-link against the archive's
 #     OrvekPORT.lib and a kernel32 import library made here.
+# Then every command of the archive's README runs as written
+# (readme-commands.sh): the client and the feed on the samples, the quick
+# start built with cl and with mingw-w64 and run against the emulator.
 # Each check passed prints a line beginning "ok:".
 #
 #   run.sh ARCHIVE WORK_DIR
@@ -117,4 +120,9 @@ for arch in x64 x86; do
   fi
   echo "ok: MSVC-ABI $arch consumer ran $(grep -c ': 0' "$work/msvc-$arch/output.txt") calls with arguments"
 done
+
+# The README's session starts its own emulator, as on a fresh machine.
+timeout 60 wine "$client" host stop >/dev/null 2>&1 || fail "the emulator did not stop"
+rm -rf "$WINEPREFIX/drive_c/orvek-host"
+bash "$here/readme-commands.sh" "$sdk" "$work/readme"
 echo "release test: passed"
