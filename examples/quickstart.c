@@ -71,9 +71,9 @@ int main(void) {
   printf("host found, interface version %u\n",
          (unsigned)OrvekGPSPort_Version());
 
-  /* One fix: longitude and latitude in decimal degrees (east and north
-   * positive), altitude in metres, the mobile's name and description, a
-   * speed in knots and the satellites used. */
+  /* One fix, the first of garmin15x.log: longitude and latitude in decimal
+   * degrees (east and north positive), altitude in metres, the mobile's
+   * name and description, a speed in knots and the satellites used. */
   status = OrvekGPSPort_NewPoint(-108.37411, 32.64858, 1577.4, MOBILE_NAME,
                                  "on patrol", 5.3, 8);
   if (status != ORVEKPORT_OK) return failed("OrvekGPSPort_NewPoint", status, 0);

@@ -21,6 +21,11 @@ mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 cd "$repo"
 
+# The quick-start program that the main page shows compiles warning-free
+# as the oldest C a user's compiler may take.
+cc -std=c89 -pedantic-errors -Wall -Wextra -Wconversion -Werror -fsyntax-only \
+  -I include examples/quickstart.c
+
 printf '%s\n' '#include "OrvekPORT/OrvekPORT.h"' \
   '#define ORVEK_STATUS_ROW(name, value, meaning) @row status name value meaning' \
   '#define ORVEK_PARSE_ROW(name, value, meaning) @row parse name value meaning' \
