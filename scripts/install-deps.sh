@@ -3,13 +3,18 @@
 # is missing; does nothing when all are present. Run as root.
 #
 # 32-bit Wine (wine32:i386, through dpkg's i386 architecture) is installed
-# on its own: when that fails, the failure and apt's words go to
-# $ORVEK_WINE32_ERROR_FILE (default build/wine32-install-error.txt) and the
-# script still succeeds, so that everything else, the 64-bit Wine run
-# included, goes ahead; test-all.sh then says so in its closing note.
+# on its own, and only where the machine executes 32-bit programs
+# (scripts/machine-32bit.sh; never with ORVEK_NO_32BIT=1): elsewhere it
+# could not start, and Debian's `wine` would pick it all the same. When its
+# install fails, the failure and apt's words go to $ORVEK_WINE32_ERROR_FILE
+# (default build/wine32-install-error.txt) and the script still succeeds,
+# so that everything else, the 64-bit Wine run included, goes ahead;
+# test-all.sh then says so in its closing note.
 set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=machine-32bit.sh
+. "$repo/scripts/machine-32bit.sh"
 wine32_error_file="${ORVEK_WINE32_ERROR_FILE:-$repo/build/wine32-install-error.txt}"
 
 # clang-14 compiles the DLL's sources for ARM, and with libclang-rt-14-dev
@@ -36,8 +41,14 @@ for package in "${packages[@]}"; do
   installed "$package" || missing+=("$package")
 done
 need_wine32=0
-installed "$wine32" || need_wine32=1
 rm -f "$wine32_error_file"
+if ! installed "$wine32"; then
+  if orvek_runs_32bit; then
+    need_wine32=1
+  else
+    echo "install-deps: $ORVEK_32BIT_REASON: $wine32 is left out"
+  fi
+fi
 if [[ ${#missing[@]} -eq 0 && $need_wine32 -eq 0 ]]; then
   echo "install-deps: all packages present"
   exit 0

@@ -8,18 +8,37 @@
 # prefix is made once (wineboot -i) with the null graphics driver, so that
 # windows exist without a display, and without a working crash debugger, so
 # that a crashing program ends instead of waiting in winedbg. Later calls only
-# check a marker file and return at once. The marker records whether 32-bit
-# Wine (wine32:i386) was installed when the prefix was made: a prefix made
-# without it can't run 32-bit programs ("could not load kernel32.dll") and is
-# made again once wine32 is there.
+# check a marker file and return at once.
+#
+# Where 32-bit Wine can't run (scripts/machine-32bit.sh asks the machine;
+# ORVEK_NO_32BIT=1 says so anywhere), `wine`, `wineboot`, `winepath` and
+# `wine reg` run through the 64-bit loader: scripts/wine64 comes first on
+# PATH and WINELOADER names that loader. The marker records whether 32-bit
+# Wine ran when the prefix was made: a prefix made without it can't run
+# 32-bit programs ("could not load kernel32.dll") and is made again once it
+# can; one made with it serves the 64-bit loader alone as well.
 
 _orvek_repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEPREFIX="${WINEPREFIX:-$_orvek_repo/build/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No prompts to install Mono or Gecko: the tests need neither.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-# A 64-bit prefix; with wine32 installed it runs 32-bit programs too (WoW64).
+# A 64-bit prefix; with 32-bit Wine it runs 32-bit programs too (WoW64).
 export WINEARCH=win64
+
+# shellcheck source=machine-32bit.sh
+. "$_orvek_repo/scripts/machine-32bit.sh"
+if orvek_wine32_usable; then
+  _orvek_wine32=yes
+else
+  _orvek_wine32=no
+  export ORVEK_WINE64_LOADER="${ORVEK_WINE64_LOADER:-/usr/lib/wine/wine64}"
+  export WINELOADER="$ORVEK_WINE64_LOADER"
+  case ":$PATH:" in
+    *":$_orvek_repo/scripts/wine64:"*) ;;
+    *) export PATH="$_orvek_repo/scripts/wine64:$PATH" ;;
+  esac
+fi
 
 # Ends the wineserver of this prefix (and every Wine process in it).
 wine_stop() {
@@ -28,19 +47,20 @@ wine_stop() {
 }
 
 _orvek_wine32_state() {
-  local status
-  status="$(dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null || true)"
-  local wine32=no
-  [[ "$status" == "install ok installed" ]] && wine32=yes
   # The settings' version follows: a prefix made with older settings is made
   # again.
-  echo "wine32=$wine32 settings=2"
+  echo "wine32=$_orvek_wine32 settings=2"
 }
 
 _orvek_wine_prefix_ready() {
   local marker="$WINEPREFIX/.orvek-prefix-ready" state
   state="$(_orvek_wine32_state)"
-  [[ -f "$marker" && "$(cat "$marker")" == "$state" ]] && return 0
+  if [[ -f "$marker" ]]; then
+    local made
+    made="$(cat "$marker")"
+    [[ "$made" == "$state" || ( "$made" == "wine32=yes settings=2" &&
+       "$state" == "wine32=no settings=2" ) ]] && return 0
+  fi
   if [[ -d "$WINEPREFIX" ]]; then
     echo "wine-env: prefix $WINEPREFIX was made with another Wine ($state now); making it again" >&2
     wine_stop

@@ -86,8 +86,10 @@ TEST(ClientArguments, NumbersMustBeWholeAndInRange) {
 TEST(ClientAdvice, AHostWithoutAWindowPointsAtTheLikelyCause) {
   const std::string log = "C:\\h\\orvek-host.log";
   auto advice = [&](std::optional<std::string> log_error, bool wine,
-                    bool display, const char* driver) {
-    cli::NoWindowFacts facts{log, log_error, wine, display, driver};
+                    bool display, const char* driver,
+                    const char* wine_command = "wine") {
+    cli::NoWindowFacts facts{log, log_error, wine, display, driver,
+                             wine_command};
     std::string joined;
     for (const std::string& line : cli::no_window_advice(facts))
       joined += line + "\n";
@@ -97,7 +99,12 @@ TEST(ClientAdvice, AHostWithoutAWindowPointsAtTheLikelyCause) {
   // Wine, no display, no null driver: the cause and the command that fixes it.
   std::string headless = advice(window_error, true, false, "");
   EXPECT_THAT(headless, HasSubstr("says: " + window_error));
-  EXPECT_THAT(headless, HasSubstr("/v Graphics /d null /f"));
+  EXPECT_THAT(headless, HasSubstr("with: wine reg add "
+                                  "'HKCU\\Software\\Wine\\Drivers' /v "
+                                  "Graphics /d null /f"));
+  // Where only the 64-bit loader runs, the command names it.
+  EXPECT_THAT(advice(window_error, true, false, "", "/usr/lib/wine/wine64"),
+              HasSubstr("with: /usr/lib/wine/wine64 reg add 'HKCU"));
   // A display or the null driver: the log says why, and nothing else is guessed.
   EXPECT_THAT(advice(window_error, true, false, "null"), Not(HasSubstr("/d null")));
   EXPECT_THAT(advice(window_error, true, true, ""), Not(HasSubstr("/d null")));

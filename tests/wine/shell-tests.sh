@@ -103,7 +103,7 @@ hints)
     >/dev/null 2>&1
   timeout 30 wine "$client" init >"$work/out" 2>&1
   rc=$?
-  hint="$(grep -o "wine reg add .*" "$work/out" | head -n 1)"
+  hint="$(grep -o "[^ ]*wine[^ ]* reg add .*" "$work/out" | head -n 1)"
   [[ $rc == 4 && -n "$hint" ]] || { cat "$work/out"; fail "init without Path_EXE: exit $rc, no hint"; }
   # The hint names a placeholder path: the emulator goes there, and the hint
   # runs exactly as printed, through a shell.
@@ -111,7 +111,10 @@ hints)
   mkdir -p "$hint_dir"
   cp "$build/tools/orvek-host/orvek-host.exe" "$hint_dir/host.exe"
   echo "running the hint: $hint"
-  timeout 60 bash -c "$hint" >/dev/null 2>&1 || fail "the hint failed: $hint"
+  # As a user's shell would, without the 64-bit `wine` that wine-env.sh puts
+  # on PATH where 32-bit Wine can't run.
+  user_path="${PATH//$repo\/scripts\/wine64:/}"
+  PATH="$user_path" timeout 60 bash -c "$hint" >/dev/null 2>&1 || fail "the hint failed: $hint"
   timeout 30 wine "$client" init >"$work/out" 2>&1 || { cat "$work/out"; fail "init after the hint"; }
   stop_host
   timeout 60 wine reg delete 'HKLM\SOFTWARE\OrvekGPS\General' /v Path_EXE /reg:$view /f \

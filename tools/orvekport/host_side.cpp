@@ -21,6 +21,28 @@ std::string system_error(DWORD code) {
          (message.empty() ? "" : ": " + message);
 }
 
+std::optional<std::wstring> environment(const wchar_t* name) {
+  wchar_t value[512];
+  DWORD length = GetEnvironmentVariableW(name, value, 512);
+  if (length == 0 || length >= 512) return std::nullopt;
+  return std::wstring(value, length);
+}
+
+// How a shell starts a Wine program here: `wine`, unless this process came
+// through the 64-bit loader named in WINELOADER. That is how it runs on a
+// machine that can't execute 32-bit programs, where Debian's `wine` picks
+// the 32-bit loader whenever wine32 is installed, and fails.
+std::string wine_command() {
+  std::optional<std::wstring> loader = environment(L"WINELOADER");
+  const std::wstring suffix = L"wine64";
+  if (!loader || loader->size() < suffix.size() ||
+      loader->compare(loader->size() - suffix.size(), suffix.size(), suffix) != 0)
+    return "wine";
+  std::string path = utf8(*loader);
+  return path.find_first_of(" '") == std::string::npos ? path
+                                                        : "'" + path + "'";
+}
+
 // The registry view this build's DLL reads: a 32-bit program's HKLM\SOFTWARE
 // is the WOW6432Node view. `wine reg` is the 32-bit reg.exe whenever 32-bit
 // Wine is installed, so the hint names the view rather than trusting it.
@@ -28,7 +50,8 @@ constexpr const char* kRegistryView = sizeof(void*) == 8 ? "/reg:64" : "/reg:32"
 
 std::string set_path_advice() {
   return "set it with 'orvekport host start FOLDER' (installs the emulator "
-         "there), or point it at the host with: wine reg add 'HKLM\\" +
+         "there), or point it at the host with: " + wine_command() +
+         " reg add 'HKLM\\" +
          protocol_name(protocol::kHostRegistryKey) + "' /v " +
          protocol_name(protocol::kHostPathValue) +
          " /d 'C:\\path\\to\\host.exe' " + kRegistryView + " /f";
@@ -54,13 +77,6 @@ std::optional<std::string> last_log_error(const std::wstring& exe) {
   return found;
 }
 
-std::optional<std::wstring> environment(const wchar_t* name) {
-  wchar_t value[512];
-  DWORD length = GetEnvironmentVariableW(name, value, 512);
-  if (length == 0 || length >= 512) return std::nullopt;
-  return std::wstring(value, length);
-}
-
 }  // namespace
 
 std::optional<std::string> unix_file_name(const std::wstring& path) {
@@ -80,6 +96,7 @@ NoWindowFacts no_window_facts(const std::wstring& exe) {
   facts.log = utf8(folder_of(exe) + L"\\orvek-host.log");
   facts.log_error = last_log_error(exe);
   facts.wine = tools::wine_version() != nullptr;
+  facts.wine_command = wine_command();
   facts.display = environment(L"DISPLAY").has_value();
   wchar_t driver[64];
   DWORD size = sizeof driver;
@@ -97,7 +114,9 @@ std::vector<std::string> no_window_advice(const NoWindowFacts& facts) {
   if (facts.wine && !facts.display && !null_driver)
     lines.push_back(
         "likely cause: no display (DISPLAY is not set) and the prefix's "
-        "graphics driver is not the null one; set it with: wine reg add "
+        "graphics driver is not the null one; set it with: " +
+        facts.wine_command +
+        " reg add "
         "'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f");
   else if (!facts.log_error)
     lines.push_back(

@@ -117,6 +117,7 @@ struct NoWindowFacts {
   bool wine = false;
   bool display = false;         // DISPLAY is set
   std::string graphics_driver;  // HKCU\Software\Wine\Drivers Graphics
+  std::string wine_command = "wine";  // how a shell here starts Wine
 };
 NoWindowFacts no_window_facts(const std::wstring& exe);
 // Notes for the user: the log's error, and the likely cause.
