@@ -213,7 +213,8 @@ def waypoints(path):
 sample, exported = waypoints(sys.argv[1]), waypoints(sys.argv[2])
 wrong = [f"{name}: sent {value}, exported {exported.get(name)}"
          for name, value in sample.items() if exported.get(name) != value]
-print("\n".join(wrong))
+for line in wrong:
+    print(line)
 sys.exit(1 if wrong or not sample else 0)
 PY
   fail "the sample waypoints did not come back as they were imported"
