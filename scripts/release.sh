@@ -8,6 +8,9 @@
 #     include/OrvekPORT/OrvekPORT.h
 #     cmake/                      package config: picks x64/, x86/ or arm64/
 #     doc/reference/index.html    the API reference
+#     doc/orvek-host.md           the emulator's manual
+#     examples/                   the quick-start program, a sample GPX file
+#                                 and a receiver log with its licence
 #     x64/ and x86/
 #       bin/  OrvekPORT.dll orvek-host.exe orvekport.exe orvek-feed.exe
 #       lib/  OrvekPORT.lib (MSVC) libOrvekPORT.dll.a (mingw) OrvekPORT.def
@@ -64,12 +67,20 @@ rm -r "$stage/x86/include" "$stage/arm64/include" "$stage/x64/share" \
 mkdir -p "$stage/cmake"
 cp "$build_root/win64/release/OrvekPORTConfig.cmake" \
    "$build_root/win64/release/OrvekPORTConfigVersion.cmake" "$stage/cmake/"
-sed "s/@VERSION@/$version/g" docs/release-README.md >"$stage/README.md"
 
 echo "-- API reference"
 bash tests/checks/check-api-reference.sh "$repo" "$work/reference"
 mkdir -p "$stage/doc"
 cp -r "$work/reference/html" "$stage/doc/reference"
+cp tools/orvek-host/README.md "$stage/doc/orvek-host.md"
+# The README's status table is the one the reference made from the header.
+readme="$(sed "s/@VERSION@/$version/g" docs/release-README.md)"
+printf '%s\n' "${readme/@STATUS_TABLE@/"$(cat "$work/reference/status-table.md")"}" \
+  >"$stage/README.md"
+mkdir -p "$stage/examples"
+cp examples/quickstart.c examples/waypoints.gpx tests/feed/nmea/garmin15x.log \
+  "$stage/examples/"
+cp tests/feed/nmea/COPYING "$stage/examples/garmin15x.log.COPYING"
 
 for arch in x64 x86; do
   for file in bin/OrvekPORT.dll bin/orvek-host.exe bin/orvekport.exe \
@@ -82,6 +93,8 @@ for file in bin/OrvekPORT.dll lib/OrvekPORT.lib lib/libOrvekPORT.dll.a \
             lib/OrvekPORT.def lib/cmake/OrvekPORT/OrvekPORTConfig.cmake; do
   [[ -f $stage/arm64/$file ]] || { echo "release: arm64/$file missing" >&2; exit 1; }
 done
+! grep -n '@[A-Z_]*@' "$stage/README.md" ||
+  { echo "release: README.md has a placeholder left" >&2; exit 1; }
 cmp "$stage/x64/bin/OrvekPORT.dll" "$build_root/win64/OrvekPORT/OrvekPORT.dll"
 cmp "$stage/x86/bin/OrvekPORT.dll" "$build_root/win32/OrvekPORT/OrvekPORT.dll"
 cmp "$stage/arm64/bin/OrvekPORT.dll" "$build_root/winarm64/OrvekPORT/OrvekPORT.dll"

@@ -149,6 +149,9 @@ extern "C" {
  * @brief The status codes as constants: ORVEKPORT_OK, ORVEKPORT_E_NO_HOST
  * and the others of ORVEKPORT_STATUS_MAP, then those of
  * ORVEKPORT_PARSE_STATUS_MAP.
+ *
+ * The reference lists them with their numbers and meanings on the page
+ * @ref status_codes.
  */
 typedef enum orvekport_status {
 /** @brief Makes one constant of a row of ORVEKPORT_STATUS_MAP. */

@@ -51,6 +51,8 @@ declare -A allowed=(
   # and division code, held to the unit tests' texts.
   [tests/arm]="public protocol api tests/support/fixed_text_cases.h"
   [tests/package]="public"
+  # The release archive's example program is a user of the DLL.
+  [examples]="public"
 )
 # The folder rule for a file: the longest key that is the file or a folder
 # above it; a tool's own folder is part of its rule.

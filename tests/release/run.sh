@@ -13,6 +13,9 @@
 #     (arm64-consumer.sh).
 # All are built; the i686 ones run only where 32-bit Wine runs
 # (scripts/machine-32bit.sh), and a line says why when they don't.
+# Then every command of the archive's README runs as written
+# (readme-commands.sh): the client and the feed on the samples, the quick
+# start built with cl and with mingw-w64 and run against the emulator.
 # Each check passed prints a line beginning "ok:".
 #
 #   run.sh ARCHIVE WORK_DIR [ARM64_HOST]
@@ -129,4 +132,9 @@ for arch in "${run_archs[@]}"; do
   echo "ok: MSVC-ABI $arch consumer ran $(grep -c ': 0' "$work/msvc-$arch/output.txt") calls with arguments"
 done
 bash "$here/arm64-consumer.sh" "$sdk" "$work/arm64" "${3:-}" || fail "arm64/ failed"
+
+# The README's session starts its own emulator, as on a fresh machine.
+timeout 60 wine "$client" host stop >/dev/null 2>&1 || fail "the emulator did not stop"
+rm -rf "$WINEPREFIX/drive_c/orvek-host"
+bash "$here/readme-commands.sh" "$sdk" "$work/readme"
 echo "release test: passed"
