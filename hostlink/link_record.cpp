@@ -38,9 +38,9 @@ LinkRecord::LinkRecord(Platform& os) : os_(os), file_(os) {}
 // that a longer file shows; a file that is not exactly a record as a writer
 // writes it says nothing, and is written afresh by the next post.
 LinkRecord::Says LinkRecord::read() {
-  file_ = UniqueFile(os_, os_.create_file(PacketPath(kLinkFileName).text,
-                                          kReadWrite, kShareAll,
-                                          Disposition::OpenExisting));
+  file_ = UniqueFile(os_,
+                     os_.create_file(PacketPath(kLinkFileName).text, kReadWrite,
+                                     kShareAll, Disposition::OpenExisting));
   if (!file_) return Says::kUnknown;
   unsigned char bytes[sizeof(OwedPostRecord) + 1];
   std::uint32_t read = 0;
@@ -58,9 +58,9 @@ LinkRecord::Says LinkRecord::read() {
 // Into the file read, or a new one in its place.
 bool LinkRecord::write(const OwedPostRecord& record) {
   if (!file_)
-    file_ = UniqueFile(os_, os_.create_file(PacketPath(kLinkFileName).text,
-                                            kReadWrite, kShareAll,
-                                            Disposition::CreateAlways));
+    file_ = UniqueFile(
+        os_, os_.create_file(PacketPath(kLinkFileName).text, kReadWrite,
+                             kShareAll, Disposition::CreateAlways));
   std::uint32_t written = 0;
   return file_ && os_.seek_file(file_.get(), 0) &&
          os_.write_file(file_.get(), &record, sizeof record, &written) &&
@@ -74,12 +74,9 @@ bool LinkRecord::write(const OwedPostRecord& record) {
 bool LinkRecord::window_gone() const {
   Platform::WindowOwner owner;
   switch (os_.window_owner(WindowOf(record_), &owner)) {
-    case Platform::WindowCheck::kGone:
-      return true;
-    case Platform::WindowCheck::kUnknown:
-      return false;
-    case Platform::WindowCheck::kOwned:
-      break;
+    case Platform::WindowCheck::kGone: return true;
+    case Platform::WindowCheck::kUnknown: return false;
+    case Platform::WindowCheck::kOwned: break;
   }
   if (record_.process_id == 0) return false;
   if (owner.process_id != record_.process_id) return true;
@@ -110,12 +107,9 @@ LinkRecord::ReplyAge LinkRecord::reply_age() const {
 bool LinkRecord::host_between_messages(platform::Handle window) const {
   for (int round = 0; round < 2; ++round) {
     switch (os_.send_null_message(window, kIdleProbeMs)) {
-      case Platform::WindowReply::kGone:
-        return true;
-      case Platform::WindowReply::kBusy:
-        return false;
-      case Platform::WindowReply::kAnswered:
-        break;
+      case Platform::WindowReply::kGone: return true;
+      case Platform::WindowReply::kBusy: return false;
+      case Platform::WindowReply::kAnswered: break;
     }
   }
   return true;
@@ -135,11 +129,8 @@ void LinkRecord::give_up() {
 // that it says nothing of was settled by another.
 StatusCode LinkRecord::settle() {
   switch (read()) {
-    case Says::kNothingOwed:
-      OwnOwedPost.owed = 0;
-      return ORVEKPORT_OK;
-    case Says::kOwed:
-      return settle_owed();
+    case Says::kNothingOwed: OwnOwedPost.owed = 0; return ORVEKPORT_OK;
+    case Says::kOwed: return settle_owed();
     case Says::kUnknown:
       if (OwnOwedPost.owed == 0) return settle_unknown();
       record_ = OwnOwedPost;
@@ -161,9 +152,8 @@ StatusCode LinkRecord::settle_owed() {
   platform::Handle window = WindowOf(record_);
   auto answered_from = [&](ReplyAge young_enough) {
     ReplyAge age = reply_age();
-    return window_gone() ||
-           ((age == ReplyAge::kAfter || age == young_enough) &&
-            host_between_messages(window));
+    return window_gone() || ((age == ReplyAge::kAfter || age == young_enough) &&
+                             host_between_messages(window));
   };
   if (answered_from(ReplyAge::kAfter) || late_answer_came() ||
       answered_from(ReplyAge::kSameTick)) {
@@ -196,9 +186,9 @@ StatusCode LinkRecord::settle_unknown() {
 }
 
 void LinkRecord::owe() {
-  record_ = OwnOwedPost = OwedPostRecord{
-      1, static_cast<std::uint32_t>(HostWindow), HostOwner.process_id, 0,
-      HostOwner.process_started};
+  record_ = OwnOwedPost =
+      OwedPostRecord{1, static_cast<std::uint32_t>(HostWindow),
+                     HostOwner.process_id, 0, HostOwner.process_started};
   write(record_);
 }
 

@@ -14,7 +14,8 @@ struct OwedPostRecord {
   std::uint32_t window;      // where it went; a window's low 32 bits name it
   std::uint32_t process_id;  // the window's owner then (0: not known)
   std::uint32_t reserved;    // 0
-  std::uint64_t process_started;  // that process's start, FILETIME (0: not known)
+  std::uint64_t
+      process_started;  // that process's start, FILETIME (0: not known)
 };
 static_assert(sizeof(OwedPostRecord) == 24);
 static_assert(offsetof(OwedPostRecord, owed) == 0);

@@ -61,7 +61,7 @@ trap wine_stop EXIT
 trap 'exit 143' TERM
 trap 'exit 130' INT
 install_host_emulator "$build" soak-host
-cp "$build/tests/wine/orvek-soak.exe" "$build/OrvekPORT/OrvekPORT.dll" "$HOST_DIR/"
+cp "$build/tools/orvek-soak/orvek-soak.exe" "$build/OrvekPORT/OrvekPORT.dll" "$HOST_DIR/"
 log="$HOST_DIR/orvek-host.log"
 
 # Open files of this prefix's Wine server: the one whose directory belongs

@@ -158,7 +158,8 @@ bool FakePlatform::shell_open(const char16_t* path) {
 
 bool FakePlatform::post_message(Handle window, std::uint32_t message,
                                 std::uintptr_t wparam, std::intptr_t lparam) {
-  Call& call = record<Op::PostMessage>({}, window, Message{message, wparam, lparam});
+  Call& call =
+      record<Op::PostMessage>({}, window, Message{message, wparam, lparam});
   // A null window posts to the calling thread's own queue: it succeeds and
   // no host application hears of it.
   if (should_fail(Op::PostMessage) ||

@@ -1,12 +1,11 @@
 // What the link guarantees beyond one caller's normal sequence, end to end:
-// an answer that comes after the library gave up is never taken for the
-// next request's answer (Init's handshake included, and in another process
-// after the one that asked has gone), a busy host reads no request twice,
-// two processes calling at once lose and mix nothing, callers of Init that
-// come together start one host, and a client that dies holding the lock
-// does not block the others. The emulator's log is the witness of what
-// the host received. The other processes are this program again, running
-// one of the disabled LinkClient tests with ORVEK_LINK_CLIENT set.
+// a busy host reads no request twice, two processes calling at once (of
+// both architectures where both are built) lose and mix nothing, and
+// callers of Init that come together start one host. (A lock whose owner
+// died: the platform contract and the native exchange tests.) The
+// emulator's log is the witness of what the host received. The other
+// processes are this program again, running one of the disabled LinkClient
+// tests with ORVEK_LINK_CLIENT set.
 #include <gmock/gmock.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "OrvekPORT/OrvekPORT.h"
+#include "tools/common/win_handle.h"
 #include "tools/common/win_process.h"
 #include "wine_support.h"
 
@@ -55,34 +55,6 @@ TEST_F(LinkIntegrityTest, BusyHostReadsEveryRequestOnce) {
   EXPECT_EQ(fixes_named(lines, "THIRD"), 1);
 }
 
-// The host stalls past the request's wait and past Init's own wait, as
-// when a feed calls Init after failures in a row: Init must neither give
-// the owed answer up nor post its handshake behind it, or the host answers
-// both posts later from whatever the request file then holds. Several
-// rounds: the mix-up depends on when the host wakes against the next post.
-TEST_F(LinkIntegrityTest, InitDuringALongStallLeavesTheLinkInStep) {
-  start_and_init();
-  for (int round = 0; round < 3; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
-    std::size_t mark = host().log_mark();
-    std::string asked = "A" + std::to_string(round);
-    ASSERT_TRUE(host().set_faults("once when=F|" + asked + " stall 7000\n"));
-    EXPECT_EQ(query(asked.c_str()), "status 7");
-    std::uint32_t init = 14;
-    for (int attempt = 0; attempt < 5 && init == 14; ++attempt) {
-      init = OrvekGPSPort_Init();
-      EXPECT_THAT(init, ::testing::AnyOf(0u, 14u));
-    }
-    EXPECT_EQ(init, 0u);
-    int failed = 0;
-    EXPECT_EQ(foreign_answers("R" + std::to_string(round), 20, &failed), 0);
-    EXPECT_EQ(failed, 0);
-    EXPECT_EQ(host().count_log_since(mark, recv("F|" + asked)), 1);
-    EXPECT_EQ(host().count_log_since(mark, "recv F|0"), 1) << "one handshake";
-    EXPECT_EQ(host().count_log_since(mark, "recv "), 22) << "each read once";
-  }
-}
-
 // ---- Other processes -------------------------------------------------------
 
 constexpr int kClientRounds = 300;
@@ -98,33 +70,12 @@ TEST(LinkClient, DISABLED_SendsFixesAndRawRequests) {
     std::string name = "C" + to_ansi(role) + "-" + std::to_string(round);
     failed += OrvekGPSPort_NewPoint(2.5, 41.5, 100, name.c_str(), "two", 1,
                                     round) != 0;
-    std::wstring request = L"ask " + std::wstring(name.begin(), name.end());
-    wchar_t result[64] = {};
-    if (OrvekGPSPort_StringProtocolW(request.c_str(), 64, result) != 0)
-      ++failed;
-    else if (std::wstring(result) != L"R|" + request)
-      ++mixed;
+    std::string answer = ask(name);
+    failed += answer.starts_with("status ");
+    mixed += answer != "own" && !answer.starts_with("status ");
   }
   EXPECT_EQ(failed, 0) << "calls that did not return 0";
   EXPECT_EQ(mixed, 0) << "answers that belonged to the other client";
-}
-
-// Run in a child process: takes the exchange lock and ends without letting
-// it go, as a client that crashes in the middle of an exchange.
-TEST(LinkClient, DISABLED_DiesHoldingTheLock) {
-  HANDLE lock = CreateMutexW(nullptr, FALSE,
-                             tools::as_wide(protocol::kExchangeLockName));
-  ASSERT_EQ(WaitForSingleObject(lock, 5000), WAIT_OBJECT_0);
-  ExitProcess(0);
-}
-
-// Run in a child process: a query named after the role that times out, and
-// the process ends at once, while the host still owes the answer.
-TEST(LinkClient, DISABLED_TimesOutAndLeaves) {
-  wchar_t role[16] = {};
-  ASSERT_NE(GetEnvironmentVariableW(L"ORVEK_LINK_CLIENT", role, 16), 0u);
-  ASSERT_EQ(OrvekGPSPort_Init(), 0u);
-  EXPECT_EQ(query(to_ansi(role).c_str()), "status 7");
 }
 
 // Run in a child process: sets up its link and asks questions that name
@@ -133,19 +84,50 @@ TEST(LinkClient, DISABLED_InitsAndAsks) {
   wchar_t role[16] = {};
   ASSERT_NE(GetEnvironmentVariableW(L"ORVEK_LINK_CLIENT", role, 16), 0u);
   ASSERT_EQ(OrvekGPSPort_Init(), 0u);
-  int failed = 0;
-  EXPECT_EQ(foreign_answers(to_ansi(role), 20, &failed), 0);
-  EXPECT_EQ(failed, 0);
+  for (int i = 0; i < 20; ++i)
+    EXPECT_EQ(ask(to_ansi(role) + "-" + std::to_string(i)), "own");
 }
 
+// The other architecture's build of this program, where both were built
+// side by side (the i686 build's run sets it); empty elsewhere.
+std::wstring other_architecture_program() {
+  wchar_t path[MAX_PATH] = {};
+  DWORD length =
+      GetEnvironmentVariableW(L"ORVEK_OTHER_ARCH_TESTS", path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH ||
+      GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+    return L"";
+  return path;
+}
+
+// Two client processes at once, one of them of the other architecture where
+// that build is at hand (an x86_64 and an i686 process share one record,
+// whose layout is the same for both): every fix reaches the host once, and
+// no raw request is answered with another's reply.
 TEST_F(LinkIntegrityTest, TwoProcessesCallingAtOnceLoseAndMixNothing) {
   start_and_init();
+  std::wstring other = other_architecture_program();
+  // Each build reads Path_EXE in its own registry view: both name the host.
+  std::wstring exe = host().path_of(kEmulatorExe);
+  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+    tools::RegistryKey key;
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                        tools::as_wide(protocol::kHostRegistryKey), 0, nullptr,
+                        0, KEY_SET_VALUE | view, nullptr, key.put(), nullptr),
+        ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegSetValueExW(key.get(), tools::as_wide(protocol::kHostPathValue), 0,
+                       REG_SZ, reinterpret_cast<const BYTE*>(exe.c_str()),
+                       static_cast<DWORD>((exe.size() + 1) * sizeof(wchar_t))),
+        ERROR_SUCCESS);
+  }
   std::size_t mark = host().log_mark();
   tools::StartedProcess clients[] = {
       start_client(L"1", L"SendsFixesAndRawRequests"),
-      start_client(L"2", L"SendsFixesAndRawRequests")};
+      start_client(L"2", L"SendsFixesAndRawRequests", other)};
   for (tools::StartedProcess& client : clients) {
-    EXPECT_EQ(finish_client(client, 25000), 0u)
+    EXPECT_EQ(finish_client(client, 40000), 0u)
         << "a client saw a failed or mixed call, or did not finish";
     TerminateProcess(client.process.get(), 1);
   }
@@ -157,27 +139,6 @@ TEST_F(LinkIntegrityTest, TwoProcessesCallingAtOnceLoseAndMixNothing) {
       EXPECT_EQ(fixes_named(lines, role + std::to_string(round)), 1)
           << role << round;
   EXPECT_EQ(query("fixes"), std::to_string(2 * kClientRounds));
-}
-
-// An answer owed to a process that has exited is still owed to the next
-// one, although no process of the library ran in between: this test
-// process makes no call, so it keeps nothing of the link alive.
-TEST_F(LinkIntegrityTest, AnswerOwedToAProcessThatLeftIsNotTaken) {
-  ASSERT_TRUE(host().start());
-  for (int round = 0; round < 3; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
-    std::wstring asked = L"A" + std::to_wstring(round);
-    ASSERT_TRUE(host().set_faults("once when=F|" + to_ansi(asked) +
-                                  " stall 3500\n"));
-    ASSERT_EQ(finish_client(start_client(asked.c_str(), L"TimesOutAndLeaves"),
-                            10000),
-              0u)
-        << "the first process's query did not time out";
-    std::wstring next = L"B" + std::to_wstring(round);
-    EXPECT_EQ(finish_client(start_client(next.c_str(), L"InitsAndAsks"), 20000),
-              0u)
-        << "the next process took a foreign answer or failed";
-  }
 }
 
 // Callers of Init that come together, threads and processes, with no host
@@ -196,21 +157,6 @@ TEST_F(LinkIntegrityTest, InitCalledAtOnceStartsOneHost) {
     EXPECT_EQ(finish_client(client, 30000), 0u);
   EXPECT_EQ(host().count_log_since(mark, "start"), 1);
   EXPECT_EQ(host().count_log_since(mark, "refused"), 0);
-}
-
-TEST_F(LinkIntegrityTest, LockOfADeadClientIsTakenOver) {
-  start_and_init();
-  ASSERT_EQ(finish_client(start_client(L"dead", L"DiesHoldingTheLock"), 10000),
-            0u);
-
-  // The first caller after it takes the lock over at once: the dead client
-  // posted nothing, so nothing is owed.
-  double started = now_ms();
-  EXPECT_EQ(query("0"), "orvek-host 3");
-  EXPECT_LT(now_ms() - started, 2000);
-  started = now_ms();
-  EXPECT_EQ(query("0"), "orvek-host 3");
-  EXPECT_LT(now_ms() - started, 1000);
 }
 
 }  // namespace

@@ -51,19 +51,14 @@ LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
-int foreign_answers(const std::string& tag, int count, int* failed) {
-  int foreign = 0;
-  for (int i = 0; i < count; ++i) {
-    std::wstring request =
-        L"ask " + std::wstring(tag.begin(), tag.end()) + L"-" +
-        std::to_wstring(i);
-    wchar_t result[64] = {};
-    if (OrvekGPSPort_StringProtocolW(request.c_str(), 64, result) != 0)
-      ++*failed;
-    else if (std::wstring(result) != L"R|" + request)
-      ++foreign;
-  }
-  return foreign;
+std::string ask(const std::string& text) {
+  std::wstring request = L"ask " + std::wstring(text.begin(), text.end());
+  wchar_t result[64] = {};
+  std::uint32_t status =
+      OrvekGPSPort_StringProtocolW(request.c_str(), 64, result);
+  if (status != 0) return "status " + std::to_string(status);
+  std::wstring answer(result);
+  return answer == L"R|" + request ? "own" : to_ansi(answer);
 }
 
 tools::StartedProcess start_client(const wchar_t* role, const wchar_t* test,

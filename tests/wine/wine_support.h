@@ -57,10 +57,9 @@ inline std::string to_ansi(std::wstring_view text) {
 }
 // A query through the DLL: the result text, or "status N" when it fails.
 std::string query(const char* request, std::uint32_t capacity = 1000);
-// Raw requests that each name themselves ("ask <tag>-<i>", echoed with
-// "R|"): how many came back with status 0 and an answer not their own;
-// other statuses count in `failed`.
-int foreign_answers(const std::string& tag, int count, int* failed);
+// The raw request "ask <text>", which the emulator echoes behind "R|":
+// "own" for its own echo, "status N" for a failed call, else what came.
+std::string ask(const std::string& text);
 
 // This test program again, as another client of the host: it runs the
 // disabled test LinkClient.DISABLED_<test> with ORVEK_LINK_CLIENT=<role>.

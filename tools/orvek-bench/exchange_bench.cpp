@@ -105,23 +105,27 @@ class RawRecord {
  public:
   explicit RawRecord(const RawLink& link) : link_(link) {
     if (!link.keep_record) return;
-    file_ = orvek::tools::file_handle(CreateFileW(
-        link.record_path.c_str(), GENERIC_READ | GENERIC_WRITE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_ = orvek::tools::file_handle(
+        CreateFileW(link.record_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     char bytes[25];
     DWORD read = 0;
-    nothing_owed_ = file_ &&
-                    ReadFile(file_.get(), bytes, sizeof bytes, &read, nullptr) &&
-                    read == 24 && bytes[0] == 0;
+    nothing_owed_ =
+        file_ && ReadFile(file_.get(), bytes, sizeof bytes, &read, nullptr) &&
+        read == 24 && bytes[0] == 0;
   }
   explicit operator bool() const { return nothing_owed_ || !link_.keep_record; }
   bool write(bool owed) {
     if (!link_.keep_record) return true;
-    std::uint32_t record[6] = {owed ? 1u : 0u,
-                               static_cast<std::uint32_t>(
-                                   reinterpret_cast<std::uintptr_t>(link_.window)),
-                               link_.window_process, 0, 0, 0};
+    std::uint32_t record[6] = {
+        owed ? 1u : 0u,
+        static_cast<std::uint32_t>(
+            reinterpret_cast<std::uintptr_t>(link_.window)),
+        link_.window_process,
+        0,
+        0,
+        0};
     DWORD written = 0;
     return SetFilePointer(file_.get(), 0, nullptr, FILE_BEGIN) == 0 &&
            WriteFile(file_.get(), record, sizeof record, &written, nullptr);
