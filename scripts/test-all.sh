@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the native unit tests (plain and
+# Builds everything and runs every test. The Windows builds come first, and
+# their Wine runs (x86_64, and i686 in a prefix of its own) go on in the
+# background while the native builds, the sanitizers and the fuzz smoke use
+# the cores. In all: the native unit tests (plain and
 # under AddressSanitizer and UndefinedBehaviorSanitizer) and source checks
 # (layers, public header, ARM compile), a short run of each fuzz harness,
 # the x86_64 and i686 Windows builds, and for each of them (for i686 only
@@ -79,7 +82,10 @@ finish() {
   local pid
   for pid in "${background[@]}"; do kill "$pid" 2>/dev/null || true; done
   if declare -F wine_stop >/dev/null; then wine_stop; fi
-  WINEPREFIX="$build_root/wineprefix-i686" wineserver -k 2>/dev/null || true
+  local prefix
+  for prefix in "${WINEPREFIX:-$repo/build/wineprefix}" "$build_root/wineprefix-i686"; do
+    WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  done
 }
 trap finish EXIT
 # Waits for a background job; prints its log and stops the script when it
@@ -106,6 +112,61 @@ arm64_log="$build_root/arm64-wine-prepare.log"
 bash tests/arm/arm64-wine.sh prepare >"$arm64_log" 2>&1 &
 arm64_pid=$!
 background+=("$arm64_pid")
+
+# The Windows builds come first: their Wine runs mostly wait on the
+# emulator's time-outs, so they go on in the background while the native
+# builds, the sanitizers and the fuzz smoke use the cores.
+configure_and_build win64
+configure_and_build win32
+
+# Each Wine run has a prefix of its own, and with it a Wine server of its
+# own: its own windows, named objects and registry, which the emulators'
+# window class, event and Path_EXE would otherwise share. Its ctest output
+# goes to build/wine-NAME.log and is shown when it is joined.
+declare -A wine_pids=()
+start_wine_run() {  # NAME PREFIX BUILD [CTEST ARGUMENTS]
+  local name="$1" prefix="$2" build="$3"
+  shift 3
+  (
+    export WINEPREFIX="$prefix"
+    # shellcheck source=wine-env.sh
+    . scripts/wine-env.sh
+    set +e
+    ctest --test-dir "$build" --output-on-failure "$@" >"$build_root/wine-$name.log" 2>&1
+    echo $? >"$build_root/wine-$name.log.rc"
+    wine_stop
+  ) &
+  wine_pids[$name]=$!
+  background+=("$!")
+}
+join_wine_run() {  # NAME TITLE
+  local log="$build_root/wine-$1.log"
+  section "$2"
+  wait "${wine_pids[$1]}" || true
+  cat "$log"
+  tally_ctest "$log" "$(cat "$log.rc" 2>/dev/null || echo 1)"
+}
+
+section "Wine runs started (x86_64; i686 beside it where 32-bit Wine runs)"
+x64_prefix="${WINEPREFIX:-$repo/build/wineprefix}"
+i686_prefix="$build_root/wineprefix-i686"
+rm -f "$build_root"/wine-*.log.rc
+start_wine_run x64 "$x64_prefix" "$build_root/win64"
+note=""
+# shellcheck source=machine-32bit.sh
+. scripts/machine-32bit.sh
+if orvek_wine32_usable; then
+  start_wine_run i686 "$i686_prefix" "$build_root/win32"
+else
+  # Without 32-bit Wine the i686 build is checked but not run.
+  note="NOTE: $(orvek_no_32bit_note)."
+  [[ -f "$wine32_error_file" ]] && note+=" apt's words: $wine32_error_file"
+fi
+if [[ -z "$note" ]]; then
+  echo "x86_64 in $x64_prefix; i686 in $i686_prefix"
+else
+  echo "x86_64 in $x64_prefix; i686 not run"
+fi
 
 configure_and_build native
 section "unit tests and source checks (native)"
@@ -144,52 +205,16 @@ fi
 join "$arm_build_pid" "$arm_build_log" "the ARM builds (winarm64, winarmv7)"
 cat "$arm_build_log"
 
-configure_and_build win64
-configure_and_build win32
-
-section "Wine prefix"
-# The i686 Wine runs take a prefix of their own, so that they run beside
-# the x86_64 ones: each prefix has its own Wine server, and with it its
-# own windows, named objects and registry, which an emulator's window
-# class, event and Path_EXE would otherwise share. Both runs mostly wait
-# on the emulator's time-outs.
-note=""
-# shellcheck source=machine-32bit.sh
-. scripts/machine-32bit.sh
-i686_prefix="$build_root/wineprefix-i686"
-i686_log="$build_root/wine-i686.log"
-if orvek_wine32_usable; then
-  (
-    export WINEPREFIX="$i686_prefix"
-    # shellcheck source=wine-env.sh
-    . scripts/wine-env.sh
-    set +e
-    ctest --test-dir "$build_root/win32" --output-on-failure >"$i686_log" 2>&1
-    echo $? >"$i686_log.rc"
-    wine_stop
-  ) &
-  i686_pid=$!
-  background+=("$i686_pid")
-fi
-# shellcheck source=wine-env.sh
-. scripts/wine-env.sh
-echo "WINEPREFIX=$WINEPREFIX"
-
-section "Wine integration, client, feed runs, heap check, DLL tables and package (win64; win32 beside it)"
-run_ctest --test-dir "$build_root/win64" --output-on-failure
-
-if orvek_wine32_usable; then
-  section "Wine integration, client, heap check, DLL tables and package (win32, WoW64, prefix $i686_prefix)"
-  wait "$i686_pid" || true
-  cat "$i686_log"
-  tally_ctest "$i686_log" "$(cat "$i686_log.rc" 2>/dev/null || echo 1)"
+join_wine_run x64 "Wine integration, client, feed runs, chaos soak, heap check, DLL tables and package (win64, prefix $x64_prefix)"
+if [[ -z "$note" ]]; then
+  join_wine_run i686 "Wine integration, client, heap check, DLL tables and package (win32, WoW64, prefix $i686_prefix)"
 else
-  # Without 32-bit Wine the i686 build is checked but not run.
-  note="NOTE: $(orvek_no_32bit_note)."
-  [[ -f "$wine32_error_file" ]] && note+=" apt's words: $wine32_error_file"
   section "DLL tables (win32); its Wine tests skipped: $ORVEK_32BIT_REASON"
   run_ctest --test-dir "$build_root/win32" --output-on-failure -R '^dll_tables_'
 fi
+# The release stage below runs in the x86_64 prefix.
+# shellcheck source=wine-env.sh
+. scripts/wine-env.sh
 
 # Windows on ARM: both DLLs' tables, the compiler helpers and the "%f"
 # writer run as ARM code under qemu-user, and the call table under the
