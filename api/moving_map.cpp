@@ -27,7 +27,8 @@ static_assert(kRecordStackBytes > kRecordSpare,
 
 std::int32_t GetMovingMapCount(platform::Platform& os) {
   char result[kCountCapacity];
-  if (hostlink::GetString(os, protocol::kMobileCountQuery, kCountCapacity, result) != ORVEKPORT_OK)
+  if (hostlink::GetString(os, protocol::kMobileCountQuery, kCountCapacity,
+                          result) != ORVEKPORT_OK)
     return -1;
   return ParseCount(result);  // G|3
 }
@@ -47,7 +48,8 @@ StatusCode GetMovingMapPosition(platform::Platform& os, std::int32_t index,
 
   char request_buffer[kFormattedBodyRoom];
   BoundedText request(request_buffer, sizeof(request_buffer));
-  request.append(protocol::kMobileRecordQuery).append(DecimalText(index).view());  // F|3,7
+  request.append(protocol::kMobileRecordQuery)
+      .append(DecimalText(index).view());  // F|3,7
   StatusCode status =
       hostlink::GetString(os, request.c_str(), capacity, result.get());
   if (status != ORVEKPORT_OK) return status;

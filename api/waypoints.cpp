@@ -51,7 +51,8 @@ StatusCode DeleteWaypoint(platform::Platform& os, const char* waypoint) {
 StatusCode GetWaypointCount(platform::Platform& os, std::int32_t* count) {
   if (count == nullptr) return ORVEKPORT_E_INVALID_ARGUMENT;
   char result[kCountCapacity];
-  StatusCode status = hostlink::GetString(os, kWaypointCountQuery, kCountCapacity, result);
+  StatusCode status =
+      hostlink::GetString(os, kWaypointCountQuery, kCountCapacity, result);
   if (status != ORVEKPORT_OK) return status;
   *count = ParseCount(result);  // G|12
   return ORVEKPORT_OK;
@@ -65,7 +66,8 @@ StatusCode GetWaypoint(platform::Platform& os, std::int32_t index, char* id,
     return ORVEKPORT_E_INVALID_ARGUMENT;
   char request_buffer[kFormattedBodyRoom];
   BoundedText request(request_buffer, sizeof(request_buffer));
-  request.append(kWaypointRecordQuery).append(DecimalText(index).view());  // F|2,5
+  request.append(kWaypointRecordQuery)
+      .append(DecimalText(index).view());  // F|2,5
 
   char result[kWaypointCapacity];
   StatusCode status =

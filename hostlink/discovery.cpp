@@ -31,13 +31,11 @@ bool ReadHostPath(platform::Platform& os) {
 // "C:\Orvek\orvek.exe" gives "C:\Orvek"; a value without a backslash serves
 // whole, and one ending in a backslash loses only that.
 void DeriveHostDirectory() {
-  char16_t directory[kHostPathUnits];
-  std::memcpy(directory, HostExecutablePath, sizeof(directory));
+  std::memcpy(HostDirectory, HostExecutablePath, sizeof(HostDirectory));
   char16_t* last_backslash = nullptr;
-  for (char16_t* c = directory; *c != u'\0'; ++c)
+  for (char16_t* c = HostDirectory; *c != u'\0'; ++c)
     if (*c == u'\\') last_backslash = c;
   if (last_backslash) *last_backslash = u'\0';
-  std::memcpy(HostDirectory, directory, sizeof(directory));
 }
 
 // Only an existing file is worth starting: the shell opens a folder in a

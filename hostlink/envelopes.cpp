@@ -43,8 +43,8 @@ StatusCode SendQuery(platform::Platform& os, const char* request,
       os, static_cast<std::size_t>(reply_room));
   if (!reply) return ORVEKPORT_E_NO_MEMORY;
   std::uint32_t bytes_read = 0;
-  StatusCode status =
-      ExchangePacket(os, kQueryLetter, request, reply.get(), capacity, &bytes_read);
+  StatusCode status = ExchangePacket(os, kQueryLetter, request, reply.get(),
+                                     capacity, &bytes_read);
   if (status != ORVEKPORT_OK) return status;
   // Reply form: "G", any text, "|", the result, e.g. "G|12\n".
   if (bytes_read == 0) return ORVEKPORT_E_OPEN_REPLY;

@@ -5,9 +5,9 @@
 // It stays process state rather than an object passed down from the
 // exports: the exports take no handle that could carry one, the lock, the
 // event and the host window belong to every thread of the process alike,
-// and a post still owed is shared by every process through its file. An object
-// would be one process-wide instance all the same, threaded through every
-// call. Tests start from load's state with ResetHostLinkState.
+// and a post still owed is shared by every process through its file. An
+// object would be one process-wide instance all the same, threaded through
+// every call. Tests start from load's state with ResetHostLinkState.
 #pragma once
 
 #include <atomic>

@@ -11,17 +11,16 @@
 # Chaos mode: CLIENTS client processes (default 4) run for SECONDS (default
 # 300) like feeds (a named fix, a raw request naming it, now and then the
 # handshake query, Init when the feed would: tools/common/relink_policy.h)
-# while the script,
-# every 3 to 10 s (mostly counted from the host's first answer after the
-# last fault), makes the host stall 3 to 15 s, kills it, or kills and at
-# once restarts it. From the clients' counts and files and the emulator's
-# log (the witness of what the host read) it prints the calls made, answers
-# returned with 0 that were not the call's own, fixes (and raw requests) the
-# host read more than once, fixes reported 0 that the host never read, the
-# faults done, and the recovery times (first failure of a streak to the next
-# success). Exits non-zero when any of the first three is not 0 or a client
-# failed. The whole run is bounded by `timeout` (SECONDS + 240 s after the
-# build). Kills go through this prefix's own Wine server only, by the
+# while the script, every 3 to 10 s (mostly counted from the host's first
+# answer after the last fault), makes the host stall 3 to 15 s, kills it, or
+# kills and at once restarts it. From the clients' counts and files and the
+# emulator's log (the witness of what the host read) it prints the calls made,
+# answers returned with 0 that were not the call's own, fixes (and raw
+# requests) the host read more than once, fixes reported 0 that the host never
+# read, the faults done, and the recovery times (first failure of a streak to
+# the next success). Exits non-zero when any of the first three is not 0 or a
+# client failed. The whole run is bounded by `timeout` (SECONDS + 240 s after
+# the build). Kills go through this prefix's own Wine server only, by the
 # process id in the emulator's log. The test command runs it for 45 s with
 # three clients (ctest soak_chaos, win64), on its own build: ORVEK_SOAK_BUILD
 # names a built win64 tree to use as it is.

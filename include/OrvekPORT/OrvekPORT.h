@@ -28,31 +28,35 @@
  *   posted until it has. The post is recorded as owed in the file
  *   OrvekPORT.link beside the packet files (24 bytes, the same for every
  *   build), which every call reads at its path, so every process of either
- *   architecture knows, also after the one that posted has gone. The next
- *   call (Init included) waits up to 3000 ms for the late answer and
- *   discards it. The post is given up without its answer when its window
- *   is gone (the host exited or was restarted), and when the host has
- *   answered it and is back at its messages though its signal never came or
- *   another client of the host took it: the reply file was written after
- *   the request, and the window's thread takes two messages sent to it (250
- *   ms each at most). This assumes a host that writes each reply, file first
- *   and then the signal, while it handles the request's message or later
- *   from its message loop, on its window's thread, and handles no other
- *   message within a request. While the host stays inside the post or has
- *   not taken it, a call returns 14 after that wait, and the next call
- *   waits again; a host that takes a request and never answers it at all
- *   (no reply file, no signal) keeps the link refused until it exits. 14
- *   always means that nothing reached the host: retrying is safe. After 7,
- *   8 or 9 the host may have acted on the request.
+ *   architecture knows, also after the one that posted has gone. The next call
+ *   (Init included) waits up to 3000 ms for the late answer and discards it.
+ *   The post is given up without its answer when its window is gone (the host
+ *   exited or was restarted), and when the host has answered it and is back at
+ *   its messages though its signal never came or another client of the host
+ *   took it: the reply file was written after the request, and the window's
+ *   thread takes two messages sent to it (250 ms each at most). This assumes a
+ *   host that writes each reply, file first and then the signal, while it
+ *   handles the request's message or later from its message loop, on its
+ *   window's thread, and handles no other message within a request; one that
+ *   answers from its message loop more than 3000 ms after the call that
+ *   follows the time-out may have that answer taken by a later call, when the
+ *   reply before it was written in the same tick of the file system's clock as
+ *   the request. While the host stays inside the post or has not taken it, a
+ *   call returns 14 after that wait, and the next call waits again; a host
+ *   that takes a request and never answers it at all (no reply file, no
+ *   signal) keeps the link refused until it exits. 14 always means that
+ *   nothing reached the host: retrying is safe. After 7, 8 or 9 the host may
+ *   have acted on the request.
  * - Where the record can't be had (a read-only folder, a file or folder of
- *   that name held by another program, a file cut short or holding values
- *   no writer writes), a call asks the packet files and the host instead:
- *   while the reply is older than the request, the answer is awaited as an
- *   owed one, and a host back at its messages after that wait owes nothing.
- *   Calls then go on with their own answers; only an answer that a host
- *   gives from its message loop more than 3000 ms after a time-out can
- *   reach the next call. The next post writes such a record afresh where it
- *   can; a post that no host heard makes none.
+ *   that name held by another program, a file cut short or holding values no
+ *   writer writes), a process settles its own owed post as the record would
+ *   have it, and otherwise asks the packet files and the host: while the reply
+ *   is older than the request, the answer is awaited as an owed one, and a
+ *   host back at its messages after that wait owes nothing. Calls then go on
+ *   with their own answers; only an answer that a host gives from its message
+ *   loop more than 3000 ms after a time-out can reach the next call. The next
+ *   post writes such a record afresh where it can; a post that no host heard
+ *   makes none.
  * - Results are unsigned status codes, 0 for success (ORVEKPORT_STATUS_MAP).
  * - Texts sent to the host are NUL-terminated 8-bit texts in the ANSI code
  *   page, passed byte for byte. Paths and the raw requests of
